@@ -26,9 +26,19 @@ tacka3 closest_point_on_segment(tacka3 p, tacka3 a, tacka3 b, bool *on_segment);
 // inside that edge (false: it is a vertex).
 tacka3 closest_point_on_triangle(tacka3 *edge_start, tacka3 *edge_end, bool *on_edge, tacka3 p, tacka3 a, tacka3 b,
                                  tacka3 c);
-// Whether the sphere already touches the triangle within tolerance; the contact point on the triangle.
+// The closest point to p of the whole triangle (face, edges or corners).
+tacka3 closest_point_on_triangle_solid(tacka3 p, tacka3 a, tacka3 b, tacka3 c);
+// Whether the sphere already intersects the triangle, i.e. reaches deeper into it than
+// tolerance (a sphere that merely touches is not inside); the triangle point nearest
+// the center as contact.
 bool is_triangle_inside_sphere(tacka3 *contact, tacka3 center, float radius, tacka3 a, tacka3 b, tacka3 c,
                                tacka3 normal, float tolerance);
 // Ray against triangle: the distance t along dir (not normalised) when the ray meets
 // the triangle's front or back at t >= 0.
 bool ray_triangle_intersect(float *t, tacka3 origin, tacka3 dir, tacka3 a, tacka3 b, tacka3 c);
+// Whether two boxes overlap (touching counts).
+bool aabox_overlaps(const aabox *a, const aabox *b);
+void aabox_of_triangle(aabox *box, tacka3 a, tacka3 b, tacka3 c);
+// Ray (dir of unit length) against sphere: the smaller root t (may be negative when the
+// origin lies inside or beyond); false when the line misses the sphere.
+bool ray_sphere_intersect(float *t, tacka3 origin, tacka3 dir, tacka3 center, float radius);

@@ -14,6 +14,8 @@ tacka3 matrix_transform_point(const float m[16], tacka3 p);
 tacka3 matrix_transform_direction(const float m[16], tacka3 d);
 // M = S . R . T.
 void matrix_from_pose(float m[16], tacka3 position, quaternion rotation, tacka3 scale);
-// General 4x4 inverse; false for a singular matrix (out untouched then).
+// General 4x4 inverse; false for a singular matrix (out untouched then). out may alias m.
 bool matrix_inverse(float out[16], const float m[16]);
 void matrix_copy(float out[16], const float m[16]);
+// True when m is exactly the identity.
+bool matrix_is_identity(const float m[16]);

@@ -27,6 +27,15 @@ inline tacka3 tacka3_cross(tacka3 a, tacka3 b)
     return {a.y * b.z - a.z * b.y, a.z * b.x - a.x * b.z, a.x * b.y - a.y * b.x};
 }
 inline bool tacka3_is_zero(tacka3 a) { return a.x == 0.0f && a.y == 0.0f && a.z == 0.0f; }
+inline bool is_zero(tacka3 a) { return tacka3_is_zero(a); }
+// True for a number that is neither infinite nor not-a-number.
+inline bool is_finite(float f) { return std::isfinite(f); }
+inline bool tacka3_is_finite(tacka3 a) { return is_finite(a.x) && is_finite(a.y) && is_finite(a.z); }
+inline tacka3 tacka3_neg(tacka3 a) { return {-a.x, -a.y, -a.z}; }
+// a + b s.
+inline tacka3 tacka3_add_scaled(tacka3 a, tacka3 b, float s) { return {a.x + b.x * s, a.y + b.y * s, a.z + b.z * s}; }
 // Multiplies by 1 / length. A zero or not-a-number length is a fault report:
 // callers test the length first.
 tacka3 tacka3_normalize(tacka3 a);
+// Normalises when the length is a positive finite number; false (a untouched) otherwise.
+bool tacka3_try_normalize(tacka3 *a);

@@ -43,7 +43,9 @@ void view_set_viewport(view *v, int32_t width, int32_t height);
 // Look-at frame inverted into the view matrix; false for a singular frame.
 bool view_compute_view_matrix(view *v);
 // Perspective frustum from field of view, aspect and clipping distances
-// (row-vector convention, for loading with glLoadMatrixf).
-void view_compute_projection(view *v);
+// (row-vector convention, for loading with glLoadMatrixf: the matrix glFrustum makes).
+// false (matrix kept, warning logged) without a frustum: near <= 0, far <= near,
+// field of view outside (0, pi) or an empty viewport.
+bool view_compute_projection(view *v);
 const float *view_get_view_matrix(const view *v);
 const float *view_get_projection_matrix(const view *v);
