@@ -1,0 +1,61 @@
+// The process entry: starts the foundation services, runs the game and stops them.
+
+#include <cstdio>
+#include <cstring>
+
+#include "corelib/drand.h"
+#include "corelib/log.h"
+#include "corelib/parser.h"
+#include "game/the_vorn.h"
+
+#ifndef VORN_VERSION
+#define VORN_VERSION "0.0.0"
+#endif
+
+static void print_usage()
+{
+    printf("usage: vorn [--windowed] [--help] [--version]\n"
+           "\n"
+           "VVVORN, a space-combat game on the Morphane engine.\n"
+           "The resource folder is named by app.ini beside the executable\n"
+           "(vorn_freeware_resource_folder = <folder>); the log goes to vorn-log.txt\n"
+           "in the working directory.\n"
+           "\n"
+           "  --windowed   run in a window instead of full screen\n"
+           "  --help       show this text\n"
+           "  --version    show the version\n");
+}
+
+static int WinMain(uint8_t fullscreen)
+{
+    if (!drand_init() || !parser_init()) log_fault_bug("WinMain", ".\\main", 74);
+
+    uint8_t startup_flag = fullscreen;
+    int result = kickoff_vorn_freeware(startup_flag);
+
+    parser_deinit();
+    drand_deinit();
+    return result;
+}
+
+int main(int argc, char **argv)
+{
+    uint8_t fullscreen = 1;
+    for (int i = 1; i < argc; i++) {
+        if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
+            print_usage();
+            return 0;
+        }
+        if (strcmp(argv[i], "--version") == 0) {
+            printf("vorn %s\n", VORN_VERSION);
+            return 0;
+        }
+        if (strcmp(argv[i], "--windowed") == 0) {
+            fullscreen = 0;
+            continue;
+        }
+        fprintf(stderr, "vorn: unknown option %s (try --help)\n", argv[i]);
+        return 2;
+    }
+    return WinMain(fullscreen);
+}

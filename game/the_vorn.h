@@ -1,0 +1,38 @@
+#pragma once
+// The game's spine: the top-level state machine, start-up, the frame loop and
+// shut-down.
+
+#include <cstdint>
+
+enum {
+    VORN_TOP_INIT = 0,
+    VORN_TOP_RUN = 1,
+    VORN_TOP_SHUTDOWN = 2,
+};
+
+#define VORN_LOG_FILE "vorn-log.txt"
+#define VORN_WINDOW_TITLE "Oxbelt Freeware Edition"
+#define VORN_SCREEN_WIDTH 800
+#define VORN_SCREEN_HEIGHT 600
+// The longest step the simulation takes, whatever the frame really took.
+#define VORN_MAX_FRAME_TIME 0.2
+
+// Opens the log, logs the banner and runs the top-level state machine; returns 1.
+int kickoff_vorn_freeware(uint8_t startup_flag);
+bool vorn_init(uint8_t startup_flag);
+bool vorn_main_loop();
+void vorn_deinit();
+
+// The frame time the simulation uses for a frame that took `seconds`.
+double vorn_clamp_frame_time(double seconds);
+
+// The top-level state machine over the three steps (the game passes its own;
+// tests pass theirs). Returns 1.
+struct vorn_top_level_steps {
+    bool (*init)(uint8_t startup_flag);
+    bool (*main_loop)();
+    void (*deinit)();
+};
+int vorn_run_top_level(const vorn_top_level_steps *steps, uint8_t startup_flag);
+int32_t vorn_get_top_state();
+void vorn_set_top_state(int32_t state);

@@ -1,0 +1,61 @@
+#!/usr/bin/env bash
+# Sets up this machine, builds the project and runs every test headless:
+#   1. the normal build and its whole suite,
+#   2. a ThreadSanitizer build of the threaded tests (label "tsan"),
+#   3. a short run of the fuzz targets (clang, when built),
+#   4. an AddressSanitizer + UndefinedBehaviorSanitizer build and its whole suite.
+# CTest's summary of the last run is the last thing printed.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+
+bash scripts/install-deps.sh
+
+JOBS=${JOBS:-$(nproc)}
+# Tests that open windows or sound devices run on Xvfb with Mesa's software
+# renderer and OpenAL Soft's null backend unless a test asks for another.
+export ALSOFT_DRIVERS=${ALSOFT_DRIVERS:-null}
+export LIBGL_ALWAYS_SOFTWARE=1
+export GALLIUM_DRIVER=llvmpipe
+export ASAN_OPTIONS=${ASAN_OPTIONS:-detect_leaks=1}
+export UBSAN_OPTIONS=${UBSAN_OPTIONS:-print_stacktrace=1:halt_on_error=1}
+export CTEST_OUTPUT_ON_FAILURE=1
+
+run_headless() {
+  if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
+    "$@"
+  else
+    xvfb-run -a -s "-screen 0 1280x1024x24" "$@"
+  fi
+}
+
+configure_and_build() {  # dir, cmake options...
+  local dir=$1; shift
+  cmake -S . -B "$dir" -G Ninja "$@" >/dev/null
+  cmake --build "$dir" -j "$JOBS"
+}
+
+echo "== normal build =="
+configure_and_build build
+if cmake --build build --target help | grep -q '^data:'; then
+  cmake --build build --target data
+fi
+run_headless ctest --test-dir build -j "$JOBS" --timeout 600
+
+# The test executables whose suites carry the "tsan" label.
+TSAN_TARGETS=$(grep -rls 'LABELS.*tsan' --include=CMakeLists.txt tests | xargs -r grep -ho 'vorn_test(test_[a-z_]*' | sed 's/vorn_test(//' | sort -u)
+if [ -n "$TSAN_TARGETS" ]; then
+  echo "== ThreadSanitizer build (threaded tests) =="
+  cmake -S . -B build-tsan -G Ninja -DVORN_TSAN=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+  # shellcheck disable=SC2086
+  cmake --build build-tsan -j "$JOBS" --target $TSAN_TARGETS
+  TSAN_OPTIONS="halt_on_error=1 second_deadlock_stack=1" run_headless ctest --test-dir build-tsan -L tsan --timeout 600
+fi
+
+if [ -x scripts/fuzz.sh ]; then
+  echo "== fuzzing =="
+  bash scripts/fuzz.sh
+fi
+
+echo "== AddressSanitizer + UndefinedBehaviorSanitizer build =="
+configure_and_build build-asan -DVORN_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+run_headless ctest --test-dir build-asan -j "$JOBS" --timeout 900
