@@ -69,6 +69,8 @@ TEST_F(LogTest, UnknownLevelIsAFaultLoggedAtCriticalLevel)
 
 TEST_F(LogTest, FaultReportsReachEveryOutputAndEndTheLog)
 {
+    // The child must write to this test's log file: fork it as it stands.
+    GTEST_FLAG_SET(death_test_style, "fast");
     do_log(LOG_INFO, LOG_TO_FILE, "before");
     EXPECT_EXIT(
         {

@@ -35,8 +35,11 @@ std::string test_read_file(const std::string &path)
 
 bool test_file_exists(const std::string &path) { return std::filesystem::exists(path); }
 
-// Death tests re-execute the test binary instead of forking a threaded process.
-static const bool death_test_style_set = [] {
+// The test main: death tests re-execute the test binary instead of forking a
+// process that may already run threads.
+int main(int argc, char **argv)
+{
+    ::testing::InitGoogleTest(&argc, argv);
     GTEST_FLAG_SET(death_test_style, "threadsafe");
-    return true;
-}();
+    return RUN_ALL_TESTS();
+}
