@@ -2,6 +2,7 @@
 
 #include <cstring>
 #include <string>
+#include <sys/stat.h>
 
 #include "files.h"
 #include "gfx_codec.h"
@@ -85,6 +86,9 @@ bool gfxloader_load_smart(const char *name, int *width, int *height, int *bpp, u
     if (use_obf) {
         void *block = nullptr;
         size_t size = 0;
+        struct stat st;
+        if (stat(file_native_path(obf_name.c_str()).c_str(), &st) == 0 && uint64_t(st.st_size) > GFX_MAX_FILE_BYTES)
+            return gfx_refuse(obf_name.c_str(), "file of %lld bytes is too large for an image", (long long)st.st_size);
         // The file exists but cannot be read: an ordinary failure, reported loudly.
         if (!load_file_to_buffer(obf_name.c_str(), &block, &size)) {
             do_log(LOG_CRITICAL, LOG_TO_ALL, "Can't load texture file %.1024s", obf_name.c_str());

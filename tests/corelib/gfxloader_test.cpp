@@ -315,9 +315,9 @@ TEST_F(GfxLoader, TgaRowOrdersAndDirectionsGiveTheSameBuffer)
     ASSERT_TRUE(load_bytes("top.tga", tga_file(img, true), &top));
     expect_same(bottom, img, "bottom-left origin is a plain copy");
     expect_same(top, img, "top-left origin is flipped");
-    // The first bytes in memory are the bottom-left pixel, in R, G, B order.
-    EXPECT_EQ(top.px[0], 255);
-    EXPECT_EQ(top.px[1], 0);
+    // The first bytes in memory are the bottom row, left to right, in R, G, B order.
+    EXPECT_TRUE(std::vector<uint8_t>(top.px.begin(), top.px.begin() + 9) ==
+                std::vector<uint8_t>({255, 0, 0, 0, 255, 0, 0, 0, 255}));
 
     // Right-to-left rows, an image ID and an unused colour map are handled.
     std::string file = tga_header(2, 3, 2, 24, 0x30, 5, 1, 0, 2, 24) + "IDENT" + std::string(6, 'm') +
