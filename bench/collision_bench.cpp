@@ -1,0 +1,165 @@
+// Collision core timings: ray queries and sliding moves through a field of 200
+// asteroids of 500 triangles each. Prints the median, the 10th and 90th percentile
+// of each query kind in microseconds.
+//
+//   collision_bench [runs]
+
+#include <algorithm>
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <vector>
+
+#include "corelib/drand.h"
+#include "corelib/hw_timer.h"
+#include "corelib/matrix.h"
+#include "scene/collision_core.h"
+
+namespace {
+
+const int FIELD_ASTEROIDS = 200;
+const int SLICES = 25, STACKS = 11;  // 2 * 25 * 10 = 500 triangles
+const float FIELD_SIZE = 1500.0f;
+
+struct rock_shape {
+    std::vector<tacka3> vertices;
+    std::vector<uint32_t> tris;
+    std::vector<tacka3> normals;
+};
+
+// A lumpy unit rock shared by every asteroid (each has its own placement).
+void make_rock(rock_shape *r)
+{
+    r->vertices.push_back({0, 0, 1});
+    for (int j = 1; j < STACKS; j++)
+        for (int i = 0; i < SLICES; i++) {
+            float theta = float(M_PI) * float(j) / STACKS, phi = 2.0f * float(M_PI) * float(i) / SLICES;
+            float len = float(drand_range(0.85, 1.15));
+            r->vertices.push_back(
+                {len * std::sin(theta) * std::cos(phi), len * std::sin(theta) * std::sin(phi), len * std::cos(theta)});
+        }
+    r->vertices.push_back({0, 0, -1});
+    const uint32_t bottom = uint32_t(r->vertices.size() - 1);
+    auto ring = [](int j, int i) { return uint32_t(1 + (j - 1) * SLICES + (i % SLICES)); };
+    auto add = [&](uint32_t a, uint32_t b, uint32_t c) {
+        r->tris.insert(r->tris.end(), {a, b, c});
+        tacka3 n = tacka3_cross(tacka3_sub(r->vertices[b], r->vertices[a]), tacka3_sub(r->vertices[c], r->vertices[a]));
+        tacka3 mid = tacka3_add(r->vertices[a], tacka3_add(r->vertices[b], r->vertices[c]));
+        if (tacka3_dot(n, mid) < 0.0f) n = tacka3_neg(n);
+        r->normals.push_back(n);
+    };
+    for (int i = 0; i < SLICES; i++) {
+        add(0, ring(1, i), ring(1, i + 1));
+        for (int j = 1; j < STACKS - 1; j++) {
+            add(ring(j, i), ring(j + 1, i), ring(j + 1, i + 1));
+            add(ring(j, i), ring(j + 1, i + 1), ring(j, i + 1));
+        }
+        add(bottom, ring(STACKS - 1, i + 1), ring(STACKS - 1, i));
+    }
+}
+
+tacka3 random_point(float extent)
+{
+    return {float(drand_range(-extent, extent)), float(drand_range(-extent, extent)),
+            float(drand_range(-extent, extent))};
+}
+
+tacka3 random_unit()
+{
+    for (;;) {
+        tacka3 v = random_point(1.0f);
+        if (tacka3_length2(v) > 0.01f && tacka3_length2(v) <= 1.0f) return tacka3_normalize(v);
+    }
+}
+
+double median_us(std::vector<double> *v, double q = 0.5)
+{
+    std::sort(v->begin(), v->end());
+    return (*v)[size_t(double(v->size() - 1) * q)] * 1e6;
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    int runs = argc > 1 ? std::atoi(argv[1]) : 2000;
+    if (runs < 10) runs = 10;
+    if (!drand_init()) return 1;
+    drand_seed(2026);
+
+    rock_shape rock;
+    make_rock(&rock);
+    std::vector<float> worlds(size_t(FIELD_ASTEROIDS) * 16);
+    std::vector<collision_mesh> field(FIELD_ASTEROIDS);
+    for (int k = 0; k < FIELD_ASTEROIDS; k++) {
+        float *w = &worlds[size_t(k) * 16];
+        float size = float(drand_range(10.0, 40.0));
+        tacka3 axis = random_unit();
+        quaternion q = quaternion_from_axis_angle(axis, float(drand_range(0.0, 6.28)));
+        matrix_from_pose(w, random_point(FIELD_SIZE * 0.5f), q, {size, size, size});
+        collision_mesh *m = &field[size_t(k)];
+        collision_mesh_init(m);
+        m->vertices = rock.vertices.data();
+        m->vertex_count = uint32_t(rock.vertices.size());
+        m->tris_32 = rock.tris.data();
+        m->face_count = uint32_t(rock.tris.size() / 3);
+        m->face_normals = rock.normals.data();
+        m->face_normal_count = uint32_t(rock.normals.size());
+        m->world = w;
+        m->bound_center = {w[12], w[13], w[14]};
+        m->bound_radius = size * 1.15f;
+        collision_mesh_box_from_sphere(m);
+        m->flags = COLLISION_MESH_SOLID;
+        m->owner = m;
+    }
+    std::printf("collision_bench: %d asteroids of %u triangles, %d runs per query\n", FIELD_ASTEROIDS,
+                field[0].face_count, runs);
+
+    array<collision_record> *results = array_new<collision_record>();
+    if (!results) return 1;
+
+    // Rays from random points towards random asteroids (most hit, some pass several).
+    std::vector<double> ray_times;
+    uint64_t ray_hits = 0;
+    for (int i = 0; i < runs; i++) {
+        tacka3 origin = random_point(FIELD_SIZE * 0.6f);
+        const collision_mesh *target = &field[size_t(drand_range(0, FIELD_ASTEROIDS - 1))];
+        tacka3 dir = tacka3_sub(tacka3_add(target->bound_center, random_point(target->bound_radius)), origin);
+        if (is_zero(dir)) continue;
+        results->cur_elements = 0;
+        int64_t t0 = hw_timer_ticks();
+        ray_hits += collision_ray(field.data(), FIELD_ASTEROIDS, origin, dir, INFINITY, results);
+        int64_t t1 = hw_timer_ticks();
+        ray_times.push_back(double(t1 - t0) * 1e-9);
+    }
+
+    // Sliding moves of a ship-sized sphere aimed at the surface of a random asteroid.
+    std::vector<double> move_times;
+    uint64_t contacts = 0, iterations_total = 0;
+    uint64_t checks_before = collision_triangle_checks;
+    for (int i = 0; i < runs; i++) {
+        const collision_mesh *target = &field[size_t(drand_range(0, FIELD_ASTEROIDS - 1))];
+        tacka3 out = random_unit();
+        tacka3 start = tacka3_add(target->bound_center, tacka3_scale(out, target->bound_radius + 6.0f));
+        tacka3 move = tacka3_add(tacka3_scale(out, -12.0f), tacka3_scale(random_unit(), 4.0f));
+        results->cur_elements = 0;
+        int iterations = 0;
+        int64_t t0 = hw_timer_ticks();
+        collision_slide(field.data(), FIELD_ASTEROIDS, nullptr, start, 3.0f, move, results, nullptr, &iterations);
+        int64_t t1 = hw_timer_ticks();
+        move_times.push_back(double(t1 - t0) * 1e-9);
+        contacts += results->get_size();
+        iterations_total += uint64_t(iterations);
+    }
+    uint64_t checks = collision_triangle_checks - checks_before;
+    array_free(results);
+    drand_deinit();
+
+    std::printf("ray query:    median %8.2f us  (p10 %8.2f, p90 %8.2f)  %.2f hits per ray\n", median_us(&ray_times),
+                median_us(&ray_times, 0.1), median_us(&ray_times, 0.9), double(ray_hits) / double(ray_times.size()));
+    std::printf("sliding move: median %8.2f us  (p10 %8.2f, p90 %8.2f)  %.2f contacts, %.2f iterations, "
+                "%.0f triangle checks per move\n",
+                median_us(&move_times), median_us(&move_times, 0.1), median_us(&move_times, 0.9),
+                double(contacts) / runs, double(iterations_total) / runs, double(checks) / runs);
+    return 0;
+}
