@@ -4,6 +4,7 @@
 #include <cstring>
 
 #include "corelib/drand.h"
+#include "corelib/gfxloader.h"
 #include "corelib/log.h"
 #include "corelib/parser.h"
 #include "game/the_vorn.h"
@@ -28,11 +29,13 @@ static void print_usage()
 
 static int WinMain(uint8_t fullscreen)
 {
-    if (!drand_init() || !parser_init()) log_fault_bug("WinMain", ".\\main", 74);
+    // Foundation services; the font library joins them with the text writer.
+    if (!drand_init() || !parser_init() || !gfxloader_init()) log_fault_bug("WinMain", ".\\main", 74);
 
     uint8_t startup_flag = fullscreen;
     int result = kickoff_vorn_freeware(startup_flag);
 
+    gfxloader_deinit();
     parser_deinit();
     drand_deinit();
     return result;
