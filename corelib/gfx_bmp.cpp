@@ -51,7 +51,8 @@ static bool __bmp_layout(const char *name, const uint8_t *data, size_t size, bmp
     uint32_t offset = gfx_le32(data + 10);
     uint32_t header_size = gfx_le32(data + 14);
     if (header_size == 12) return gfx_refuse(name, "BMP files with the OS/2 core header are not supported");
-    if (header_size < BMP_INFO_HEADER_SIZE) return gfx_refuse(name, "BMP info header of %u bytes is invalid", header_size);
+    if (header_size < BMP_INFO_HEADER_SIZE)
+        return gfx_refuse(name, "BMP info header of %u bytes is invalid", header_size);
     if (header_size > size - BMP_FILE_HEADER_SIZE)
         return gfx_refuse(name, "BMP info header of %u bytes runs past the end of the file", header_size);
 

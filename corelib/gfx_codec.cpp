@@ -159,8 +159,7 @@ static bool __gfx_decode_image(uint8_t *pixels, size_t size)
 {
     if (!gfx_source.has_info || !pixels) return false;
     size_t bytes;
-    if (!gfx_image_bytes(gfx_source.info.width, gfx_source.info.height, gfx_source.info.bpp, &bytes) ||
-        bytes != size)
+    if (!gfx_image_bytes(gfx_source.info.width, gfx_source.info.height, gfx_source.info.bpp, &bytes) || bytes != size)
         return gfx_refuse(gfx_source.name, "decode buffer of %zu bytes does not fit the image", size);
     return gfx_source.format->decode(gfx_source.name, gfx_source.data, gfx_source.size, &gfx_source.info, pixels);
 }
@@ -183,8 +182,7 @@ static bool __gfx_write_file(const char *path, const uint8_t *data, size_t size)
     return true;
 }
 
-static bool __gfx_save_image(const char *path, int width, int height, int bpp, const uint8_t *pixels,
-                             uint32_t options)
+static bool __gfx_save_image(const char *path, int width, int height, int bpp, const uint8_t *pixels, uint32_t options)
 {
     if (!path) return false;
     size_t bytes;
@@ -210,8 +208,7 @@ static bool __gfx_save_image(const char *path, int width, int height, int bpp, c
 }
 
 static const gfx_codec_interface GFX_CODEC = {
-    __gfx_set_source_file, __gfx_set_source_memory, __gfx_get_info, __gfx_decode_image, __gfx_save_image,
-    __gfx_release,
+    __gfx_set_source_file, __gfx_set_source_memory, __gfx_get_info, __gfx_decode_image, __gfx_save_image, __gfx_release,
 };
 
 const gfx_codec_interface *GFX_GetInterface() { return &GFX_CODEC; }

@@ -123,8 +123,10 @@ static bool __tga_read_info(const char *name, const uint8_t *data, size_t size, 
     int bpp = 0;
     switch (__tga_base_type(&h)) {
     case TGA_TYPE_MAPPED:
-        if (h.cmap_type != 1 || h.cmap_length == 0) return gfx_refuse(name, "TGA colour-mapped image without a colour map");
-        if (h.depth != 8) return gfx_refuse(name, "TGA colour-mapped image with %u-bit indices is not supported", h.depth);
+        if (h.cmap_type != 1 || h.cmap_length == 0)
+            return gfx_refuse(name, "TGA colour-mapped image without a colour map");
+        if (h.depth != 8)
+            return gfx_refuse(name, "TGA colour-mapped image with %u-bit indices is not supported", h.depth);
         bpp = __tga_output_bpp(h.cmap_entry_bits, alpha_bits);
         break;
     case TGA_TYPE_TRUE_COLOR:

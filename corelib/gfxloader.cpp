@@ -123,8 +123,7 @@ bool gfxloader_save(const char *name, int width, int height, int bpp, const uint
     uint32_t codec_options = (options & GFXLOADER_SAVE_RLE) ? GFX_SAVE_RLE : 0;
     if (!gfx_loader->SaveImage(name, width, height, bpp, pixels, codec_options)) {
         do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE,
-               "gfxloader_load(): gfx_loader.SaveImage() FAILED: Error saving file image %.1024s!",
-               name);
+               "gfxloader_load(): gfx_loader.SaveImage() FAILED: Error saving file image %.1024s!", name);
         return false;
     }
     return true;

@@ -16,7 +16,8 @@
 #include "corelib/mem.h"
 #include "test_support.h"
 
-namespace {
+namespace
+{
 
 struct Image {
     int w = -1, h = -1, bpp = -1;
@@ -135,7 +136,8 @@ std::string bmp_file(const Image &img, bool top_down, uint32_t header_size = 40,
 }
 
 // A JPEG of rows given top to bottom (as JPEG stores them).
-std::string jpeg_file(int w, int h, int components, const std::vector<uint8_t> &rows, int quality = 95)
+// Four components are CMYK (libjpeg marks them as Adobe's, inks inverted).
+std::string jpeg_file(int w, int h, int components, const std::vector<uint8_t> &rows, bool progressive = false)
 {
     jpeg_compress_struct c;
     jpeg_error_mgr e;
@@ -147,9 +149,10 @@ std::string jpeg_file(int w, int h, int components, const std::vector<uint8_t> &
     c.image_width = JDIMENSION(w);
     c.image_height = JDIMENSION(h);
     c.input_components = components;
-    c.in_color_space = components == 1 ? JCS_GRAYSCALE : JCS_RGB;
+    c.in_color_space = components == 1 ? JCS_GRAYSCALE : components == 4 ? JCS_CMYK : JCS_RGB;
     jpeg_set_defaults(&c);
-    jpeg_set_quality(&c, quality, TRUE);
+    jpeg_set_quality(&c, 95, TRUE);
+    if (progressive) jpeg_simple_progression(&c);
     jpeg_start_compress(&c, TRUE);
     while (c.next_scanline < c.image_height) {
         JSAMPROW row = const_cast<JSAMPROW>(&rows[size_t(c.next_scanline) * w * components]);
@@ -163,7 +166,7 @@ std::string jpeg_file(int w, int h, int components, const std::vector<uint8_t> &
 }
 
 // 32 x 16 picture: top half red, bottom half blue.
-std::string red_over_blue_jpeg()
+std::string red_over_blue_jpeg(bool progressive = false)
 {
     std::vector<uint8_t> rows;
     for (int y = 0; y < 16; y++)
@@ -172,10 +175,11 @@ std::string red_over_blue_jpeg()
             rows.push_back(0);
             rows.push_back(y < 8 ? 0 : 255);
         }
-    return jpeg_file(32, 16, 3, rows);
+    return jpeg_file(32, 16, 3, rows, progressive);
 }
 
-class GfxLoader : public TempDirTest {
+class GfxLoader : public TempDirTest
+{
   protected:
     void SetUp() override
     {
@@ -320,8 +324,8 @@ TEST_F(GfxLoader, TgaRowOrdersAndDirectionsGiveTheSameBuffer)
                 std::vector<uint8_t>({255, 0, 0, 0, 255, 0, 0, 0, 255}));
 
     // Right-to-left rows, an image ID and an unused colour map are handled.
-    std::string file = tga_header(2, 3, 2, 24, 0x30, 5, 1, 0, 2, 24) + "IDENT" + std::string(6, 'm') +
-                       tga_pixels(img, true, true);
+    std::string file =
+        tga_header(2, 3, 2, 24, 0x30, 5, 1, 0, 2, 24) + "IDENT" + std::string(6, 'm') + tga_pixels(img, true, true);
     ASSERT_TRUE(load_bytes("mirror.tga", file, &mirrored));
     expect_same(mirrored, img, "right-to-left, top-down, with ID and map");
 
@@ -335,9 +339,9 @@ TEST_F(GfxLoader, TgaRunLengthPacketsDecode)
     // 4 x 3, 24 bits, bottom-up: a repeat packet of 6 crossing the first row
     // end, a raw packet of 3, a repeat packet of 3.
     std::string body;
-    body += char(0x80 | 5) + std::string("\x00\x00\xff", 3);             // 6 x red (BGR)
+    body += char(0x80 | 5) + std::string("\x00\x00\xff", 3);                  // 6 x red (BGR)
     body += char(2) + std::string("\x01\x02\x03\x04\x05\x06\x07\x08\x09", 9); // raw 3
-    body += char(0x80 | 2) + std::string("\xff\x00\x00", 3);             // 3 x blue
+    body += char(0x80 | 2) + std::string("\xff\x00\x00", 3);                  // 3 x blue
     Image got;
     ASSERT_TRUE(load_bytes("rle.tga", tga_header(10, 4, 3, 24, 0) + body, &got));
     std::vector<uint8_t> want;
@@ -373,7 +377,8 @@ TEST_F(GfxLoader, TgaColourMapsAndSixteenBitPixels)
 
     // Run-length colour-mapped with a 32-bit map.
     std::string map32 = std::string("\x01\x02\x03\x80", 4) + std::string("\x04\x05\x06\xff", 4);
-    ASSERT_TRUE(load_bytes("m9.tga", tga_header(9, 3, 1, 8, 8, 0, 1, 0, 2, 32) + map32 + std::string("\x81\x01\x00\x00", 4), &got));
+    ASSERT_TRUE(load_bytes(
+        "m9.tga", tga_header(9, 3, 1, 8, 8, 0, 1, 0, 2, 32) + map32 + std::string("\x81\x01\x00\x00", 4), &got));
     expect_same(got, Image{3, 1, 32, {6, 5, 4, 255, 6, 5, 4, 255, 3, 2, 1, 128}}, "type 9");
 
     // 16 bits: 5 bits per channel expand to full range; no alpha bit -> 24 bpp.
@@ -414,13 +419,27 @@ TEST_F(GfxLoader, BmpLayoutsAndMasks)
     ASSERT_TRUE(load_bytes("bf.bmp", bmp_file(rgba, true, 40, 3, {0xff0000, 0xff00, 0xff}), &got));
     expect_same(got, clear, "bitfields without alpha are opaque");
     // Version 5 header with an alpha mask; then masks in R, G, B, A byte order.
-    ASSERT_TRUE(
-        load_bytes("v5.bmp", bmp_file(rgba, false, 124, 3, {0xff0000, 0xff00, 0xff, 0xff000000}), &got));
+    ASSERT_TRUE(load_bytes("v5.bmp", bmp_file(rgba, false, 124, 3, {0xff0000, 0xff00, 0xff, 0xff000000}), &got));
     expect_same(got, rgba, "v5 with alpha mask");
     static const int RGBA_ORDER[4] = {0, 1, 2, 3};
-    ASSERT_TRUE(load_bytes("abgr.bmp",
-                           bmp_file(rgba, false, 40, 6, {0xff, 0xff00, 0xff0000, 0xff000000}, RGBA_ORDER), &got));
+    ASSERT_TRUE(
+        load_bytes("abgr.bmp", bmp_file(rgba, false, 40, 6, {0xff, 0xff00, 0xff0000, 0xff000000}, RGBA_ORDER), &got));
     expect_same(got, rgba, "alpha bitfields in RGBA byte order");
+}
+
+// Red over blue, 32 x 16: memory row 1 is near the bottom of the picture
+// (blue), row 14 near the top (red).
+void expect_red_over_blue(const Image &got)
+{
+    ASSERT_EQ(got.w, 32);
+    ASSERT_EQ(got.h, 16);
+    ASSERT_EQ(got.bpp, 24);
+    auto near = [](int v, int want) { return v >= want - 24 && v <= want + 24; };
+    for (int x = 0; x < 32; x++) {
+        const uint8_t *low = &got.px[(1 * 32 + x) * 3], *high = &got.px[(14 * 32 + x) * 3];
+        ASSERT_TRUE(near(low[0], 0) && near(low[1], 0) && near(low[2], 255)) << x;
+        ASSERT_TRUE(near(high[0], 255) && near(high[1], 0) && near(high[2], 0)) << x;
+    }
 }
 
 TEST_F(GfxLoader, JpegDecodesRightSideUp)
@@ -428,19 +447,31 @@ TEST_F(GfxLoader, JpegDecodesRightSideUp)
     std::string jpeg = red_over_blue_jpeg();
     Image got;
     ASSERT_TRUE(load_bytes("rb.jpg", jpeg, &got));
-    ASSERT_EQ(got.w, 32);
-    ASSERT_EQ(got.h, 16);
-    ASSERT_EQ(got.bpp, 24);
-    auto near = [](int v, int want) { return v >= want - 24 && v <= want + 24; };
-    // Memory row 1 is near the bottom of the picture (blue), row 14 near the top (red).
-    for (int x = 0; x < 32; x++) {
-        const uint8_t *low = &got.px[(1 * 32 + x) * 3], *high = &got.px[(14 * 32 + x) * 3];
-        ASSERT_TRUE(near(low[0], 0) && near(low[1], 0) && near(low[2], 255)) << x;
-        ASSERT_TRUE(near(high[0], 255) && near(high[1], 0) && near(high[2], 0)) << x;
+    {
+        SCOPED_TRACE("baseline");
+        expect_red_over_blue(got);
     }
     Image from_memory;
     ASSERT_TRUE(load_memory(jpeg, &from_memory));
     expect_same(from_memory, got, "memory and file agree");
+    Image progressive;
+    ASSERT_TRUE(load_memory(red_over_blue_jpeg(true), &progressive));
+    {
+        SCOPED_TRACE("progressive");
+        expect_red_over_blue(progressive);
+    }
+
+    // CMYK, inks stored inverted: (255, 0, 0, 255) is no cyan, full magenta
+    // and yellow, no black -> red; (0, 0, 255, 255) -> blue.
+    std::vector<uint8_t> cmyk;
+    for (int y = 0; y < 16; y++)
+        for (int x = 0; x < 32; x++)
+            cmyk.insert(cmyk.end(), {uint8_t(y < 8 ? 255 : 0), 0, uint8_t(y < 8 ? 0 : 255), 255});
+    ASSERT_TRUE(load_memory(jpeg_file(32, 16, 4, cmyk), &got));
+    {
+        SCOPED_TRACE("CMYK");
+        expect_red_over_blue(got);
+    }
 
     // Greyscale JPEG: 8 bpp, a horizontal ramp.
     std::vector<uint8_t> rows;
@@ -449,6 +480,17 @@ TEST_F(GfxLoader, JpegDecodesRightSideUp)
     ASSERT_TRUE(load_memory(jpeg_file(16, 16, 1, rows), &got));
     ASSERT_EQ(got.bpp, 8);
     for (int x = 0; x < 16; x++) EXPECT_NEAR(got.px[8 * 16 + x], x * 16, 10) << x;
+}
+
+TEST_F(GfxLoader, FormatFollowsTheContentNotTheName)
+{
+    Image img = pattern(3, 3, 24), got;
+    ASSERT_TRUE(load_bytes("really_a_jpeg.tga", red_over_blue_jpeg(), &got));
+    EXPECT_EQ(got.w, 32);
+    ASSERT_TRUE(load_bytes("really_a_bmp.jpg", bmp_file(img, false), &got));
+    expect_same(got, img, "BMP named .jpg");
+    ASSERT_TRUE(load_bytes("really_a_tga.bmp", tga_file(img, false), &got));
+    expect_same(got, img, "TGA named .bmp");
 }
 
 TEST_F(GfxLoader, MissingFileIsAQuietFailure)
@@ -491,9 +533,9 @@ TEST_F(GfxLoader, SaveFailuresAreReported)
     Image img = pattern(4, 4, 24);
     std::string missing_dir = path("no/such/dir/shot.bmp");
     EXPECT_FALSE(gfxloader_save(missing_dir.c_str(), 4, 4, 24, img.px.data()));
-    EXPECT_NE(log().find("gfxloader_load(): gfx_loader.SaveImage() FAILED: Error saving file image " + missing_dir +
-                         "!"),
-              std::string::npos);
+    EXPECT_NE(
+        log().find("gfxloader_load(): gfx_loader.SaveImage() FAILED: Error saving file image " + missing_dir + "!"),
+        std::string::npos);
     EXPECT_FALSE(gfxloader_save(path("shot.png").c_str(), 4, 4, 24, img.px.data()));
     EXPECT_FALSE(gfxloader_save(path("shot16.tga").c_str(), 4, 4, 16, img.px.data()));
     EXPECT_FALSE(gfxloader_save(path("empty.tga").c_str(), 0, 4, 24, img.px.data()));
@@ -540,12 +582,14 @@ TEST_F(GfxLoader, MalformedFilesAreRefusedWithTheirName)
         {"trunc.tga", tga.substr(0, tga.size() - 1), "truncated"},
         {"wide.tga", tga_header(2, 20000, 2, 24, 0) + std::string(64, 'x'), "too large"},
         {"rle_huge.tga", tga_header(10, 16384, 16384, 32, 8) + std::string(10, '\x81'), "truncated"},
-        {"rle_image.tga", tga_header(10, 2, 2, 24, 0) + std::string("\x84\x01\x02\x03", 4), "past the end of the image"},
+        {"rle_image.tga", tga_header(10, 2, 2, 24, 0) + std::string("\x84\x01\x02\x03", 4),
+         "past the end of the image"},
         {"rle_file.tga", tga_header(10, 2, 2, 24, 0) + std::string("\x03\x01\x02\x03\x04\x05\x06", 7),
          "past the end of the file"},
         {"rle_repeat.tga", tga_header(10, 2, 2, 24, 0) + std::string("\x81\x01\x02\x03\x81\x01", 6),
          "past the end of the file"},
-        {"rle_cut.tga", tga_header(10, 4, 4, 24, 0) + std::string("\x81\x01\x02\x03\x81\x01\x02\x03", 8), "ends before"},
+        {"rle_cut.tga", tga_header(10, 4, 4, 24, 0) + std::string("\x81\x01\x02\x03\x81\x01\x02\x03", 8),
+         "ends before"},
         {"index.tga", tga_header(1, 2, 1, 8, 0, 0, 1, 0, 3, 24) + map3 + "\x01\x07", "outside the map"},
         {"below.tga", tga_header(1, 2, 1, 8, 0, 0, 1, 2, 3, 24) + map3 + "\x02\x01", "outside the map"},
         {"map.tga", tga_header(1, 2, 1, 8, 0, 0, 1, 0, 200, 24) + map3 + "\x01\x01", "truncated"},
@@ -595,8 +639,13 @@ TEST_F(GfxLoader, TruncatedAndDamagedFilesNeverReadOutOfBounds)
     std::string map = tga_header(1, 4, 3, 8, 0, 3, 1, 0, 4, 24) + "abc" + std::string(12, '\x40') +
                       std::string("\x00\x01\x02\x03\x00\x01\x02\x03\x00\x01\x02\x03", 12);
     const std::string files[] = {
-        tga_file(img, true), rle_tga, map, bmp_file(img, false), bmp_file(rgba, true, 124, 3, {0xff0000, 0xff00, 0xff, 0xff000000}),
+        tga_file(img, true),
+        rle_tga,
+        map,
+        bmp_file(img, false),
+        bmp_file(rgba, true, 124, 3, {0xff0000, 0xff00, 0xff, 0xff000000}),
         red_over_blue_jpeg(),
+        red_over_blue_jpeg(true),
     };
     for (size_t f = 0; f < std::size(files); f++) {
         const std::string &file = files[f];
