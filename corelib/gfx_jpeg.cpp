@@ -10,6 +10,7 @@
 #include <csetjmp>
 #include <cstdio>
 
+#include <jerror.h>
 #include <jpeglib.h>
 
 #include "gfx_codec.h"
@@ -31,7 +32,9 @@ struct gfx_jpeg_error {
     gfx_jpeg_error *err = reinterpret_cast<gfx_jpeg_error *>(cinfo->err);
     char message[JMSG_LENGTH_MAX];
     cinfo->err->format_message(cinfo, message);
-    gfx_refuse(err->name, "JPEG: %s", message);
+    int code = cinfo->err->msg_code;
+    bool memory = code == JERR_NO_BACKING_STORE || code == JERR_OUT_OF_MEMORY;
+    gfx_refuse(err->name, "JPEG: %s%s", message, memory ? " (the picture needs more working memory than allowed)" : "");
     longjmp(err->jump, 1);
 }
 

@@ -570,6 +570,12 @@ TEST_F(GfxLoader, MalformedFilesAreRefusedWithTheirName)
     size_t sof = jpeg_big.find("\xff\xc0");
     ASSERT_NE(sof, std::string::npos);
     jpeg_big.replace(sof + 5, 4, "\x7f\xff\x7f\xff"); // 32767 x 32767
+    // A progressive JPEG claiming 16000 x 16000 pixels would need about 800 MB
+    // of coefficients before reading any data: refused by libjpeg's memory cap.
+    std::string jpeg_wide = red_over_blue_jpeg(true);
+    size_t sof2 = jpeg_wide.find("\xff\xc2");
+    ASSERT_NE(sof2, std::string::npos);
+    jpeg_wide.replace(sof2 + 5, 4, "\x3e\x80\x3e\x80");
 
     struct Case {
         const char *name;
@@ -608,6 +614,7 @@ TEST_F(GfxLoader, MalformedFilesAreRefusedWithTheirName)
         {"noeoi.jpg", jpeg.substr(0, jpeg.size() - 2), "Premature end"},
         {"junk.jpg", "\xff\xd8\xff" + std::string(200, 'j'), "JPEG"},
         {"big.jpg", jpeg_big, "too large"},
+        {"wide.jpg", jpeg_wide, "more working memory than allowed"},
     };
     for (const Case &c : cases) {
         SCOPED_TRACE(c.name);
