@@ -65,8 +65,6 @@ static void __auren_clear_state()
     auren_system.buffer_queues_supported = 0;
     auren_system.pitch_shift_supported = 0;
     auren_system.no_sound = 0;
-    auren_system.auren_locked_extern = 0;
-    auren_system.auren_locked_intern = 0;
     auren_system.sound_thread = -1;
     auren_system.device_names = nullptr;
     auren_system.ticks = 0;
@@ -78,6 +76,8 @@ void auren_init()
 {
     ASSERT(!auren_is_inited());
     __auren_clear_state();
+    auren_system.auren_locked_extern = 0;
+    auren_system.auren_locked_intern = 0;
     auren_systems_counter++;
     do_log(LOG_INFO, LOG_TO_DEBUGGER | LOG_TO_FILE, "__________________________________________________\n");
     do_log(LOG_INFO, LOG_TO_DEBUGGER | LOG_TO_FILE, "auren_init: systems called: %d", auren_systems_counter);
@@ -356,7 +356,12 @@ bool __auren_source_give_voice(auren_source_t *src)
 {
     ALuint voice = 0;
     alGenSources(1, &voice);
-    if (AUREN_AL_FAILED()) return false;
+    // Running out of voices is no fault: the source stays virtual.
+    if (alGetError() != AL_NO_ERROR) {
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "auren: no voice free for %s (%d in use)", src->sample->name,
+               auren_system.live_sources);
+        return false;
+    }
     auren_system.live_sources++;
     src->voice = voice;
     alSourcei(voice, AL_BUFFER, ALint(src->sample->buffer));

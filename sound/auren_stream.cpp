@@ -220,7 +220,12 @@ static void __stream_start(auren_stream_t *stream)
     }
     ALuint voice = 0;
     alGenSources(1, &voice);
-    if (AUREN_AL_FAILED()) return;  // no voice free now: try again next tick
+    if (alGetError() != AL_NO_ERROR) {
+        // No voice free now: try again next tick.
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "auren_stream: no voice free for %s (%d in use)", stream->name,
+               auren_system.live_sources);
+        return;
+    }
     auren_system.live_sources++;
     stream->voice = voice;
     // Music is heard the same wherever the listener is.
