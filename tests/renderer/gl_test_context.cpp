@@ -13,6 +13,9 @@
 #include <ostream>
 
 #include "corelib/gfxloader.h"
+#include "renderer/OGL_features.h"
+#include "renderer/OGL_main.h"
+#include "renderer/OGL_window.h"
 #include "test_support.h"
 
 extern char **environ;
@@ -22,41 +25,23 @@ std::ostream &operator<<(std::ostream &os, const gltest_rgba &c)
     return os << "(" << int(c.r) << ", " << int(c.g) << ", " << int(c.b) << ", " << int(c.a) << ")";
 }
 
-static GLFWwindow *g_window;
-
 bool gltest_open()
 {
-    if (g_window) {
-        glfwMakeContextCurrent(g_window);
+    if (OGL_is_initialised()) {
+        glfwMakeContextCurrent(OGL_window_get()->handle);
         return true;
     }
-    if (!glfwInit()) return false;
-    glfwDefaultWindowHints();
-    glfwWindowHint(GLFW_DEPTH_BITS, 24);
-    glfwWindowHint(GLFW_STENCIL_BITS, 8);
-    glfwWindowHint(GLFW_RESIZABLE, GLFW_FALSE);
-    g_window = glfwCreateWindow(GLTEST_WIDTH, GLTEST_HEIGHT, "renderer tests", nullptr, nullptr);
-    if (!g_window) {
-        glfwTerminate();
-        return false;
-    }
-    glfwMakeContextCurrent(g_window);
-    if (glewInit() != GLEW_OK) {
-        gltest_close();
-        return false;
-    }
-    return true;
+    if (!OGL_window_library_init()) return false;
+    if (const char *missing = std::getenv(GLTEST_MISSING_EXTENSIONS_VAR)) OGL_features_simulate_missing(missing);
+    return OGL_init("renderer tests", GLTEST_WIDTH, GLTEST_HEIGHT, false);
 }
 
 void gltest_close()
 {
-    if (!g_window) return;
-    glfwDestroyWindow(g_window);
-    g_window = nullptr;
-    glfwTerminate();
+    if (OGL_is_initialised()) OGL_deinit();
 }
 
-bool gltest_is_open() { return g_window != nullptr; }
+bool gltest_is_open() { return OGL_is_initialised(); }
 
 void gltest_reset_state()
 {
@@ -105,7 +90,7 @@ void gltest_reset_state()
     glLoadIdentity();
     glColor4f(1, 1, 1, 1);
     int fbw = GLTEST_WIDTH, fbh = GLTEST_HEIGHT;
-    if (g_window) glfwGetFramebufferSize(g_window, &fbw, &fbh);
+    if (OGL_window_get()) glfwGetFramebufferSize(OGL_window_get()->handle, &fbw, &fbh);
     glViewport(0, 0, fbw, fbh);
     glClearColor(0, 0, 0, 1);
     glClearDepth(1.0);

@@ -1,8 +1,8 @@
 #pragma once
 // The GL test harness of the renderer suites.
 //
-// gltest_open() opens one 800 x 600 window with its GL context per test
-// process (under Xvfb with Mesa's llvmpipe in CI) and keeps it until the
+// gltest_open() starts the renderer (OGL_init, windowed, 800 x 600) once per
+// test process (under Xvfb with Mesa's llvmpipe in CI) and keeps it until the
 // process ends. The helpers read the frame buffer back as RGBA bytes, rows
 // bottom-up as GL gives them (y = 0 is the bottom row), and compare regions
 // and colours with a tolerance.
@@ -12,6 +12,12 @@
 // test named DISABLED_... that calls gltest_open() itself, and run it from a
 // normal test with gltest_run_child(), which re-executes this binary with the
 // given environment and that one test.
+//
+// Mesa cannot switch off the extensions it always offers (cube maps, buffer
+// objects, multitexturing: naming one in MESA_EXTENSION_OVERRIDE drops all of
+// them at once). To simulate a board without one of those, name it in the
+// child's GLTEST_MISSING_EXTENSIONS_VAR variable instead: gltest_open() hands
+// it to OGL_features_simulate_missing() before the renderer starts.
 
 #include <GL/glew.h>
 
@@ -22,6 +28,7 @@
 
 #include <gtest/gtest.h>
 
+#define GLTEST_MISSING_EXTENSIONS_VAR "VORN_GLTEST_MISSING_EXTENSIONS"
 #define GLTEST_WIDTH 800
 #define GLTEST_HEIGHT 600
 
