@@ -6,6 +6,7 @@
 #include <filesystem>
 #include <fstream>
 
+#include "corelib/gfxloader.h"
 #include "corelib/log.h"
 #include "data_picture_file.h"
 #include "data_text.h"
@@ -34,7 +35,7 @@ bool data_build(data_ctx &ctx, const std::vector<std::string> &only)
     std::vector<const data_step *> run;
     for (const auto &s : steps)
         if (only.empty() || std::find(only.begin(), only.end(), s.name) != only.end()) run.push_back(&s);
-    if (!text_init()) return false;
+    if (!text_init() || !gfxloader_init()) return false;
     auto t0 = std::chrono::steady_clock::now();
     bool ok = true;
     for (size_t i = 0; i < run.size() && ok; i++) {
@@ -54,6 +55,7 @@ bool data_build(data_ctx &ctx, const std::vector<std::string> &only)
     }
     if (ok && !ctx.preview_dir.empty()) ok = data_write_previews(ctx);
     text_deinit();
+    gfxloader_deinit();
     double total = std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count();
     if (!ctx.quiet)
         std::printf("vorn-data: %d files, %.1f MB in %s, %.1f s\n", ctx.files, ctx.bytes / 1048576.0,

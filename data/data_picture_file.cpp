@@ -2,33 +2,21 @@
 
 #include <png.h>
 
+#include <cstring>
+
 #include <cstdio>
 #include <vector>
 
+#include "corelib/gfxloader.h"
+
 bool picture_file_save(const char *path, int w, int h, int bpp, const uint8_t *pixels)
 {
-    if ((bpp != 24 && bpp != 32) || w <= 0 || h <= 0 || w > 65535 || h > 65535) return false;
-    int n = bpp / 8;
-    uint8_t header[18] = {0};
-    header[2] = 2;  // uncompressed true colour
-    header[12] = uint8_t(w & 0xff);
-    header[13] = uint8_t(w >> 8);
-    header[14] = uint8_t(h & 0xff);
-    header[15] = uint8_t(h >> 8);
-    header[16] = uint8_t(bpp);
-    header[17] = uint8_t((bpp == 32 ? 8 : 0) | 0x20);  // alpha bits, top-left origin
-    std::vector<uint8_t> body(size_t(w) * h * n);
-    for (size_t i = 0; i < size_t(w) * h; i++) {
-        body[i * n + 0] = pixels[i * n + 2];
-        body[i * n + 1] = pixels[i * n + 1];
-        body[i * n + 2] = pixels[i * n + 0];
-        if (n == 4) body[i * n + 3] = pixels[i * n + 3];
-    }
-    FILE *f = std::fopen(path, "wb");
-    if (!f) return false;
-    bool ok = std::fwrite(header, 1, 18, f) == 18 && std::fwrite(body.data(), 1, body.size(), f) == body.size();
-    if (std::fclose(f) != 0) ok = false;
-    return ok;
+    if ((bpp != 24 && bpp != 32) || w <= 0 || h <= 0) return false;
+    // The image writer takes rows bottom-up, as textures are uploaded.
+    size_t row = size_t(w) * (bpp / 8);
+    std::vector<uint8_t> flipped(row * h);
+    for (int y = 0; y < h; y++) std::memcpy(&flipped[size_t(h - 1 - y) * row], pixels + size_t(y) * row, row);
+    return gfxloader_save(path, w, h, bpp, flipped.data(), GFXLOADER_SAVE_RLE);
 }
 
 bool picture_file_save_png(const char *path, int w, int h, const uint8_t *rgba)

@@ -1,7 +1,6 @@
 #pragma once
-// Picture files of the resource folder. Until the engine's image writer
-// (gfxloader_save) is in place, pictures go through this small Targa writer:
-// uncompressed true colour, rows top-down, 24 or 32 bits.
+// Picture files: the resource folder's pictures go through the engine's image
+// writer (run-length TGA, 24 or 32 bits); contact sheets are PNG.
 
 #include <cstdint>
 

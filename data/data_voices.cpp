@@ -14,7 +14,7 @@
 #include "data_build.h"
 
 #define VOICE_RATE 22050
-#define VOICE_QUALITY 0.3f
+#define VOICE_QUALITY 0.4f
 #define VOICE_MAX_BYTES (8u << 20)
 
 struct voice_line {
@@ -105,7 +105,7 @@ static audio_buf __radio(const audio_buf &dry, uint32_t seed)
         b.s[i] = driven + squelch + hiss;
     }
     audio_fade_edges(b, 0.005f, 0.03f);
-    audio_normalise(b, 0.85f);
+    audio_normalise(b, 0.75f);  // headroom: the codec overshoots on driven speech
     return b;
 }
 
