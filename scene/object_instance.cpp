@@ -194,12 +194,24 @@ static void __calc_one(object_instance *oi)
 
 void OI_calc_world_transform(object_instance *oi)
 {
-    while (!oi->world_valid) {
-        // The highest invalid ancestor (its parent, if any, is valid).
-        object_instance *top = oi;
-        while (top->parent && !top->parent->world_valid) top = top->parent;
-        __calc_one(top);
+    if (oi->world_valid) return;
+    // The invalid ancestors, nearest first; computed from the top down.
+    object_instance *local[64];
+    object_instance **chain = local;
+    uint32_t n = 0, cap = 64;
+    for (object_instance *a = oi; a && !a->world_valid; a = a->parent) {
+        if (n == cap) {
+            object_instance **bigger = static_cast<object_instance **>(mem_alloc(size_t(cap) * 2 * sizeof(*chain)));
+            if (!bigger) BUG();
+            memcpy(bigger, chain, n * sizeof(*chain));
+            if (chain != local) mem_free(chain);
+            chain = bigger;
+            cap *= 2;
+        }
+        chain[n++] = a;
     }
+    while (n) __calc_one(chain[--n]);
+    if (chain != local) mem_free(chain);
 }
 
 static void __set_local_changed(object_instance *oi) { OI_invalidate_world_transform(oi); }
