@@ -1,0 +1,140 @@
+#include "scene/collisions.h"
+
+#include <cmath>
+
+#include "corelib/log.h"
+#include "scene/object.h"
+#include "scene/object_instance.h"
+#include "scene/scene.h"
+
+static bool __mesh_of(object_instance *oi, collision_mesh *m)
+{
+    if (!OI_has_object(oi)) return false;
+    object *o = oi->obj;
+    if (!object_has_vertexs(o) || !object_has_triangle_list(o)) return false;
+    collision_mesh_init(m);
+    OI_calc_world_transform(oi);
+    bool skinned = OI_is_skinned(oi);
+    if (skinned) {
+        m->vertices = oi->skin_vertexs;
+        m->vertex_count = oi->skin_vertexsno;
+        m->world = nullptr;
+        m->flags |= COLLISION_MESH_SKINNED;
+    } else {
+        m->vertices = o->vertexs;
+        m->vertex_count = o->vertexsno;
+        m->world = object_vertexs_are_in_world_space(o) ? nullptr : oi->world_matrix;
+    }
+    m->tris_32 = o->tris_ints;
+    m->tris_16 = o->tris_shorts;
+    m->face_count = o->facesno;
+    if (object_has_face_normals(o) && o->fnormalsno == o->facesno && !skinned) {
+        m->face_normals = o->fnormals;
+        m->face_normal_count = o->fnormalsno;
+    }
+    if (!OI_has_bounds(oi)) OI_calc_bounding_volumes(oi);
+    m->bound_center = oi->bound_center;
+    m->bound_radius = oi->bound_radius;
+    m->bound_box = oi->bound_box;
+    if (oi->desc.solid && !skinned) m->flags |= COLLISION_MESH_SOLID;
+    if (oi->desc.invisible) m->flags |= COLLISION_MESH_INVISIBLE;
+    m->owner = oi;
+    return true;
+}
+
+bool scene_collision_meshes(scene *sc, array<collision_mesh> *meshes)
+{
+    dlist_for_each(n, &sc->collidable_ois)
+    {
+        collision_mesh m;
+        if (!__mesh_of(scene_collidable_oi_of(n), &m)) continue;
+        if (!meshes->add(&m)) return false;
+    }
+    return true;
+}
+
+// The instance whose shape answers, and its sphere.
+static object_instance *__shape(object_instance *oi, tacka3 *center, float *radius)
+{
+    ASSERT(OI_has_collision_sphere(oi) || OI_get_collision_delegate(oi));
+    object_instance *d = OI_get_collision_delegate(oi);
+    object_instance *mover = d ? d : oi;
+    if (!OI_get_collision_sphere(mover, center, radius)) BUG();
+    return mover;
+}
+
+static array<collision_mesh> *__meshes(scene *sc)
+{
+    array<collision_mesh> *meshes = array_new<collision_mesh>();
+    if (!meshes || !scene_collision_meshes(sc, meshes)) BUG();
+    return meshes;
+}
+
+void OI_collision_detection_ws(scene *sc, object_instance *oi, tacka3 move, array<collision_record> *solid_results,
+                               array<collision_record> *nonsolid_results, tacka3 *final_center)
+{
+    tacka3 c;
+    float r;
+    object_instance *mover = __shape(oi, &c, &r);
+    array<collision_mesh> *meshes = __meshes(sc);
+    *final_center = collision_slide(meshes->data, meshes->get_size(), mover, c, r, move, solid_results,
+                                    nonsolid_results, nullptr);
+    array_free(meshes);
+}
+
+void OI_move_with_collision_detection_ws(object_instance *oi, scene *sc, tacka3 move,
+                                         array<collision_record> *solid_results,
+                                         array<collision_record> *nonsolid_results)
+{
+    object_instance *d = OI_get_collision_delegate(oi);
+    object_instance *mover = d ? d : oi;
+    tacka3 c, end;
+    float r;
+    __shape(mover, &c, &r);
+    OI_collision_detection_ws(sc, mover, move, solid_results, nonsolid_results, &end);
+    tacka3 delta = tacka3_sub(end, c);
+    OI_set_position_ws(mover, tacka3_add(OI_get_position_ws(mover), delta));
+    OI_calc_bounding_volumes(mover);
+}
+
+bool scene_collision_detection(scene *sc, object_instance *oi, array<collision_record> *solid_results,
+                               array<collision_record> *nonsolid_results, tacka3 *new_position, tacka3 *remaining_move,
+                               tacka3 move, const collision_record *last_contact)
+{
+    tacka3 c;
+    float r;
+    object_instance *mover = __shape(oi, &c, &r);
+    array<collision_mesh> *meshes = __meshes(sc);
+    collision_contact_id last{};
+    if (last_contact) last = collision_contact_id{last_contact->owner, last_contact->face_index};
+    tacka3 new_center;
+    collision_step(meshes->data, meshes->get_size(), mover, c, r, move, last_contact ? &last : nullptr, &new_center,
+                   remaining_move, solid_results, nonsolid_results, nullptr);
+    array_free(meshes);
+    *new_position = tacka3_add(OI_get_position_ws(mover), tacka3_sub(new_center, c));
+    return true;
+}
+
+uint32_t intersect_ray_and_scene_in_range(array<collision_record> *results, scene *sc, tacka3 origin, tacka3 direction,
+                                          float range)
+{
+    if (tacka3_is_zero(direction)) return 0;
+    array<collision_mesh> *meshes = __meshes(sc);
+    uint32_t n = collision_ray(meshes->data, meshes->get_size(), origin, direction, range, results);
+    array_free(meshes);
+    return n;
+}
+
+uint32_t intersect_ray_and_scene(array<collision_record> *results, scene *sc, tacka3 origin, tacka3 direction)
+{
+    return intersect_ray_and_scene_in_range(results, sc, origin, direction, INFINITY);
+}
+
+bool OI_intersects(object_instance *a, object_instance *b)
+{
+    tacka3 ca, cb;
+    float ra, rb;
+    if (!OI_get_collision_sphere(a, &ca, &ra) || !OI_get_collision_sphere(b, &cb, &rb)) return false;
+    float d2 = tacka3_length2(tacka3_sub(ca, cb));
+    return d2 <= (ra + rb) * (ra + rb);
+}

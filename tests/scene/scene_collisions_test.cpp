@@ -1,0 +1,97 @@
+// The scene side of collisions: collidable instances fed to the collision core.
+
+#include <gtest/gtest.h>
+
+#include "scene/collisions.h"
+#include "scene_test_util.h"
+
+namespace {
+
+// A wall: a 20 x 20 quad in the plane x = wall_x, facing -x.
+object *make_wall(const char *name)
+{
+    object *o = object_init();
+    object_copy_name(o, name);
+    object_insert_vertexs(o, test_copy_array<tacka3>({{0, -10, -10}, {0, -10, 10}, {0, 10, 10}, {0, 10, -10}}), 4);
+    object_insert_triangle_list_ints(o, test_copy_array<uint32_t>({0, 1, 2, 0, 2, 3}), 2);
+    return o;
+}
+
+class SceneCollisions : public TempDirTest {
+  protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        sc = scene_init();
+        scene_copy_resources_folder_path(sc, "./");
+        scene_add_object(sc, make_wall("wall"));
+        scene_add_object(sc, test_make_quad("ball"));
+    }
+    void TearDown() override
+    {
+        scene_deinit(sc);
+        TempDirTest::TearDown();
+    }
+    object_instance *add(const char *name, const char *obj, tacka3 pos, const char *props)
+    {
+        object_instance *oi = test_make_oi(name, obj, pos);
+        if (props) OI_copy_user_defined_properties(oi, props);
+        scene_add_oi(sc, oi);
+        return oi;
+    }
+    scene *sc;
+};
+
+}  // namespace
+
+TEST_F(SceneCollisions, SlidingMoveStopsAtASolidWall)
+{
+    add("wall1", "wall", {5, 0, 0}, "collidable = true\r\nsolid = true\r\n");
+    object_instance *ship = add("ship", nullptr, {0, 0, 0}, nullptr);
+    ASSERT_TRUE(scene_prepare(sc));
+    OI_set_collision_sphere(ship, {0, 0, 0}, 1.0f);
+    array<collision_record> *solid = array_new<collision_record>();
+    OI_move_with_collision_detection_ws(ship, sc, {10, 3, 0}, solid, nullptr);
+    tacka3 p = OI_get_position_ws(ship);
+    EXPECT_NEAR(p.x, 4.0f, 0.01f);  // touching the wall
+    EXPECT_NEAR(p.y, 3.0f, 0.01f);  // the tangential part applied
+    ASSERT_GE(solid->get_size(), 1u);
+    EXPECT_EQ(collision_record_oi(&solid->data[0]), scene_get_oi_by_name(sc, "wall1"));
+    array_free(solid);
+}
+
+TEST_F(SceneCollisions, RaysReportEachCollidableInstanceOnce)
+{
+    add("w1", "wall", {5, 0, 0}, "collidable = true\r\n");
+    add("w2", "wall", {9, 0, 0}, "collidable = true\r\n");
+    add("w3", "wall", {7, 0, 0}, nullptr);  // not collidable: never reported
+    add("w4", "wall", {8, 0, 0}, "collidable = true\r\ninvisible = true\r\n");
+    ASSERT_TRUE(scene_prepare(sc));
+    array<collision_record> *hits = array_new<collision_record>();
+    EXPECT_EQ(intersect_ray_and_scene(hits, sc, {0, 0, 0}, {1, 0, 0}), 2u);
+    ASSERT_EQ(hits->get_size(), 2u);
+    for (const collision_record &r : *hits) {
+        const char *name = OI_get_name(collision_record_oi(&r));
+        EXPECT_TRUE(!strcmp(name, "w1") || !strcmp(name, "w2")) << name;
+    }
+    hits->cur_elements = 0;
+    EXPECT_EQ(intersect_ray_and_scene_in_range(hits, sc, {0, 0, 0}, {1, 0, 0}, 6.0f), 1u);
+    EXPECT_EQ(intersect_ray_and_scene(hits, sc, {0, 0, 0}, {0, 0, 0}), 0u);
+    array_free(hits);
+}
+
+TEST_F(SceneCollisions, NonSolidOverlapsAreReportedNotBlocking)
+{
+    add("zone", "wall", {5, 0, 0}, "collidable = true\r\n");
+    object_instance *ship = add("ship", "ball", {0, 0, 0}, nullptr);
+    object_instance *other = add("other", "ball", {0.5f, 0, 0}, nullptr);
+    ASSERT_TRUE(scene_prepare(sc));
+    OI_set_collision_sphere(ship, {0, 0, 0}, 1.0f);
+    EXPECT_TRUE(OI_intersects(ship, other));
+    array<collision_record> *non_solid = array_new<collision_record>();
+    OI_move_with_collision_detection_ws(ship, sc, {10, 0, 0}, nullptr, non_solid);
+    EXPECT_NEAR(OI_get_position_ws(ship).x, 10.0f, 1e-4f);
+    ASSERT_EQ(non_solid->get_size(), 1u);
+    EXPECT_EQ(collision_record_oi(&non_solid->data[0]), scene_get_oi_by_name(sc, "zone"));
+    array_free(non_solid);
+}
