@@ -601,7 +601,8 @@ static void __init_render_pass_data(const OGL_render_pass_data *pd)
         float d[4] = {pd->mat_diffuse.x, pd->mat_diffuse.y, pd->mat_diffuse.z, 1.0f};
         float e[4] = {pd->mat_emission.x, pd->mat_emission.y, pd->mat_emission.z, 1.0f};
         float s[4] = {pd->mat_specular.x, pd->mat_specular.y, pd->mat_specular.z, 1.0f};
-        float a[4] = {d[0], d[1], d[2], 1.0f};
+        // The ambient term comes from the instance-coloured pass, not from each light pass.
+        float a[4] = {0.0f, 0.0f, 0.0f, 1.0f};
         glMaterialfv(GL_FRONT_AND_BACK, GL_AMBIENT, a);
         glMaterialfv(GL_FRONT_AND_BACK, GL_DIFFUSE, d);
         glMaterialfv(GL_FRONT_AND_BACK, GL_EMISSION, e);
