@@ -426,7 +426,8 @@ bool scene_prepare_ex(scene *s, uint32_t options)
     // 6. Materials.
     FOR_OIS(s, oi)
     {
-        if (!OI_has_object(oi)) continue;
+        // A check also looks at the material of an instance whose object was missing.
+        if (!OI_has_object(oi) && !(check && OI_has_instance_name(oi))) continue;
         if (!OI_has_material_name(oi)) {
             do_log(LOG_WARNING, LOG_TO_DEBUGGER, "Object instance %s has no material defined!",
                    OI_has_name(oi) ? oi->name : "");

@@ -1,0 +1,123 @@
+// The quox2 tool run as a process: dump, dump --json, check, --help.
+
+#include <gtest/gtest.h>
+
+#include <cstdio>
+#include <sys/wait.h>
+
+#include "corelib/files.h"
+#include "scene_test_util.h"
+
+namespace {
+
+struct run_result {
+    int status;
+    std::string out, err;
+};
+
+class Quox2Tool : public TempDirTest {
+  protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        tool = std::string(VORN_BINARY_DIR) + "/bin/quox2";
+        if (!file_exists(tool.c_str())) GTEST_SKIP() << "quox2 not built";
+    }
+    run_result run(const std::string &args)
+    {
+        std::string cmd = tool + " " + args + " 2>" + path("err.txt");
+        FILE *p = popen(cmd.c_str(), "r");
+        run_result r{-1, "", ""};
+        char buf[4096];
+        size_t n;
+        while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
+        int st = pclose(p);
+        r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
+        r.err = test_read_file(path("err.txt"));
+        return r;
+    }
+    // A scene file with one of each: object, instance, material, bone.
+    std::string write_scene(const char *name, bool break_it)
+    {
+        scene *sc = scene_init();
+        object *o = test_make_quad("quad");
+        std::vector<object_bone_name> bones(1);
+        strcpy(bones[0].name, break_it ? "lost_bone" : "body");
+        object_insert_bones(o, test_copy_array(bones), 1);
+        object_insert_weights(o, test_copy_array<object_weight>({{0, 0, 1.0f}}), 1);
+        scene_add_object(sc, o);
+        scene_add_material(sc, test_make_material("paint", "paint.tga"));
+        object_instance *oi = test_make_oi("body", break_it ? "no_such_object" : "quad");
+        OI_copy_material_name(oi, break_it ? "no_such_material" : "paint");
+        if (break_it) OI_copy_parent_name(oi, "no_such_parent");
+        scene_add_oi(sc, oi);
+        object_instance *skin = test_make_oi("skin", "quad");
+        scene_add_oi(sc, skin);
+        std::string p = path(name);
+        EXPECT_TRUE(quox2_save_scene(p.c_str(), sc));
+        scene_deinit(sc);
+        return p;
+    }
+    std::string tool;
+};
+
+}  // namespace
+
+TEST_F(Quox2Tool, HelpAndUsage)
+{
+    run_result r = run("--help");
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("dump [--json] FILE"), std::string::npos);
+    EXPECT_EQ(run("").status, 2);
+    EXPECT_EQ(run("frobnicate x").status, 2);
+    EXPECT_EQ(run("dump --nope x").status, 2);
+}
+
+TEST_F(Quox2Tool, DumpJsonOfAGoodAndOfATruncatedFile)
+{
+    std::string file = write_scene("good.quox2", false);
+    run_result r = run("dump --json " + file);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_EQ(r.out.rfind("{\"loaded\":true,\"objects\":[{\"name\":\"quad\"", 0), 0u) << r.out;
+    EXPECT_NE(r.out.find("\"bones\":[\"body\"]"), std::string::npos);
+    EXPECT_NE(r.out.find("\"terrain\":false}"), std::string::npos);
+
+    // Cut inside the last chunk: what came before is still printed.
+    std::string bytes = test_read_file(file);
+    test_write_file(path("cut.quox2"), bytes.substr(0, bytes.size() - 10));
+    r = run("dump --json " + path("cut.quox2"));
+    EXPECT_EQ(r.status, 1);
+    EXPECT_EQ(r.out.rfind("{\"loaded\":false,\"objects\":[{\"name\":\"quad\"", 0), 0u);
+    EXPECT_NE(r.out.find("\"name\":\"paint\""), std::string::npos);
+    EXPECT_NE(r.err.find("Load scene"), std::string::npos);
+
+    r = run("dump " + file);
+    EXPECT_EQ(r.status, 0);
+    EXPECT_NE(r.out.find("object \"quad\""), std::string::npos);
+}
+
+TEST_F(Quox2Tool, CheckReportsEachMissingReference)
+{
+    std::string bad = write_scene("bad.quox2", true);
+    run_result r = run("check " + bad + " --resources " + dir);
+    EXPECT_EQ(r.status, 1);
+    EXPECT_NE(r.err.find("* object instance \"body\" points to nonexisting object \"no_such_object\" in scene"),
+              std::string::npos)
+        << r.err;
+    EXPECT_NE(r.err.find("parent object instance \"no_such_parent\" not found for object instance \"body\""),
+              std::string::npos);
+    EXPECT_NE(r.err.find("material \"no_such_material\" not found in scene"), std::string::npos);
+    EXPECT_NE(r.err.find("Bone \"lost_bone\" for object instance \"skin\" not found in the scene!"), std::string::npos);
+    EXPECT_NE(r.err.find("failed to load texture"), std::string::npos);  // paint.tga is not there
+
+    // A good scene with its texture in the resources folder prepares.
+    std::string good = write_scene("good.quox2", false);
+    const unsigned char tga[] = {0, 0, 2, 0, 0, 0, 0, 0, 0, 0, 0, 0, 1, 0, 1, 0, 24, 0, 1, 2, 3};
+    test_write_file(path("paint.tga"), std::string(reinterpret_cast<const char *>(tga), sizeof tga));
+    r = run("check " + good);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.err.find("the scene prepares"), std::string::npos);
+
+    // A file that is not there.
+    EXPECT_EQ(run("check " + path("missing.quox2")).status, 1);
+}
