@@ -171,7 +171,9 @@ void OGL_render_pass_data_set_activate(OGL_render_pass_data_set *rpds, bool acti
     if (rpds->active == active) return;
     rpds->active = active;
     if (!rpds->queue) return;
-    for (uint32_t i = 0; i < rpds->passesno; i++) {
+    // Each pass goes to the head of its list: walking backwards keeps the
+    // set's passes in their order where they share a group.
+    for (uint32_t i = rpds->passesno; i-- > 0;) {
         if (active) OGL_render_pass_activate(rpds->passes[i]);
         else OGL_render_pass_deactivate(rpds->passes[i]);
     }
