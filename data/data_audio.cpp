@@ -252,5 +252,6 @@ bool audio_write_ogg(data_ctx &ctx, const std::string &name, const audio_buf &b,
     for (char c : name) serial = noise_hash(serial ^ uint8_t(c));
     std::vector<uint8_t> bytes;
     if (!audio_encode_ogg(b, quality, serial & 0x7fffffff, bytes)) return false;
+    data_preview_sound(ctx, name, b);
     return data_write_file(ctx, name, bytes);
 }

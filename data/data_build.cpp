@@ -123,7 +123,7 @@ bool data_write_picture(data_ctx &ctx, const std::string &name, const data_image
         // Alpha of a 24-bit picture or of a normal map (its height) is not transparency.
         if (bpp == 24 || name.find("_normal") != std::string::npos)
             for (auto &p : thumb.px) p.a = 1;
-        ctx.sheets[sheet].push_back({name, std::move(thumb), img.w, img.h, bpp});
+        ctx.sheets[sheet].push_back({name, std::move(thumb), img.w, img.h, bpp, ""});
     }
     return true;
 }

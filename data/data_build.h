@@ -18,6 +18,7 @@ struct data_preview_item {
     std::string name;
     data_image thumb;  // reduced copy, at most DATA_PREVIEW_THUMB on a side
     int w, h, bpp;     // the real picture's size and depth
+    std::string info;  // a caption in place of the size, for sounds
 };
 
 #define DATA_PREVIEW_THUMB 160
@@ -60,6 +61,10 @@ bool data_write_picture(data_ctx &ctx, const std::string &name, const data_image
                         const std::string &sheet);
 // Copies a file from the system (fonts).
 bool data_copy_file(data_ctx &ctx, const std::string &name, const char *source);
+
+// Puts a sound's spectrogram on the "sounds" or "music" contact sheet.
+struct audio_buf;
+void data_preview_sound(data_ctx &ctx, const std::string &name, const audio_buf &b);
 
 // Writes the contact sheets of every picture written so far (PNG).
 bool data_write_previews(data_ctx &ctx);

@@ -51,7 +51,7 @@ bool data_write_preview_sheet(const std::string &path, const std::string &title,
         text_draw(sheet, label, cx + SHEET_CELL_W / 2.0f, cy + 180, __short_name(it.name));
         char info[64];
         std::snprintf(info, sizeof info, "%d x %d, %d bit", it.w, it.h, it.bpp);
-        text_draw(sheet, label, cx + SHEET_CELL_W / 2.0f, cy + 194, info);
+        text_draw(sheet, label, cx + SHEET_CELL_W / 2.0f, cy + 194, it.info.empty() ? info : it.info);
     }
     for (auto &p : sheet.px) p.a = 1;
     std::vector<uint8_t> bytes = image_to_bytes(sheet, 32);
