@@ -1,0 +1,169 @@
+// Scene benchmarks:
+//  - QUOX2 loader throughput on a generated ~50 MB scene, as a ratio to
+//    reading the same file into memory (goal: at least 0.5);
+//  - forward-kinematics mixer cost per animated instance.
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cmath>
+#include <cstring>
+#include <unistd.h>
+#include <string>
+#include <vector>
+
+#include "corelib/files.h"
+#include "corelib/mem.h"
+#include "corelib/parser.h"
+#include "scene/motion.h"
+#include "scene/object.h"
+#include "scene/object_instance.h"
+#include "scene/oi_fk_mixer.h"
+#include "scene/quox2_loader.h"
+#include "scene/quox2_writer.h"
+#include "scene/scene.h"
+
+using clock_type = std::chrono::steady_clock;
+
+static double seconds_since(clock_type::time_point t0)
+{
+    return std::chrono::duration<double>(clock_type::now() - t0).count();
+}
+
+template <typename F> static double median_time(int runs, F f)
+{
+    std::vector<double> t;
+    for (int i = 0; i < runs; i++) {
+        auto t0 = clock_type::now();
+        f();
+        t.push_back(seconds_since(t0));
+    }
+    std::sort(t.begin(), t.end());
+    return t[t.size() / 2];
+}
+
+// A grid mesh of n x n vertices with normals, one UV channel and 32-bit triangles.
+static object *grid(const char *name, uint32_t n)
+{
+    object *o = object_init();
+    object_copy_name(o, name);
+    uint32_t nv = n * n, nf = (n - 1) * (n - 1) * 2;
+    tacka3 *v = static_cast<tacka3 *>(mem_alloc(nv * sizeof(tacka3)));
+    tacka3 *vn = static_cast<tacka3 *>(mem_alloc(nv * sizeof(tacka3)));
+    tacka2 *uv = static_cast<tacka2 *>(mem_alloc(nv * sizeof(tacka2)));
+    uint32_t *t = static_cast<uint32_t *>(mem_alloc(nf * 3 * sizeof(uint32_t)));
+    for (uint32_t y = 0; y < n; y++)
+        for (uint32_t x = 0; x < n; x++) {
+            v[y * n + x] = tacka3{float(x), float(y), float((x * y) % 7)};
+            vn[y * n + x] = tacka3{0, 0, 1};
+            uv[y * n + x] = tacka2{float(x) / n, float(y) / n};
+        }
+    uint32_t k = 0;
+    for (uint32_t y = 0; y + 1 < n; y++)
+        for (uint32_t x = 0; x + 1 < n; x++) {
+            uint32_t a = y * n + x;
+            uint32_t q[6] = {a, a + 1, a + n + 1, a, a + n + 1, a + n};
+            memcpy(t + k, q, sizeof q);
+            k += 6;
+        }
+    object_insert_vertexs(o, v, nv);
+    object_insert_vertex_normals(o, vn, nv);
+    object_append_tvertexs_chn(o, uv, nv);
+    object_insert_triangle_list_ints(o, t, nf);
+    return o;
+}
+
+static void bench_loader()
+{
+    std::string file = "/tmp/scene_bench_" + std::to_string(getpid()) + ".quox2";
+    {
+        scene *sc = scene_init();
+        char name[32];
+        for (int i = 0; i < 22; i++) {
+            snprintf(name, sizeof name, "mesh%d", i);
+            scene_add_object(sc, grid(name, 200));
+        }
+        // Many small chunks too: 20000 instances.
+        for (int i = 0; i < 20000; i++) {
+            object_instance *oi = OI_init();
+            snprintf(name, sizeof name, "inst%d", i);
+            OI_copy_name(oi, name);
+            snprintf(name, sizeof name, "mesh%d", i % 22);
+            OI_copy_instance_name(oi, name);
+            OI_copy_user_defined_properties(oi, "collidable = true\r\nsolid = true\r\n");
+            scene_add_oi(sc, oi);
+        }
+        if (!quox2_save_scene(file.c_str(), sc)) {
+            fprintf(stderr, "scene_bench: cannot write %s\n", file.c_str());
+            scene_deinit(sc);
+            return;
+        }
+        scene_deinit(sc);
+    }
+    void *block;
+    size_t size = 0;
+    // Warm the page cache, then measure both.
+    if (load_file_to_buffer(file.c_str(), &block, &size)) mem_free(block);
+    double t_read = median_time(5, [&] {
+        if (load_file_to_buffer(file.c_str(), &block, &size)) mem_free(block);
+    });
+    double t_load = median_time(5, [&] {
+        scene *sc = scene_init();
+        if (!quox2_load_file(file.c_str(), sc)) fprintf(stderr, "scene_bench: load failed\n");
+        scene_deinit(sc);
+    });
+    unlink(file.c_str());
+    double mb = double(size) / (1024.0 * 1024.0);
+    printf("loader: file %.1f MB; read into memory %.1f ms (%.0f MB/s); load %.1f ms (%.0f MB/s)\n", mb, t_read * 1e3,
+           mb / t_read, t_load * 1e3, mb / t_load);
+    printf("loader throughput ratio (load / read): %.2f (goal >= 0.5)\n", t_read / t_load);
+}
+
+static void bench_mixer()
+{
+    const int instances = 1000, frames = 200;
+    std::vector<object_instance *> ois;
+    motion *walk = motion_init(), *sway = motion_init();
+    for (int k = 0; k <= 30; k++) {
+        float t = k * 0.1f;
+        motion_add_bezier_position_keyframe(walk, t, {t, 0, 0}, {0, 0, 0}, {0, 0, 0});
+        float a = t * 0.5f;
+        motion_add_rotation_keyframe(walk, t, quaternion{std::cos(a), 0, 0, std::sin(a)}, nullptr);
+        motion_add_scale_keyframe(walk, t, {1, 1, 1 + t}, {0, 0, 0}, {0, 0, 0});
+        motion_add_linear_position_keyframe(sway, t, {0, 0.1f * t, 0});
+        motion_add_rotation_keyframe(sway, t, quaternion{std::cos(a * 0.1f), std::sin(a * 0.1f), 0, 0}, nullptr);
+    }
+    for (int i = 0; i < instances; i++) {
+        object_instance *oi = OI_init();
+        motion_instance *a = motion_instance_create(oi, walk);
+        motion_instance_play(a, MOTION_PLAY_LOOP, 0.2f, false);
+        motion_instance *b = motion_instance_create(oi, sway);
+        motion_instance_set_additive(b, true);
+        motion_instance_play(b, MOTION_PLAY_LOOP, 0, false);
+        ois.push_back(oi);
+    }
+    auto t0 = clock_type::now();
+    for (int f = 0; f < frames; f++)
+        for (object_instance *oi : ois) {
+            oi_fk_mixer_update(OI_get_fk_mixer(oi), 0.02f);
+            OI_calc_world_transform(oi);
+        }
+    double t = seconds_since(t0);
+    printf("mixer: %.2f us per animated instance per frame (2 motion instances each: Bezier + additive, 31 keys)\n",
+           t * 1e6 / (double(instances) * frames));
+    for (object_instance *oi : ois) OI_deinit(oi);
+    motion_deinit(walk);
+    motion_deinit(sway);
+}
+
+int main(int argc, char **argv)
+{
+    if (argc > 1 && !strcmp(argv[1], "--help")) {
+        printf("usage: scene_bench\nPrints the QUOX2 loader's throughput ratio to a plain file read and the\n"
+               "forward-kinematics mixer cost per animated instance.\n");
+        return 0;
+    }
+    bench_loader();
+    bench_mixer();
+    return 0;
+}
