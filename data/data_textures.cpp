@@ -71,15 +71,24 @@ struct rock_style {
 static height_field __rock_height(int n, const rock_style &st)
 {
     height_field f = __field(n);
-    float cells = 6;
     for (int y = 0; y < n; y++)
         for (int x = 0; x < n; x++) {
             float u = float(x) / n, v = float(y) / n;
-            float base = noise_fbm2(u * 4, v * 4, 6, 4, st.seed) * 0.5f + 0.5f;
+            // Domain warp: bends the features so nothing looks gridded.
+            float wu = u + 0.06f * noise_fbm2(u * 4, v * 4, 3, 4, st.seed + 1);
+            float wv = v + 0.06f * noise_fbm2(u * 4 + 5, v * 4 + 5, 3, 4, st.seed + 2);
+            float base = noise_fbm2(wu * 4, wv * 4, 6, 4, st.seed) * 0.5f + 0.5f;
+            // Ridged noise: sharp crests like fractured stone.
+            float ridge = 0;
+            float amp = 0.5f;
+            int period = 8;
+            for (int o = 0; o < 4; o++, amp *= 0.5f, period *= 2)
+                ridge += amp * (1 - std::fabs(noise_perlin2(wu * period, wv * period, period, period, st.seed + 10 + o)));
+            // Boulders: rounded lumps around cell centres.
             float f1, f2;
-            noise_cells2(u * cells, v * cells, int(cells), st.seed + 7, &f1, &f2, nullptr);
-            float ridges = std::clamp((f2 - f1) * 2.0f, 0.0f, 1.0f);  // cracks between boulders
-            f.at(x, y) = base * 0.75f + ridges * 0.25f;
+            noise_cells2(wu * 6, wv * 6, 6, st.seed + 7, &f1, &f2, nullptr);
+            float lumps = std::clamp(1 - f1 * 1.1f, 0.0f, 1.0f);
+            f.at(x, y) = base * 0.5f + ridge * 0.3f + lumps * lumps * 0.2f;
         }
     // Craters: bowls with raised rims, wrapped around the edges.
     noise_rng rng = noise_rng_make(st.seed);
@@ -112,8 +121,14 @@ static data_image __rock_diffuse(height_field &f, const rock_style &st)
             rgba c = rgba_mix(st.dark, st.light, std::clamp(tint * 1.2f - 0.1f, 0.0f, 1.0f));
             float cav = std::clamp(__cavity(f, x, y, 3) * 6, -0.3f, 0.6f);
             c = rgba_mix(c, st.crater, std::max(0.0f, cav));
-            float grain = noise_hash01(x, y, st.seed) * 0.08f - 0.04f;
-            float shade = 0.75f + f.at(x, y) * 0.35f + grain - std::max(0.0f, cav) * 0.4f;
+            float grain = noise_hash01(x, y, st.seed) * 0.1f - 0.05f;
+            if (noise_hash01(x / 2, y / 2, st.seed + 3) > 0.985f) grain += 0.15f;  // glints of mineral
+            // A little baked light from the upper left, so the relief reads
+            // even where a material has no normal map.
+            float sx = (f.at(x + 1, y) - f.at(x - 1, y)) * f.n * 0.02f;
+            float sy = (f.at(x, y + 1) - f.at(x, y - 1)) * f.n * 0.02f;
+            float lit = std::clamp(1.0f - (sx + sy) * 0.7f, 0.5f, 1.4f);
+            float shade = (0.55f + f.at(x, y) * 0.6f) * lit + grain - std::max(0.0f, cav) * 0.5f;
             image_at(img, x, y) = rgba_alpha(rgba_scale(c, shade), 1);
         }
     return img;
