@@ -640,11 +640,28 @@ object_edge *object_get_edges(const object *o, uint32_t *n)
 
 // ---- validation ----
 
-static bool __finite3(const tacka3 *v, uint32_t n)
+// The checks below run over every loaded array: let the compiler vectorise them.
+#if defined(__GNUC__) && !defined(__clang__)
+#define OBJ_VECTORISE __attribute__((optimize("tree-vectorize")))
+#else
+#define OBJ_VECTORISE
+#endif
+
+// Whether every float of n vectors is finite (exponent bits not all set).
+OBJ_VECTORISE static bool __finite3(const tacka3 *v, uint32_t n)
 {
-    for (uint32_t i = 0; i < n; i++)
-        if (!std::isfinite(v[i].x) || !std::isfinite(v[i].y) || !std::isfinite(v[i].z)) return false;
-    return true;
+    const uint32_t *bits = reinterpret_cast<const uint32_t *>(v);
+    size_t count = size_t(n) * 3;
+    uint32_t bad = 0;
+    for (size_t i = 0; i < count; i++) bad |= uint32_t((bits[i] & 0x7f800000u) == 0x7f800000u);
+    return bad == 0;
+}
+
+template <typename T> OBJ_VECTORISE static uint32_t __max_index(const T *idx, size_t count)
+{
+    T m = 0;
+    for (size_t i = 0; i < count; i++) m = idx[i] > m ? idx[i] : m;
+    return uint32_t(m);
 }
 
 bool object_validate(const object *o, const char **why)
@@ -654,14 +671,12 @@ bool object_validate(const object *o, const char **why)
         *why = "vertex position is not a finite number";
         return false;
     }
-    if (object_has_triangle_list(o)) {
+    if (object_has_triangle_list(o) && o->facesno) {
         size_t n = size_t(o->facesno) * 3;
-        for (size_t k = 0; k < n; k++) {
-            uint32_t i = o->tris_ints ? o->tris_ints[k] : o->tris_shorts[k];
-            if (i >= nv) {
-                *why = "triangle index out of range";
-                return false;
-            }
+        uint32_t top = o->tris_ints ? __max_index(o->tris_ints, n) : __max_index(o->tris_shorts, n);
+        if (top >= nv) {
+            *why = "triangle index out of range";
+            return false;
         }
     }
     if (object_has_triangle_strips(o)) {
