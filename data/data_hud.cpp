@@ -25,9 +25,7 @@ static data_image __caption(int w, int h, const std::string &text, int align)
 {
     data_image img = image_make(w, h);
     float x = align == TEXT_LEFT ? 1 : align == TEXT_RIGHT ? w - 1 : w * 0.5f;
-    for (int dy = -1; dy <= 1; dy++)
-        for (int dx = -1; dx <= 1; dx++) style_label(img, x + dx, h - 3 + dy, text, align, rgba_u8(0, 8, 16, 150));
-    style_label(img, x, h - 3, text, align);
+    style_label_haloed(img, x, h - 3, text, align);
     return img;
 }
 

@@ -21,7 +21,7 @@ static data_image __splash()
     style_backdrop(img, 0, 3);
     style_heading(img, 400, 250, "VVVORN", 110, TEXT_CENTRE, rgba_u8(225, 245, 255), rgba_u8(40, 140, 255, 200));
     style_label(img, 400, 292, "DEFEND THE STATION  \xb7  CLEAR THE BELT", TEXT_CENTRE, STYLE_TEXT_DIM, 18);
-    style_label(img, 400, 590, "OXBELT FREEWARE EDITION  \xb7  MORPHANE ENGINE", TEXT_CENTRE, STYLE_TEXT_DIM, 11);
+    style_label_haloed(img, 400, 590, "OXBELT FREEWARE EDITION  \xb7  MORPHANE ENGINE", TEXT_CENTRE, STYLE_TEXT_DIM, 11);
     return img;
 }
 
@@ -106,7 +106,7 @@ static data_image __hiscore_background()
     style_label(img, 122, 572, "MORPHANE", TEXT_CENTRE, STYLE_TEXT_DIM, 11);
     image_stroke_round_rect(img, 648, 555, 714, 575, 4, 1.2f, STYLE_EDGE_DIM);
     style_label(img, 681, 569, "WEBSITE", TEXT_CENTRE, STYLE_TEXT_DIM, 11);
-    style_label(img, 400, 590, "ENTER YOUR NAME AND PRESS ENTER  \xb7  SPACE FOR A NEW GAME  \xb7  ESC TO QUIT",
+    style_label_haloed(img, 400, 590, "ENTER YOUR NAME AND PRESS ENTER  \xb7  SPACE FOR A NEW GAME  \xb7  ESC TO QUIT",
                 TEXT_CENTRE, STYLE_TEXT_DIM, 10);
     return img;
 }
@@ -165,7 +165,7 @@ static data_image __config_background()
         style_label(img, x1 + 14, cy + 4, s.high, TEXT_LEFT, STYLE_TEXT_DIM, 9);
     }
     style_heading(img, 580, 300, "VVVORN", 64, TEXT_CENTRE, rgba_u8(225, 245, 255), rgba_u8(40, 140, 255, 160));
-    style_label(img, 580, 330, "ESC LEAVES WITHOUT SAVING", TEXT_CENTRE, STYLE_TEXT_DIM, 12);
+    style_label_haloed(img, 580, 330, "ESC LEAVES WITHOUT SAVING", TEXT_CENTRE, STYLE_TEXT_DIM, 12);
     return img;
 }
 

@@ -34,6 +34,14 @@ void style_label(data_image &img, float x, float y, const std::string &text, int
     text_draw(img, ts, x, y, text);
 }
 
+void style_label_haloed(data_image &img, float x, float y, const std::string &text, int align, rgba colour, float px)
+{
+    for (int dy = -1; dy <= 1; dy++)
+        for (int dx = -1; dx <= 1; dx++)
+            if (dx || dy) style_label(img, x + dx, y + dy, text, align, rgba_u8(0, 4, 12, 200), px);
+    style_label(img, x, y, text, align, colour, px);
+}
+
 void style_heading(data_image &img, float x, float y, const std::string &text, float px, int align, rgba colour,
                    rgba glow)
 {
