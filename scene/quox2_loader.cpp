@@ -121,9 +121,15 @@ quox2_file *quox2_open_file(const char *file_name)
         return nullptr;
     }
     struct stat st;
-    if (fstat(f->fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        do_log(LOG_WARNING, WARN_BOX, "quox2_open_file(): _filelength(%s) FAILED: %s!", file_name,
-               S_ISDIR(st.st_mode) ? strerror(EISDIR) : strerror(errno));
+    const char *why = nullptr;
+    if (fstat(f->fd, &st) != 0)
+        why = strerror(errno);
+    else if (S_ISDIR(st.st_mode))
+        why = strerror(EISDIR);
+    else if (!S_ISREG(st.st_mode))
+        why = "not a regular file";
+    if (why) {
+        do_log(LOG_WARNING, WARN_BOX, "quox2_open_file(): _filelength(%s) FAILED: %s!", file_name, why);
         quox2_close_file(f);
         return nullptr;
     }
