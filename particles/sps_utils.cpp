@@ -108,9 +108,10 @@ uint32_t __sps_build_quads(sps *sys, tacka3 right, tacka3 up, tacka3 offset)
             }
         }
         if (p.angle != 0.0f) {
-            float s = std::sin(p.angle), c = std::cos(p.angle);
-            tacka3 r2 = tacka3_add(tacka3_scale(R, c), tacka3_scale(U, s));
-            tacka3 u2 = tacka3_sub(tacka3_scale(U, c), tacka3_scale(R, s));
+            float sn, cs;
+            sincosf(p.angle, &sn, &cs);
+            tacka3 r2 = tacka3_add(tacka3_scale(R, cs), tacka3_scale(U, sn));
+            tacka3 u2 = tacka3_sub(tacka3_scale(U, cs), tacka3_scale(R, sn));
             R = r2;
             U = u2;
         }
@@ -134,12 +135,15 @@ uint32_t __sps_build_quads(sps *sys, tacka3 right, tacka3 up, tacka3 offset)
             float u0 = float(p.frame) * sys->frame_width, u1 = float(p.frame + 1) * sys->frame_width;
             for (int k = 0; k < 6; k++) uv[b + k] = tacka2{SPS_QUAD_UVS[k].x == 0.0f ? u0 : u1, SPS_QUAD_UVS[k].y};
         }
-        const tacka3 corners[4] = {c0, c1, c2, c3};
-        for (const tacka3 &q : corners) {
-            lo[0] = std::fmin(lo[0], q.x), hi[0] = std::fmax(hi[0], q.x);
-            lo[1] = std::fmin(lo[1], q.y), hi[1] = std::fmax(hi[1], q.y);
-            lo[2] = std::fmin(lo[2], q.z), hi[2] = std::fmax(hi[2], q.z);
-        }
+        // The quad lies within c +- (|rw| + |uh|) on each axis.
+        const float ex = std::fabs(rw.x) + std::fabs(uh.x), ey = std::fabs(rw.y) + std::fabs(uh.y),
+                    ez = std::fabs(rw.z) + std::fabs(uh.z);
+        lo[0] = c.x - ex < lo[0] ? c.x - ex : lo[0];
+        hi[0] = c.x + ex > hi[0] ? c.x + ex : hi[0];
+        lo[1] = c.y - ey < lo[1] ? c.y - ey : lo[1];
+        hi[1] = c.y + ey > hi[1] ? c.y + ey : hi[1];
+        lo[2] = c.z - ez < lo[2] ? c.z - ez : lo[2];
+        hi[2] = c.z + ez > hi[2] ? c.z + ez : hi[2];
         b += 6;
     }
     if (b) {
