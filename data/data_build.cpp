@@ -63,6 +63,29 @@ bool data_build(data_ctx &ctx, const std::vector<std::string> &only)
     return ok;
 }
 
+bool data_prepare_out_dir(const std::string &dir)
+{
+    namespace fs = std::filesystem;
+    std::error_code ec;
+    if (fs::exists(dir, ec)) {
+        bool ours = fs::exists(fs::path(dir) / DATA_MARKER, ec);
+        if (!ours && !fs::is_empty(dir, ec)) {
+            do_log(LOG_CRITICAL, LOG_TO_DEBUGGER, "data: %s holds files of something else; not touching it",
+                   dir.c_str());
+            return false;
+        }
+        if (ours) fs::remove_all(dir, ec);
+    }
+    fs::create_directories(dir, ec);
+    FILE *f = std::fopen((fs::path(dir) / DATA_MARKER).c_str(), "wb");
+    if (!f) {
+        do_log(LOG_CRITICAL, LOG_TO_DEBUGGER, "data: cannot write into %s", dir.c_str());
+        return false;
+    }
+    std::fclose(f);
+    return true;
+}
+
 std::string data_path(data_ctx &ctx, const std::string &name)
 {
     std::string rel = name;

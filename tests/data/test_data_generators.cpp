@@ -219,14 +219,14 @@ TEST_F(DataBuild, AppIniNamesTheFolderWithATrailingSeparator)
 // Two builds of the same steps write the same bytes.
 TEST_F(DataBuild, TwoBuildsWriteIdenticalFiles)
 {
-    std::vector<std::string> steps = {"hud", "particles", "effects", "voices"};
+    std::vector<std::string> steps = {"hud", "particles", "effects", "voices", "music", "video"};
     std::map<std::string, std::string> first;
     for (int run = 0; run < 2; run++) {
         data_ctx ctx;
         ctx.out_dir = path("run" + std::to_string(run)) + "/";
         ctx.quiet = true;
         ASSERT_TRUE(data_build(ctx, steps));
-        EXPECT_EQ(ctx.files, 42 + 7 + 11 + 16);
+        EXPECT_EQ(ctx.files, 42 + 7 + 11 + 16 + 4 + 1);
         for (const auto &name : ctx.written) {
             std::string bytes = test_read_file(data_path(ctx, name));
             if (run == 0)
@@ -248,4 +248,22 @@ TEST_F(DataBuild, NamesWithBackslashesBecomeSubFolders)
     EXPECT_EQ(ctx.bytes, 3u);
     ASSERT_EQ(ctx.written.size(), 1u);
     EXPECT_EQ(ctx.written[0], "ui\\info\\x y.bin");
+}
+
+TEST_F(DataBuild, OnlyItsOwnFolderIsEverEmptied)
+{
+    std::string other = path("other");
+    test_write_file(path("keep.txt"), "x");
+    fs::create_directories(other);
+    test_write_file(other + "/precious.txt", "y");
+    EXPECT_FALSE(data_prepare_out_dir(other));
+    EXPECT_EQ(test_read_file(other + "/precious.txt"), "y");
+
+    std::string out = path("out");
+    ASSERT_TRUE(data_prepare_out_dir(out));  // made, with its marker
+    test_write_file(out + "/stale.tga", "old");
+    ASSERT_TRUE(data_prepare_out_dir(out));  // an earlier build: emptied
+    EXPECT_FALSE(test_file_exists(out + "/stale.tga"));
+    EXPECT_TRUE(test_file_exists(out + "/" DATA_MARKER));
+    EXPECT_TRUE(test_file_exists(path("keep.txt")));
 }

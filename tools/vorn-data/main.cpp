@@ -15,8 +15,6 @@
 
 #include "data/data_build.h"
 
-#define VORN_DATA_MARKER ".vorn-data"
-
 static void __usage()
 {
     std::fprintf(stderr, "usage: vorn-data --out DIR [--ini FILE] [--preview DIR] [--only STEP,...] [--quiet]\nsteps:");
@@ -28,29 +26,6 @@ static std::string __with_slash(std::string dir)
 {
     if (!dir.empty() && dir.back() != '/') dir += '/';
     return dir;
-}
-
-// Empties an earlier build's folder; refuses a non-empty folder it did not make.
-static bool __prepare_out_dir(const std::string &dir)
-{
-    namespace fs = std::filesystem;
-    std::error_code ec;
-    if (fs::exists(dir, ec)) {
-        bool ours = fs::exists(fs::path(dir) / VORN_DATA_MARKER, ec);
-        if (!ours && !fs::is_empty(dir, ec)) {
-            std::fprintf(stderr, "vorn-data: %s holds files of something else; not touching it\n", dir.c_str());
-            return false;
-        }
-        if (ours) fs::remove_all(dir, ec);
-    }
-    fs::create_directories(dir, ec);
-    FILE *f = std::fopen((fs::path(dir) / VORN_DATA_MARKER).c_str(), "wb");
-    if (!f) {
-        std::fprintf(stderr, "vorn-data: cannot write into %s\n", dir.c_str());
-        return false;
-    }
-    std::fclose(f);
-    return true;
 }
 
 int main(int argc, char **argv)
@@ -93,7 +68,7 @@ int main(int argc, char **argv)
     std::error_code ec;
     ctx.out_dir = __with_slash(std::filesystem::absolute(ctx.out_dir, ec).lexically_normal().string());
     if (!ctx.preview_dir.empty()) ctx.preview_dir = __with_slash(ctx.preview_dir);
-    if (!__prepare_out_dir(ctx.out_dir)) return 1;
+    if (!data_prepare_out_dir(ctx.out_dir)) return 1;
     if (!data_build(ctx, only)) return 1;
     if (!ini.empty() && !data_write_app_ini(ini, ctx.out_dir)) return 1;
     return 0;
