@@ -45,7 +45,7 @@ inline auren_stats_t stats()
 
 // A change made by the game reaches OpenAL within one tick of the sound
 // thread, plus the tick's own work and some slack for a loaded machine.
-#define ONE_TICK (AUREN_THREAD_PERIOD + 0.1)
+#define ONE_TICK (AUREN_THREAD_PERIOD + 0.15)
 
 class SoundLib : public TempDirTest {
   protected:

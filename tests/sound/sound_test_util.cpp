@@ -129,10 +129,3 @@ double capture_min_window_rms(const capture_t &c, double t0, double t1)
 void sound_sleep(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
 
 std::string sound_read_log(const std::string &path) { return test_read_file(path); }
-
-#if defined(__SANITIZE_THREAD__)
-// OpenAL Soft hands source and listener updates to its mixer thread through
-// its own lock-free queues, compiled without ThreadSanitizer: the hand-over is
-// invisible and reports as a race between two accesses inside the library.
-extern "C" const char *__tsan_default_suppressions() { return "race:libopenal.so\n"; }
-#endif
