@@ -1,0 +1,15 @@
+#pragma once
+// The OpenGL renderer's side of the particle hand-over (sps_render.h).
+//
+// After the renderer has started, sps_ogl_install() makes every system created
+// from then on draw through the renderer: one dynamic mesh over the system's
+// own vertex, colour, texture-coordinate and index arrays, one mesh instance
+// drawn in world space, and the single-texture profile with the system's
+// blending, vertex colours, no lighting and no depth writes. The diffuse
+// texture is the one the renderer made for the system's material (picked up
+// as soon as the scene's textures are loaded).
+
+// Installs the hooks (false when the renderer has not started).
+bool sps_ogl_install();
+// Back to systems that are not drawn.
+void sps_ogl_uninstall();
