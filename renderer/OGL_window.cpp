@@ -14,6 +14,7 @@
 
 static OGL_window *current_window;
 static bool library_up;
+static OGL_swap_hook before_swap;
 
 // ---------------------------------------------------------------------------
 // logical screen mapping
@@ -252,9 +253,12 @@ void OGL_clear()
 
 void OGL_set_clear_color(const float rgba[4]) { glClearColor(rgba[0], rgba[1], rgba[2], rgba[3]); }
 
+void OGL_window_set_before_swap_hook(OGL_swap_hook hook) { before_swap = hook; }
+
 void OGL_swap_buffers()
 {
     if (!current_window) return;
+    if (before_swap) before_swap();
     int64_t before = OGL_frame_stats_now();
     glfwSwapBuffers(current_window->handle);
     OGL_frame_stats_add_swap_ticks(OGL_frame_stats_now() - before);

@@ -84,3 +84,7 @@ void OGL_set_clear_color(const float rgba[4]);
 // Swaps the buffers, adds the time it took to the frame statistics, processes
 // window events and the input script.
 void OGL_swap_buffers();
+// A function called right before every swap while set (null removes it); the
+// frame recorder reads the finished frame there.
+typedef void (*OGL_swap_hook)();
+void OGL_window_set_before_swap_hook(OGL_swap_hook hook);

@@ -27,6 +27,9 @@ std::ostream &operator<<(std::ostream &os, const gltest_rgba &c)
 
 bool gltest_open()
 {
+    // the image module serves picture read-back and saving
+    static bool images_up = false;
+    if (!images_up) images_up = gfxloader_init();
     if (OGL_is_initialised()) {
         glfwMakeContextCurrent(OGL_window_get()->handle);
         return true;

@@ -39,7 +39,8 @@ struct gltest_rgba {
 std::ostream &operator<<(std::ostream &os, const gltest_rgba &c);
 
 // Opens the test window and context (once per process; later calls only make
-// it current again). False when there is no display or no GL.
+// it current again) and starts the image module. False when there is no
+// display or no GL.
 bool gltest_open();
 // Closes the window and context (tests rarely need it; the process end does it).
 void gltest_close();
