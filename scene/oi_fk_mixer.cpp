@@ -152,10 +152,12 @@ void __advance_time(motion_instance *mi, float dt)
     switch (mi->play_mode) {
     case MOTION_PLAY_LOOP:
         if (mi->length > 0.0f) {
-            float n = std::floor(mi->current_time / mi->length);
-            mi->current_time -= n * mi->length;
-            if (mi->current_time < 0.0f || mi->current_time >= mi->length) mi->current_time = 0.0f;
-            mi->loop_counter += uint32_t(n);
+            double n = std::floor(double(mi->current_time) / double(mi->length));
+            mi->current_time = std::fmod(mi->current_time, mi->length);
+            if (!(mi->current_time >= 0.0f) || mi->current_time >= mi->length) mi->current_time = 0.0f;
+            // The counter saturates (a huge step must not overflow it).
+            double room = double(UINT32_MAX - mi->loop_counter);
+            mi->loop_counter += n >= room ? uint32_t(room) : uint32_t(n);
         } else {
             mi->current_time = 0.0f;
         }

@@ -240,6 +240,15 @@ TEST(SceneMixer, TimeLoopsHoldsAndStops)
     EXPECT_FALSE(motion_instance_is_playing(f.mi));
     EXPECT_FLOAT_EQ(motion_instance_get_current_time(f.mi), 2);
 
+    // A huge step loops without overflowing the counter.
+    motion_instance_stop(f.mi, 0);
+    motion_instance_play(f.mi, MOTION_PLAY_LOOP, 0, false);
+    __advance_time(f.mi, 3e36f);
+    EXPECT_GE(motion_instance_get_current_time(f.mi), 0.0f);
+    EXPECT_LT(motion_instance_get_current_time(f.mi), 2.0f);
+    EXPECT_EQ(motion_instance_get_loop_counter(f.mi), UINT32_MAX);
+    motion_instance_stop(f.mi, 0);
+
     // Playing an instance that plays and is not paused is a fault.
     motion_instance_play(f.mi, MOTION_PLAY_LOOP, 0, false);
     EXPECT_EXIT(motion_instance_play(f.mi, MOTION_PLAY_LOOP, 0, false), ::testing::ExitedWithCode(3), "is_paused");
