@@ -7,6 +7,10 @@
 
 #include "corelib/log.h"
 #include "gl_test_context.h"
+
+#include <GLFW/glfw3.h>
+
+#include "renderer/OGL_blitter.h"
 #include "renderer/OGL_features.h"
 #include "renderer/OGL_frame_stats.h"
 #include "renderer/OGL_main.h"
@@ -224,6 +228,47 @@ TEST(StartupChild, DISABLED_StopAndStartAgain)
     OGL_deinit();
 }
 
+TEST(StartupChild, DISABLED_FullScreen)
+{
+    ASSERT_TRUE(OGL_window_library_init());
+    ASSERT_TRUE(OGL_init("full screen", 800, 600, true));
+    OGL_window *w = OGL_window_get();
+    ASSERT_NE(w, nullptr);
+    EXPECT_TRUE(w->fullscreen);
+    EXPECT_NE(glfwGetWindowMonitor(w->handle), nullptr);
+    int fw = 0, fh = 0;
+    glfwGetFramebufferSize(w->handle, &fw, &fh);
+    const OGL_screen_map *m = OGL_window_get_map();
+    EXPECT_EQ(m->fb_w, fw);
+    EXPECT_EQ(m->fb_h, fh);
+    // the logical screen fills the largest centred 4:3 rectangle the monitor gave
+    EXPECT_TRUE(m->rect_w == fw || m->rect_h == fh);
+    EXPECT_NEAR(double(m->rect_w) / m->rect_h, 4.0 / 3.0, 0.01);
+    EXPECT_NEAR(m->rect_x, (fw - m->rect_w) / 2, 1);
+    EXPECT_NEAR(m->rect_y, (fh - m->rect_h) / 2, 1);
+
+    glClearColor(0, 0, 0, 1);
+    OGL_clear();
+    const float green[4] = {0, 1, 0, 1};
+    OGL_blit_rect(green, 0, 0, 800, 600, 0);
+    EXPECT_TRUE(gltest_region_is(m->rect_x + 2, m->rect_y + 2, m->rect_w - 4, m->rect_h - 4, {0, 255, 0, 255}, 0));
+    if (m->rect_x > 1) {
+        EXPECT_EQ(gltest_pixel(m->rect_x / 2, fh / 2), (gltest_rgba{0, 0, 0, 255}));
+    }
+    if (m->rect_y > 1) {
+        EXPECT_EQ(gltest_pixel(fw / 2, m->rect_y / 2), (gltest_rgba{0, 0, 0, 255}));
+    }
+    // the 3D viewport covers the same rectangle
+    OGL_set_viewport_and_projection(800, 600, 90.0f);
+    GLint vp[4];
+    glGetIntegerv(GL_VIEWPORT, vp);
+    EXPECT_EQ(vp[0], m->rect_x);
+    EXPECT_EQ(vp[1], m->rect_y);
+    EXPECT_EQ(vp[2], m->rect_w);
+    EXPECT_EQ(vp[3], m->rect_h);
+    OGL_deinit();
+}
+
 // ---------------------------------------------------------------------------
 // parent side
 
@@ -275,6 +320,8 @@ TEST_F(StartupTest, BoardsWithoutRequiredExtensionsGiveUp)
     EXPECT_TRUE(gltest_child_passed(run(
         "NoCombinersGivesUp", {{GLTEST_MISSING_EXTENSIONS_VAR, "GL_ARB_texture_env_combine GL_EXT_texture_env_combine"}})));
 }
+
+TEST_F(StartupTest, FullScreenShowsTheLogicalScreenScaled) { EXPECT_TRUE(gltest_child_passed(run("FullScreen", {}))); }
 
 TEST_F(StartupTest, RendererStopsAndStartsAgain) { EXPECT_TRUE(gltest_child_passed(run("StopAndStartAgain", {}))); }
 
