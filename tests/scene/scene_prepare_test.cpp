@@ -383,3 +383,32 @@ TEST_F(ScenePrepare, LightTableHoldsAHundred)
     EXPECT_NE(scene_get_light(sc, 99), nullptr);
     EXPECT_EQ(scene_get_light(sc, 100), nullptr);
 }
+
+TEST_F(ScenePrepare, TexturesReloadAtTheChosenQualityAndBuildFailuresAreReported)
+{
+    test_write_file(path("hull.tga"), "x");
+    scene_add_material(sc, test_make_material("a", "hull.tga"));
+    ASSERT_TRUE(scene_materials_load_textures(sc, (dir + "/").c_str()));
+    unitexture *u = scene_unitexture_of(sc->textures.next);
+    int before = g_decodes;
+    scene_textures_reload(sc, 1);
+    EXPECT_EQ(unitexture_get_lod(u), 2);
+    EXPECT_TRUE(unitexture_is_loaded(u));
+    EXPECT_EQ(g_decodes, before + 1);
+    scene_textures_reload(sc, 2);
+    EXPECT_EQ(unitexture_get_lod(u), 1);
+    scene_textures_reload(sc, 0);
+    EXPECT_EQ(unitexture_get_lod(u), 3);
+
+    unitexture *none = nullptr;
+    std::string m = test_capture_stderr(
+        [&] { none = unitexture_build((dir + "/gone.tga").c_str(), "gone.tga", 3u << UNITEX_OPT_LOD_SHIFT); });
+    EXPECT_EQ(none, nullptr);
+    EXPECT_NE(m.find("failed loading texture: "), std::string::npos);
+    // A locked record cannot be unlocked past zero.
+    unitexture *t = unitexture_init_and_lock("x", "x", 0);
+    unitexture_lock(t);
+    EXPECT_EXIT(unitexture_unlock_and_deinit(t), ::testing::ExitedWithCode(3), "lock_count == 1");
+    unitexture_unlock(t);
+    unitexture_unlock(t);
+}
