@@ -131,6 +131,35 @@ TEST_F(SoundLib, StreamsAndSamplesLeftAtDeinitWithoutVoicesAreFreed)
     EXPECT_EQ(text.find("still open: freed"), text.rfind("still open: freed")) << "a released stream is not reported";
 }
 
+TEST_F(SoundLib, AStreamDamagedBehindValidChecksumsPlaysWhatItCan)
+{
+    std::string good = test_read_file(ogg("good.ogg", testgen_noise(3.0, 2, 44100, 0.3, 11)));
+    std::vector<std::string> files;
+    uint32_t seed = 77;
+    size_t pages = ogg_page_offsets(good).size();
+    // Pages 0 and 1 hold the headers; the rest is audio.
+    for (size_t page = 2; page < pages; page += 3) {
+        std::string p = path("damaged" + std::to_string(page) + ".ogg");
+        test_write_file(p, ogg_mangle_page(good, page, 40, &seed));
+        files.push_back(p);
+    }
+    ASSERT_GE(files.size(), 3u);
+    child(with("null"), [&] {
+        auren_init();
+        for (const std::string &p : files) {
+            auren_stream_t *s = auren_stream(p.c_str());
+            ASSERT_NE(s, nullptr) << "only the audio is damaged";
+            auren_stream_set_looping(s, true);
+            auren_stream_play(s);
+            sound_sleep(0.4);
+            auren_stream_stop_and_deinit(s);
+        }
+        EXPECT_LE(wait_until([] { return stats().streams == 0; }, 1.0), ONE_TICK);
+        EXPECT_EQ(stats().live_sources, 0);
+        auren_deinit();
+    });
+}
+
 // The game thread calls everything while the sound thread ticks.
 TEST_F(SoundLib, GameAndSoundThreadsWorkTogether)
 {

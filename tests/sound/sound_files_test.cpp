@@ -2,7 +2,6 @@
 // and decoding, fed with good, cut, damaged and lying files.
 
 #include <cstring>
-#include <ogg/ogg.h>
 
 #include <gtest/gtest.h>
 
@@ -214,15 +213,6 @@ class SoundOgg : public TempDirTest {
     std::string log;
 };
 
-// Offsets of the pages of an Ogg file.
-static std::vector<size_t> page_offsets(const std::string &bytes)
-{
-    std::vector<size_t> out;
-    for (size_t i = 0; i + 4 <= bytes.size(); i++)
-        if (bytes.compare(i, 4, "OggS") == 0) out.push_back(i);
-    return out;
-}
-
 TEST_F(SoundOgg, DecodesMonoAndStereoToTheirExactLength)
 {
     testgen_signal mono = testgen_sine(0.5, 1, 22050, 440, 0.5);
@@ -256,7 +246,7 @@ TEST_F(SoundOgg, DecodesMonoAndStereoToTheirExactLength)
 TEST_F(SoundOgg, RefusesCutFiles)
 {
     std::string good = test_read_file(write_ogg("good.ogg", testgen_noise(1.0, 2, 44100, 0.3, 3)));
-    std::vector<size_t> pages = page_offsets(good);
+    std::vector<size_t> pages = ogg_page_offsets(good);
     ASSERT_GE(pages.size(), 4u);
     std::vector<size_t> cuts = {good.size() / 10, good.size() / 2, good.size() * 9 / 10, good.size() - 1,
                                 pages.back(), pages[pages.size() - 2], 30};
@@ -299,25 +289,11 @@ TEST_F(SoundOgg, RefusesMoreThanTwoChannels)
 TEST_F(SoundOgg, DamageBehindValidChecksumsNeverReadsOutside)
 {
     std::string good = test_read_file(write_ogg("good.ogg", testgen_chirp(0.5, 2, 44100, 200, 2000, 0.4)));
-    std::vector<size_t> pages = page_offsets(good);
+    std::vector<size_t> pages = ogg_page_offsets(good);
     uint32_t state = 4242;
     for (int round = 0; round < 40; round++) {
-        std::string bad = good;
         state = state * 1664525u + 1013904223u;
-        size_t page_index = (state >> 8) % pages.size();
-        size_t start = pages[page_index];
-        size_t end = page_index + 1 < pages.size() ? pages[page_index + 1] : bad.size();
-        ogg_page page;
-        page.header = reinterpret_cast<unsigned char *>(&bad[start]);
-        page.header_len = 27 + uint8_t(bad[start + 26]);
-        page.body = page.header + page.header_len;
-        page.body_len = long(end - start) - page.header_len;
-        if (page.body_len <= 0) continue;
-        for (int k = 0; k < 8; k++) {
-            state = state * 1664525u + 1013904223u;
-            page.body[(state >> 8) % size_t(page.body_len)] = (unsigned char)(state >> 24);
-        }
-        ogg_page_checksum_set(&page);
+        std::string bad = ogg_mangle_page(good, (state >> 8) % pages.size(), 8, &state);
         std::string p = path("mangled.ogg");
         test_write_file(p, bad);
         auren_pcm_t pcm;

@@ -9,6 +9,7 @@
 #include <unistd.h>
 
 #include <gtest/gtest.h>
+#include <ogg/ogg.h>
 
 #include "corelib/log.h"
 #include "sound/auren_internal.h"
@@ -129,3 +130,32 @@ double capture_min_window_rms(const capture_t &c, double t0, double t1)
 void sound_sleep(double seconds) { std::this_thread::sleep_for(std::chrono::duration<double>(seconds)); }
 
 std::string sound_read_log(const std::string &path) { return test_read_file(path); }
+
+std::vector<size_t> ogg_page_offsets(const std::string &bytes)
+{
+    std::vector<size_t> out;
+    for (size_t i = 0; i + 4 <= bytes.size(); i++)
+        if (bytes.compare(i, 4, "OggS") == 0) out.push_back(i);
+    return out;
+}
+
+std::string ogg_mangle_page(const std::string &bytes, size_t page_index, int count, uint32_t *seed)
+{
+    std::string bad = bytes;
+    std::vector<size_t> pages = ogg_page_offsets(bad);
+    if (page_index >= pages.size()) return bad;
+    size_t start = pages[page_index];
+    size_t end = page_index + 1 < pages.size() ? pages[page_index + 1] : bad.size();
+    ogg_page page;
+    page.header = reinterpret_cast<unsigned char *>(&bad[start]);
+    page.header_len = 27 + uint8_t(bad[start + 26]);
+    page.body = page.header + page.header_len;
+    page.body_len = long(end - start) - page.header_len;
+    if (page.body_len <= 0) return bad;
+    for (int k = 0; k < count; k++) {
+        *seed = *seed * 1664525u + 1013904223u;
+        page.body[(*seed >> 8) % size_t(page.body_len)] = (unsigned char)(*seed >> 24);
+    }
+    ogg_page_checksum_set(&page);
+    return bad;
+}

@@ -37,6 +37,12 @@ std::vector<std::pair<double, double>> capture_segments(const capture_t &c, doub
 // The quietest 5 ms window in [t0, t1], as RMS.
 double capture_min_window_rms(const capture_t &c, double t0, double t1);
 
+// Offsets of the pages of an Ogg file ("OggS" marks).
+std::vector<size_t> ogg_page_offsets(const std::string &bytes);
+// The file with `count` bytes of the body of page `page` overwritten and the
+// page's checksum made right again: damage only the decoder can see.
+std::string ogg_mangle_page(const std::string &bytes, size_t page, int count, uint32_t *seed);
+
 // Sleeps the calling thread.
 void sound_sleep(double seconds);
 // Reads the whole log file.
