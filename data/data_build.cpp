@@ -103,6 +103,15 @@ static void __note(data_ctx &ctx, const std::string &name, uint64_t size)
     ctx.written.push_back(name);
 }
 
+bool data_note_written(data_ctx &ctx, const std::string &name)
+{
+    std::error_code ec;
+    uintmax_t size = std::filesystem::file_size(data_path(ctx, name), ec);
+    if (ec) return false;
+    __note(ctx, name, size);
+    return true;
+}
+
 bool data_write_file(data_ctx &ctx, const std::string &name, const void *bytes, size_t size)
 {
     std::string path = data_path(ctx, name);

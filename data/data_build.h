@@ -65,6 +65,8 @@ bool data_write_file(data_ctx &ctx, const std::string &name, const std::vector<u
 // it on the named contact sheet.
 bool data_write_picture(data_ctx &ctx, const std::string &name, const data_image &img, int bpp,
                         const std::string &sheet);
+// Counts a file that a library wrote at data_path(ctx, name) itself.
+bool data_note_written(data_ctx &ctx, const std::string &name);
 // Copies a file from the system (fonts).
 bool data_copy_file(data_ctx &ctx, const std::string &name, const char *source);
 

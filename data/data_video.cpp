@@ -18,7 +18,6 @@ extern "C" {
 
 #include <algorithm>
 #include <cmath>
-#include <filesystem>
 
 #include "corelib/log.h"
 #include "data_build.h"
@@ -246,9 +245,5 @@ bool data_gen_video(data_ctx &ctx)
         do_log(LOG_CRITICAL, LOG_TO_DEBUGGER, "data: cannot encode the intro video %s", path.c_str());
         return false;
     }
-    std::error_code ec;
-    ctx.files++;
-    ctx.bytes += std::filesystem::file_size(path, ec);
-    ctx.written.push_back(name);
-    return true;
+    return data_note_written(ctx, name);
 }

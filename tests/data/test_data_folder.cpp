@@ -21,6 +21,7 @@ extern "C" {
 
 #include "corelib/gfxloader.h"
 #include "corelib/mem.h"
+#include "particles/sps_file.h"
 #include "data_test_util.h"
 
 namespace fs = std::filesystem;
@@ -275,75 +276,31 @@ TEST_F(DataFolder, FontsOpenWithFreeType)
     FT_Done_FreeType(lib);
 }
 
-// Reads a particle file's chunks (id, payload) after checking its magic; the
-// chunks must fill the file exactly.
-static bool __chunks(const std::string &path, const char *magic, std::vector<std::pair<std::string, std::string>> &out)
-{
-    std::ifstream in(path, std::ios::binary);
-    std::string bytes((std::istreambuf_iterator<char>(in)), std::istreambuf_iterator<char>());
-    if (bytes.size() < 12 || std::memcmp(bytes.data(), magic, 4) != 0) return false;
-    size_t pos = 12;
-    while (pos < bytes.size()) {
-        if (pos + 12 > bytes.size() || bytes[pos + 5] != 0) return false;
-        uint32_t size;
-        std::memcpy(&size, &bytes[pos + 8], 4);
-        if (size > bytes.size() - pos - 12) return false;
-        out.push_back({bytes.substr(pos, 5), bytes.substr(pos + 12, size)});
-        pos += 12 + size;
-    }
-    return true;
-}
-
-TEST_F(DataFolder, ParticleCompositionsNameSystemsThatExist)
+// The compositions load through the particle module's readers, which refuse
+// any file that breaks a rule; every system passes the module's own check and
+// names a texture that is in the folder.
+TEST_F(DataFolder, ParticleCompositionsLoadWithTheParticleReaders)
 {
     int composers = 0;
     for (const auto &f : __list()) {
         if (f.kind != "particle_composer") continue;
         composers++;
-        std::vector<std::pair<std::string, std::string>> chunks;
-        ASSERT_TRUE(__chunks(__native(f.name), "SPC\0", chunks)) << f.name;
-        std::string dir = fs::path(__native(f.name)).parent_path().string() + "/";
-        int systems = 0;
-        for (const auto &[id, payload] : chunks) {
-            if (id != "#SYST") continue;
-            systems++;
-            std::string file = payload.c_str();
-            std::vector<std::pair<std::string, std::string>> sys;
-            ASSERT_TRUE(__chunks(dir + file, "SPS\0", sys)) << file;
-            int keys = 0;
-            bool has_data = false;
-            for (const auto &[sid, sp] : sys) {
-                if (sid == "#TEXT") {
-                    EXPECT_TRUE(fs::exists(DATA_DIR + sp.c_str())) << file << ": " << sp.c_str();
-                }
-                if (sid == "#KEYF") {
-                    EXPECT_EQ(sp.size(), 48u) << file;
-                    float t;
-                    std::memcpy(&t, &sp[4], 4);
-                    EXPECT_TRUE(t >= 0 && t <= 1) << file;
-                    keys++;
-                }
-                if (sid == "#DATA") {
-                    has_data = true;
-                    ASSERT_LE(sp.size(), 184u) << file;
-                    ASSERT_GE(sp.size(), 100u) << file;
-                    float population, burst, life_min, life_max;
-                    int32_t kind;
-                    std::memcpy(&population, &sp[4], 4);
-                    std::memcpy(&kind, &sp[32], 4);
-                    std::memcpy(&life_min, &sp[48], 4);
-                    std::memcpy(&life_max, &sp[52], 4);
-                    std::memcpy(&burst, &sp[84], 4);
-                    EXPECT_GE(population, 1.0f) << file;
-                    EXPECT_TRUE(kind == 0 || kind == 1) << file;
-                    EXPECT_GT(burst, 0.0f) << file;
-                    EXPECT_LE(life_min, life_max) << file;
-                }
-            }
-            EXPECT_TRUE(has_data) << file;
-            EXPECT_GE(keys, 2) << file << " needs two keyframes to animate";
+        spcquox2 *composer = spcquox2_init();
+        ASSERT_NE(composer, nullptr);
+        ASSERT_TRUE(spcquox2_load_composer_from_file(__native(f.name).c_str(), composer)) << f.name;
+        EXPECT_GE(spcquox2_get_systems_no(composer), 2u) << f.name;
+        for (const spcquox2_element &e : *composer->elements) {
+            std::string path = std::string(composer->path) + e.system_filename;
+            spsquox2 *sys = spsquox2_init();
+            ASSERT_NE(sys, nullptr);
+            ASSERT_TRUE(spsquox2_load_system_from_file(path.c_str(), sys)) << path;
+            const char *why = nullptr;
+            EXPECT_TRUE(spsquox2_check(sys, &why)) << path << ": " << (why ? why : "");
+            EXPECT_TRUE(fs::exists(DATA_DIR + sys->texture)) << path << " names " << sys->texture;
+            EXPECT_GT(sys->data.burst, 0.0f) << path;
+            spsquox2_deinit(sys);
         }
-        EXPECT_GE(systems, 2) << f.name;
+        spcquox2_deinit(composer);
     }
     EXPECT_EQ(composers, 2);
 }

@@ -11,7 +11,6 @@
 #include "data/data_audio.h"
 #include "data/data_build.h"
 #include "data/data_image.h"
-#include "data/data_particle_files.h"
 #include "data/data_text.h"
 #include "data_test_util.h"
 #include "test_support.h"
@@ -138,73 +137,6 @@ TEST_F(DataOgg, EncodingIsRepeatableAndDecodesToTheSameSound)
     double err = 0;
     for (size_t i = 0; i < s.size(); i++) err = std::max(err, double(std::fabs(s[i] - b.s[i])));
     EXPECT_LT(err, 0.05);
-}
-
-TEST(DataParticleFiles, SystemFileFollowsTheChunkLayout)
-{
-    particle_system_file sys;
-    sys.name = "spark";
-    sys.texture = "glow.tga";
-    sys.instance = "station";
-    sys.params.population = 30;
-    sys.params.burst = 60;
-    sys.params.blend[0] = 0x0302;
-    sys.params.blend[1] = 0x0303;
-    sys.keyframes = {{0, {0, 1, 0}, {2, 3}, 45, {1, 0.5f, 0.25f, 1}}, {1, {0, 0, 0}, {1, 1}, 0, {0, 0, 0, 0}}};
-    std::vector<uint8_t> f = particle_system_file_bytes(sys);
-    ASSERT_GE(f.size(), 12u);
-    EXPECT_EQ(std::memcmp(f.data(), "SPS\0", 4), 0);
-    // Walk the chunks: ids, zero byte at offset 5, sizes filling the file.
-    size_t pos = 12;
-    std::vector<std::string> ids;
-    const uint8_t *data = nullptr;
-    uint32_t data_size = 0;
-    const uint8_t *first_key = nullptr;
-    while (pos < f.size()) {
-        ASSERT_LE(pos + 12, f.size());
-        EXPECT_EQ(f[pos + 5], 0);
-        uint32_t size;
-        std::memcpy(&size, &f[pos + 8], 4);
-        std::string id(reinterpret_cast<const char *>(&f[pos]), 5);
-        ids.push_back(id);
-        if (id == "#DATA") data = &f[pos + 12], data_size = size;
-        if (id == "#KEYF") {
-            EXPECT_EQ(size, 48u);
-            if (!first_key) first_key = &f[pos + 12];
-        }
-        pos += 12 + size;
-    }
-    EXPECT_EQ(pos, f.size());
-    EXPECT_EQ(ids, (std::vector<std::string>{"#NAME", "#TEXT", "#OBJE", "#DATA", "#KEYF", "#KEYF"}));
-    ASSERT_NE(data, nullptr);
-    EXPECT_EQ(data_size, 184u);
-    float population, burst, spin_key, green;
-    int32_t src, dst;
-    std::memcpy(&population, data + 4, 4);
-    std::memcpy(&burst, data + 84, 4);
-    std::memcpy(&src, data + 92, 4);
-    std::memcpy(&dst, data + 96, 4);
-    EXPECT_EQ(population, 30.0f);
-    EXPECT_EQ(burst, 60.0f);
-    EXPECT_EQ(src, 0x0302);
-    EXPECT_EQ(dst, 0x0303);
-    ASSERT_NE(first_key, nullptr);
-    std::memcpy(&spin_key, first_key + 28, 4);
-    std::memcpy(&green, first_key + 36, 4);
-    EXPECT_EQ(spin_key, 45.0f);
-    EXPECT_EQ(green, 0.5f);
-}
-
-TEST(DataParticleFiles, ComposerListsItsSystemsInOrder)
-{
-    std::vector<uint8_t> f = particle_composer_file_bytes("boom", {"a.spsquox2", "b.spsquox2"});
-    EXPECT_EQ(std::memcmp(f.data(), "SPC\0", 4), 0);
-    std::string text(f.begin(), f.end());
-    size_t a = text.find("a.spsquox2"), b = text.find("b.spsquox2");
-    ASSERT_NE(a, std::string::npos);
-    ASSERT_NE(b, std::string::npos);
-    EXPECT_LT(a, b);
-    EXPECT_EQ(text.substr(a - 12, 5), "#SYST");
 }
 
 class DataBuild : public TempDirTest {};
