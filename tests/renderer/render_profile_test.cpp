@@ -315,6 +315,25 @@ TEST_F(RenderProfileTest, ReflectionPassAddsTheMaskedReflection)
     view_free(cam);
 }
 
+TEST_F(RenderProfileTest, GlobalIlluminationPassAddsItsMap)
+{
+    view *cam = rq_camera();
+    OGL_texture *black = rq_texture(0, 0, 0), *gi = rq_texture(0, 100, 40);
+    rq_quad *q = rq_quad_make(0, 0, 0, 1);
+    OGL_single_texture_data d = rq_st_material(black, true);
+    d.gi_texture = gi;
+    ASSERT_TRUE(OGL_render_profile_prepare(single(), q->mi, "gi", &d));
+    EXPECT_TRUE(rq_sets(q->mi, OGL_RPDS_KIND_MAIN).any_vp);
+    OGL_mesh_instance_activate(q->mi, true, OGL_RPDS_KIND_MAIN);
+    rq_draw(cam);
+    // The lit black diffuse pass adds nothing; the GI pass adds its texel.
+    EXPECT_TRUE(gltest_colour_near(at(0, 0), {0, 100, 40, 255}, 3));
+    rq_release(q);
+    OGL_texture_free(black);
+    OGL_texture_free(gi);
+    view_free(cam);
+}
+
 TEST_F(RenderProfileTest, BadUvChannelsLeaveTheMapOutAndOddTexturesStop)
 {
     OGL_texture *tex = rq_texture(255, 255, 255), *detail = rq_texture(128, 128, 128);
