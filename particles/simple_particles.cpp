@@ -203,6 +203,11 @@ void sps_set_position(sps *sys, tacka3 position)
     sys->set_flags |= SPS_SET_POSITION;
     if (sys->oi) OI_set_position_ws(sys->oi, position);
 }
+void sps_reset_position(sps *sys, tacka3 position)
+{
+    sps_set_position(sys, position);
+    sys->prev_position = position;
+}
 void sps_get_position(const sps *sys, tacka3 *position)
 {
     ASSERT(sps_position_is_set(sys));

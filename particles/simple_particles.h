@@ -227,6 +227,9 @@ void sps_set_system_velocity(sps *sys, tacka3 velocity);
 tacka3 sps_get_system_velocity(const sps *sys);
 // Non-finite positions are fault reports. Also moves the instance.
 void sps_set_position(sps *sys, tacka3 position);
+// Places the system without a path: particles do not spread from where it
+// was (for systems reused at another place).
+void sps_reset_position(sps *sys, tacka3 position);
 void sps_get_position(const sps *sys, tacka3 *position);
 bool sps_position_is_set(const sps *sys);
 void sps_link_to_oi(sps *sys, object_instance *oi);
