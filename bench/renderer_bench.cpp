@@ -129,7 +129,7 @@ struct bench_instance {
 int main(int argc, char **argv)
 {
     int instances = argc > 1 ? std::atoi(argv[1]) : 150;
-    int frames = argc > 2 ? std::atoi(argv[2]) : 60;
+    int frames = argc > 2 ? std::atoi(argv[2]) : 40;
     if (instances < 1 || frames < 1) {
         std::fprintf(stderr, "usage: renderer_bench [instances] [frames]\n");
         return 2;

@@ -14,6 +14,7 @@
 #include "renderer/OGL_main.h"
 #include "renderer/OGL_mesh.h"
 #include "renderer/OGL_mesh_instance.h"
+#include "renderer/OGL_settings.h"
 #include "renderer/OGL_texture.h"
 #include "renderer/OGL_window.h"
 
@@ -366,7 +367,9 @@ static void __init_render_pass_state(const OGL_render_pass_state *ps)
     glDepthMask(ps->depth_mask_off ? GL_FALSE : GL_TRUE);
     if (ps->lighting) {
         glEnable(GL_LIGHTING);
-        glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, GL_SEPARATE_SPECULAR_COLOR);
+        glLightModeli(GL_LIGHT_MODEL_COLOR_CONTROL, OGL_render_options_test(OGL_RENDER_OPTION_NO_SEPARATE_SPECULAR)
+                                                        ? GL_SINGLE_COLOR
+                                                        : GL_SEPARATE_SPECULAR_COLOR);
     } else {
         glDisable(GL_LIGHTING);
     }
@@ -705,6 +708,7 @@ static void __leave_state()
 
 void OGL_render_queues_draw(const view *camera)
 {
+    if (!g_queues_ready) OGL_render_queues_init();
     __refresh_instance_colours();
     int64_t t0 = OGL_frame_stats_now();
     for (int i = 0; i < OGL_RQ_COUNT; i++) OGL_render_queue_draw(&g_queues[i], camera);
