@@ -5,6 +5,7 @@
 #include <cstring>
 
 #include "corelib/log.h"
+#include "corelib/matrix.h"
 #include "corelib/mem.h"
 #include "renderer/OGL_mesh.h"
 #include "renderer/OGL_render_queue.h"
@@ -97,6 +98,14 @@ void OGL_mesh_instance_free_lights(OGL_mesh_instance *mi)
             OGL_mesh_light_free(l);
         }
     mi->lights->cur_elements = 0;
+}
+
+void OGL_mesh_instance_refresh_light_positions(OGL_mesh_instance *mi)
+{
+    float inv[16];
+    bool has = mi->world_matrix && matrix_inverse(inv, mi->world_matrix);
+    for (OGL_mesh_light *l : *mi->lights)
+        if (l) l->ls_pos = has ? matrix_transform_point(inv, l->ws_pos) : l->ws_pos;
 }
 
 void OGL_mesh_instance_update_ambient(OGL_mesh_instance *mi)

@@ -78,6 +78,9 @@ void OGL_mesh_instance_add_light(OGL_mesh_instance *mi, OGL_mesh_light *l);
 uint32_t OGL_mesh_instance_get_lights_no(const OGL_mesh_instance *mi);  // non-null slots
 OGL_mesh_light *OGL_mesh_instance_get_light(const OGL_mesh_instance *mi, uint32_t n);  // null past the end
 void OGL_mesh_instance_free_lights(OGL_mesh_instance *mi);
+// Recomputes every light's local position from its world position and the
+// instance's world matrix (after either moved).
+void OGL_mesh_instance_refresh_light_positions(OGL_mesh_instance *mi);
 void OGL_mesh_instance_update_ambient(OGL_mesh_instance *mi);
 tacka4 OGL_mesh_instance_get_light_ambient(const OGL_mesh_instance *mi, uint32_t n);
 

@@ -4,6 +4,7 @@
 
 #include <cstring>
 
+#include "corelib/matrix.h"
 #include "corelib/mem.h"
 #include "rq_helpers.h"
 
@@ -315,6 +316,17 @@ TEST_F(MeshTest, InstanceParametersLightsAndScale)
     EXPECT_NEAR(mi->ambient_sum.z, 0.6f, 1e-6);
     EXPECT_EQ(OGL_mesh_instance_get_light_ambient(mi, 2).x, 0.5f);
     EXPECT_DEATH(OGL_mesh_instance_get_light_ambient(mi, 1), "BUG");
+
+    // Local positions follow the world matrix.
+    float world[16];
+    matrix_from_pose(world, {10, 0, 0}, quaternion{1, 0, 0, 0}, {2, 2, 2});
+    OGL_mesh_instance_set_world_matrix(mi, world);
+    a->ws_pos = {12, 4, 6};
+    OGL_mesh_instance_refresh_light_positions(mi);
+    EXPECT_NEAR(a->ls_pos.x, 1.0f, 1e-5);
+    EXPECT_NEAR(a->ls_pos.y, 2.0f, 1e-5);
+    EXPECT_NEAR(a->ls_pos.z, 3.0f, 1e-5);
+    OGL_mesh_instance_set_world_matrix(mi, nullptr);
 
     a->ws_pos = {1, 2, 3};
     a->ws_target = {1, 2, 0};
