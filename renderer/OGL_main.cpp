@@ -8,16 +8,12 @@
 #include "OGL_features.h"
 #include "OGL_frame_stats.h"
 #include "OGL_input.h"
+#include "OGL_render_profiles.h"
 #include "OGL_render_queue.h"
 #include "OGL_settings.h"
 #include "OGL_utils.h"
 #include "OGL_window.h"
 #include "corelib/log.h"
-
-// The render profiles live in their own module; a program without it (the
-// renderer's own tests) starts without profiles.
-bool OGL_render_profiles_init() __attribute__((weak));
-void OGL_render_profiles_deinit() __attribute__((weak));
 
 static OGL_window *window;
 static bool initialised;
@@ -168,7 +164,7 @@ bool OGL_init(const char *window_title, int xsize, int ysize, bool fullscreen)
     OGL_set_default_state(xsize, ysize);
 
     // 11.
-    if (OGL_render_profiles_init && !OGL_render_profiles_init()) BUG();
+    if (!OGL_render_profiles_init()) BUG();
 
     // 12.
     if (OGL_CHECK_ERRORS(true)) BUG();
@@ -180,7 +176,8 @@ bool OGL_init(const char *window_title, int xsize, int ysize, bool fullscreen)
 
 void OGL_deinit()
 {
-    if (OGL_render_profiles_deinit) OGL_render_profiles_deinit();
+    if (!initialised && !window) return;
+    OGL_render_profiles_deinit();
     OGL_render_queues_deinit();
     __close_window();
     initialised = false;

@@ -5,8 +5,7 @@
 // OGL_init opens the window (OGL_window.h), binds the GL extension entry points
 // through GLEW, logs the display and the driver, detects the board's
 // capabilities (OGL_features.h), sets the default GL state and registers the
-// render profiles. The render queues and profiles are started by it when the
-// program contains them (see OGL_main.cpp).
+// render profiles (OGL_render_profiles.h); the shut-down frees them again.
 
 #include "corelib/tacka.h"
 
