@@ -138,6 +138,10 @@ static void __auren_sample_free(auren_sound_t *snd)
 
 static void __auren_deinit()
 {
+    // What the game released just before (a stop, a stop-and-deinit) may
+    // have missed the sound thread's last tick: finish it here.
+    __cleanup_dead_sources();
+    __auren_streams_free_released();
     if (auren_system.live_sources != 0)
         log_fault_reason(__func__, __FILE__, __LINE__,
                          "\"auren_deinit: unclean exit. not all sources have been released before calling auren_deinit().\"");

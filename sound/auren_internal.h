@@ -150,6 +150,9 @@ void auren_thread_update(void *argument);
 void __cleanup_dead_sources();
 void __sounds_check_active_distances();
 void __stream_update(double elapsed);
+// Frees the streams the game has released (stop-and-deinit) that no tick has
+// freed yet.
+void __auren_streams_free_released();
 // Frees the streams still open at auren_deinit (none of them holds a voice).
 void __auren_streams_free_all();
 

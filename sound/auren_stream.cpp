@@ -369,6 +369,14 @@ void __stream_update(double)
     }
 }
 
+void __auren_streams_free_released()
+{
+    for (uint32_t i = 0; i < auren_system.streams->get_size(); i++) {
+        auren_stream_t *stream = (*auren_system.streams)[i];
+        if (stream && stream->state == STOP_AND_DEINIT) __stream_free(stream);
+    }
+}
+
 void __auren_streams_free_all()
 {
     for (uint32_t i = 0; i < auren_system.streams->get_size(); i++) {

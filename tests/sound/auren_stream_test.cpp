@@ -113,6 +113,27 @@ TEST_F(SoundLib, AShortStreamQueuesAllItsDataAndEndsPaused)
     });
 }
 
+TEST_F(SoundLib, ReleasesMadeRightBeforeDeinitAreNoUncleanExit)
+{
+    std::string music = ogg("music.ogg", testgen_sine(2.0, 2, 44100, 300, 0.3));
+    std::string tone = ogg("tone.ogg", testgen_sine(0.5, 1, 22050, 440, 0.3));
+    child(with("null"), [&] {
+        // Whether or not the sound thread has one more tick in between.
+        for (double wait : {0.0, 0.01, 0.05, 0.14}) {
+            auren_init();
+            auren_stream_t *s = auren_stream(music.c_str());
+            auren_sound_t *snd = auren_load(tone.c_str());
+            auren_source_t *src = auren_play(snd, 0);
+            auren_stream_play(s);
+            ASSERT_GE(wait_until([] { return stats().live_sources == 2; }, 1.0), 0);
+            sound_sleep(wait);
+            auren_stop(src);
+            auren_stream_stop_and_deinit(s);
+            auren_deinit();
+        }
+    });
+}
+
 TEST_F(SoundLib, StreamsAndSamplesLeftAtDeinitWithoutVoicesAreFreed)
 {
     std::string music = ogg("music.ogg", testgen_sine(1.0, 2, 44100, 300, 0.3));
