@@ -264,3 +264,11 @@ void OGL_global_light_apply()
     if (global_light.enabled) glEnable(GL_LIGHT0);
     else glDisable(GL_LIGHT0);
 }
+
+// Leak checking (sanitizer builds): the GL driver's and the X libraries'
+// one-time allocations live until the process ends; they are not ours.
+extern "C" const char *__lsan_default_suppressions()
+{
+    return "leak:libGLX_mesa.so\nleak:swrast_dri.so\nleak:libLLVM\nleak:libX11.so\nleak:libglfw.so\n"
+           "leak:libGLdispatch.so\nleak:libdbus\n";
+}

@@ -268,11 +268,3 @@ gltest_child_result gltest_run_child(const std::string &test_name,
                                          << "; its output:\n"
                                          << r.output;
 }
-
-// Mesa's and the X libraries' one-time allocations live until the process
-// ends; they are not the renderer's leaks.
-extern "C" const char *__lsan_default_suppressions()
-{
-    return "leak:libGLX_mesa.so\nleak:swrast_dri.so\nleak:libLLVM\nleak:libX11.so\nleak:libglfw.so\n"
-           "leak:libGLdispatch.so\nleak:libdbus\n";
-}
