@@ -132,6 +132,15 @@ static void __apply_effect(object_instance *oi, const char *key)
             else if (!oi->desc.collidable && listed)
                 scene_collidable_ois_remove_from_list(oi->sc, oi);
         }
+    } else if (!strcmp(key, "not_renderable")) {
+        // Takes the instance out of an attached scene's renderer, or puts it back.
+        if (oi->desc.not_renderable && in_renderer) {
+            OI_remove_from_renderer(oi);
+        } else if (!oi->desc.not_renderable && !in_renderer && oi->sc && scene_is_attached(oi->sc) &&
+                   OI_insert_into_renderer(oi)) {
+            OI_update_lights_to_mesh_instance(oi);
+            OI_insert_into_profile(oi);
+        }
     } else if (!strcmp(key, "disable_z_writes")) {
         if (in_renderer) OI_insert_into_profile(oi);
     }

@@ -147,3 +147,20 @@ TEST_F(SceneUpdate, BillboardsTurnTheirYAxisToTheViewer)
     scene_update(sc, tacka3{0, 0, 0}, 0.02f);  // viewer at the instance: unchanged
     EXPECT_NEAR(OI_get_matrix_ws(oi)[6], 1.0f, 1e-5f);
 }
+
+TEST_F(SceneUpdate, NotRenderableTakesAnInstanceOutOfTheRendererAndBack)
+{
+    static int removed;
+    removed = 0;
+    scene_renderer_hooks hk = *scene_renderer_get_hooks();
+    hk.oi_remove = [](object_instance *) { removed++; };
+    scene_renderer_set_hooks(&hk);
+    object_instance *oi = add("box", {0, 0, 0});
+    ASSERT_TRUE(scene_prepare(sc));
+    EXPECT_TRUE(oi->flags & OI_IN_RENDERER);
+    EXPECT_TRUE(OI_set_desc(oi, "not_renderable", "true"));
+    EXPECT_FALSE(oi->flags & OI_IN_RENDERER);
+    EXPECT_EQ(removed, 1);
+    EXPECT_TRUE(OI_set_desc(oi, "not_renderable", "false"));
+    EXPECT_TRUE(oi->flags & OI_IN_RENDERER);
+}
