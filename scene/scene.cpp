@@ -671,10 +671,13 @@ void scene_update(scene *s, tacka3 viewer_position, float dt)
             if (!tacka3_is_zero(d)) OI_rotate_axis_to_vector(oi, d, 1);
         }
         OI_calc_world_transform(oi);
-        if (oi->flags & OI_SKINNING_FPU) {
-            OI_soft_skinning_calc_vertexs(oi);
-            OI_calc_bounding_volumes(oi);
-        }
+    }
+    // Skinned instances after every bone has moved this frame.
+    FOR_OIS(s, oi)
+    {
+        if (!(oi->flags & OI_SKINNING_FPU)) continue;
+        OI_soft_skinning_calc_vertexs(oi);
+        OI_calc_bounding_volumes(oi);
     }
 
     // Renderer hand-over.
