@@ -1,10 +1,13 @@
 // The scene "vorn.quox2": the fighter rig, the station, the sentinels, the
 // attacker pools, the launch pad, the sky box and the title cinematic.
 //
-// PENDING: this generator waits for the project's QUOX2 writer. When it is in
-// place, build the scene here, write it as "vorn.quox2", add a top view of it
-// to the "scene" contact sheet, and add "vorn.quox2" to tests/data/resource_files.txt.
-// The textures it will use are named in data_textures.h.
+// PENDING: the scene is not built yet. The plan: build it in memory with the
+// scene API, save it with the QUOX2 writer (scene/quox2_writer.h:
+// quox2_write_scene, quox2_writer_save) as "vorn.quox2", put a top view of it
+// in ctx.layouts["scene-top"], and add "scene vorn.quox2" to
+// tests/data/resource_files.txt with a check through the loader. The
+// textures its materials use are named in data_textures.h, with the sky
+// box's face layout.
 
 #include <cstdio>
 
