@@ -6,6 +6,17 @@
 // a null entry means "no renderer" and the scene goes on without it (textures
 // keep their decoded pixels, instances stay out of the renderer). Tools and
 // tests run the whole scene this way without a GL context.
+//
+// What a renderer reads when called: an instance's object (oi->obj: vertices,
+// triangles or strips, UV channels, normals, tangent space), its material
+// (oi->mat, with its seven texture slots and their shared textures), its world
+// matrix (OI_get_matrix_ws), its description block (oi->desc: visibility,
+// blending and culling switches, display priority, surface_lod), the lights
+// attached to it (oi->light_ois) and, when skinned, the skinned buffers
+// (OI_soft_skinning_get_*_FPU). It keeps its own objects with OI_set_ogl_mesh /
+// OI_set_ogl_mesh_instance and unitexture_set_ogl_texture; a texture's decoded
+// pixels (unitexture_get_data) may be dropped after upload with
+// unitexture_release_pixels.
 
 #include "corelib/tacka.h"
 #include "scene/scene_types.h"
