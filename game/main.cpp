@@ -8,6 +8,9 @@
 #include "corelib/log.h"
 #include "corelib/parser.h"
 #include "game/the_vorn.h"
+#include "renderer/OGL_main.h"
+#include "renderer/OGL_window.h"
+#include "sound/auren.h"
 
 #ifndef VORN_VERSION
 #define VORN_VERSION "0.0.0"
@@ -30,11 +33,19 @@ static void print_usage()
 static int WinMain(uint8_t fullscreen)
 {
     // Foundation services; the font library joins them with the text writer.
+    // The window library starts with the window.
     if (!drand_init() || !parser_init() || !gfxloader_init()) log_fault_bug("WinMain", ".\\main", 74);
 
     uint8_t startup_flag = fullscreen;
+    auren_init();
+    // The player's settings record joins here with the configuration screen.
+    auren_listener_set_gain(vorn_configured_volume());
+
     int result = kickoff_vorn_freeware(startup_flag);
 
+    auren_deinit();
+    if (OGL_is_initialised()) OGL_deinit();
+    OGL_window_library_deinit();
     gfxloader_deinit();
     parser_deinit();
     drand_deinit();

@@ -23,6 +23,21 @@ bool vorn_init(uint8_t startup_flag);
 bool vorn_main_loop();
 void vorn_deinit();
 
+#define VORN_VOICES 16
+// The sound volume used until the player's settings exist.
+#define VORN_DEFAULT_VOLUME 0.7f
+
+struct scene;
+struct view;
+
+// What the game owns for the whole run.
+scene *vorn_get_scene();
+view *vorn_get_view_camera();
+float vorn_get_voice_interval();
+float vorn_configured_volume();
+// The time spent until now is not simulated.
+void vorn_restart_frame_timer();
+
 // The frame time the simulation uses for a frame that took `seconds`.
 double vorn_clamp_frame_time(double seconds);
 

@@ -1,0 +1,225 @@
+#include "the_vorn_game.h"
+
+#include <cmath>
+#include <string>
+
+#include "corelib/log.h"
+#include "corelib/view.h"
+#include "game/resource_folder.h"
+#include "game/the_vorn.h"
+#include "game/the_vorn_particles.h"
+#include "renderer/OGL_blitter.h"
+#include "renderer/OGL_input.h"
+#include "renderer/OGL_render_queue.h"
+#include "scene/camera.h"
+#include "scene/oi_fk_mixer.h"
+#include "scene/object_instance.h"
+#include "scene/scene.h"
+#include "sound/auren.h"
+#include "sound/auren_stream.h"
+
+static vorn_passes passes = {0, 0, 0};
+static int32_t game_state = VORN_GAME_INTRO;
+
+static uint8_t intro_started, title_started;
+static motion_instance *title_motion;
+static auren_stream_t *title_stream;
+
+static float target_fov, smoothed_fov;
+
+static int32_t letterbox_state = VORN_LETTERBOX_HIDDEN;
+static float letterbox_height;
+
+vorn_passes *vorn_get_passes() { return &passes; }
+
+void vorn_game_set_state(int32_t state) { game_state = state; }
+
+int32_t vorn_game_get_state() { return game_state; }
+
+static camera *__cinematic_camera()
+{
+    camera *c = scene_get_camera(vorn_get_scene(), VORN_CINEMATIC_CAMERA);
+    if (!c) log_fault_reason("vorn_level_get_cinematic_cam", ".\\the_vorn", 1204, "\"cinema_Camera01 not found\"");
+    return c;
+}
+
+// The camera the pass looks through: the cinematic camera during the title,
+// otherwise the fighter's chase camera.
+static camera *__view_source()
+{
+    if (game_state == VORN_GAME_TITLE) return __cinematic_camera();
+    // Until the fighter exists the chase camera of the scene stands in for its rig.
+    return scene_get_camera(vorn_get_scene(), "Camera_bolid01");
+}
+
+float vorn_view_source_fov()
+{
+    camera *c = __view_source();
+    return c ? camera_get_fov(c) : 0.0f;
+}
+
+void vorn_set_smoothed_fov(float fov) { target_fov = smoothed_fov = fov; }
+
+// Intro (state 0). The intro video and its stream come with the video player;
+// until then the intro hands over to the title at once.
+static bool __intro_step(float dt)
+{
+    (void)dt;
+    if (!intro_started) {
+        passes.sky = passes.scene = 0;
+        intro_started = 1;
+    }
+    intro_started = 0;
+    OGL_input_clear_keys();
+    OGL_input_clear_mouse_buttons();
+    game_state = VORN_GAME_TITLE;
+    return true;
+}
+
+static void __title_teardown(object_instance *root)
+{
+    OI_set_desc(root, "invisible", "true");
+    if (title_motion) motion_instance_stop(title_motion, 0.0f);
+    auren_stream_stop_and_deinit(title_stream);
+    title_stream = nullptr;
+    title_started = 0;
+    game_state = VORN_GAME_LEVEL;
+}
+
+static bool __title_step(float dt)
+{
+    (void)dt;
+    scene *sc = vorn_get_scene();
+    object_instance *root = scene_get_oi_by_name(sc, VORN_CINEMATIC_ROOT);
+    if (!root) log_fault_bug("vorn_level_loop_title", ".\\the_vorn", 821);
+
+    if (!title_started) {
+        std::string path = resource_path("sound\\intro.ogg");
+        title_stream = auren_stream(path.c_str());
+        if (!title_stream) log_fault_bug("vorn_level_loop_title", ".\\the_vorn", 812);
+        passes.sky = passes.scene = 1;
+        OI_set_desc(root, "invisible", "false");
+        if (!title_motion) {
+            motion *m = scene_get_motion(sc, VORN_CINEMATIC_ROOT, nullptr);
+            title_motion = m ? motion_instance_create(root, m) : nullptr;
+            ASSERT(title_motion != NULL);
+        }
+        motion_instance_stop(title_motion, 0.0f);
+        motion_instance_set_current_time(title_motion, 0.0f);
+        motion_instance_set_speed(title_motion, 1.0f);
+        motion_instance_play(title_motion, MOTION_PLAY_ONCE, 0.2f, false);
+        vorn_letterbox_extend();
+        auren_stream_play(title_stream);
+        title_started = 1;
+    }
+
+    auren_listener_set_pos(OI_get_position_ws(root));
+
+    bool skip = OGL_input_get_key(OGL_KEY_SPACE) || OGL_input_get_mouse_button(OGL_MOUSE_BUTTON_LEFT);
+    if (motion_instance_is_playing(title_motion) && !skip) {
+        // The configuration screen (F9) joins here with the front end.
+        if (OGL_input_get_key(OGL_KEY_ESC)) __title_teardown(root);
+        return true;
+    }
+    OGL_input_clear_keys();
+    OGL_input_clear_mouse_buttons();
+    __title_teardown(root);
+    return true;
+}
+
+// The level, statistics and hi-score states come with the game itself; until
+// then reaching them ends the game.
+static bool __level_step(float dt)
+{
+    (void)dt;
+    do_log(LOG_INFO, LOG_TO_DEBUGGER | LOG_TO_FILE, "vorn_game_loop(): no levels in this build, the game ends.");
+    return false;
+}
+
+bool vorn_game_loop(float dt)
+{
+    bool ok;
+    switch (game_state) {
+    case VORN_GAME_INTRO: ok = __intro_step(dt); break;
+    case VORN_GAME_TITLE: ok = __title_step(dt); break;
+    case VORN_GAME_LEVEL: return __level_step(dt);
+    case VORN_GAME_STATISTICS:
+    case VORN_GAME_HISCORE: return false;
+    default: log_fault_bug("vorn_game_loop", ".\\the_vorn", 1153);
+    }
+    if (ok && game_state == VORN_GAME_LEVEL) return __level_step(0.0f);
+    return ok;
+}
+
+void vorn_game_deinit()
+{
+    auren_stream_stop_and_deinit(title_stream);
+    title_stream = nullptr;
+    title_motion = nullptr;  // the instance's mixer owns it
+    title_started = intro_started = 0;
+}
+
+void vorn_camera_and_scene_pass(float dt)
+{
+    scene *sc = vorn_get_scene();
+    view *v = vorn_get_view_camera();
+    camera *source = __view_source();
+    if (!source) return;
+
+    target_fov = camera_get_fov(source);
+    camera_setup_view(source, v);
+    view_set_viewport(v, 800, 600);
+    smoothed_fov += (target_fov - smoothed_fov) * 2.0f * dt;
+    view_set_fov(v, smoothed_fov);
+    view_compute_projection(v);
+
+    tacka3 eye = view_get_position(v);
+    vorn_skysphere_follow(eye);
+
+    scene_update(sc, eye, dt);
+    scene_update_visibility(sc, v);
+    OGL_render_frame(v);
+
+    vorn_update_particles(dt, v);
+}
+
+void vorn_letterbox_extend()
+{
+    if (letterbox_state != VORN_LETTERBOX_SHOWN) letterbox_state = VORN_LETTERBOX_EXTENDING;
+}
+
+void vorn_letterbox_retract()
+{
+    if (letterbox_state != VORN_LETTERBOX_HIDDEN) letterbox_state = VORN_LETTERBOX_RETRACTING;
+}
+
+void vorn_letterbox_update(float dt)
+{
+    if (letterbox_state == VORN_LETTERBOX_EXTENDING) {
+        letterbox_height += VORN_LETTERBOX_SPEED * dt;
+        if (letterbox_height >= VORN_LETTERBOX_MAX_HEIGHT) {
+            letterbox_height = VORN_LETTERBOX_MAX_HEIGHT;
+            letterbox_state = VORN_LETTERBOX_SHOWN;
+        }
+    } else if (letterbox_state == VORN_LETTERBOX_RETRACTING) {
+        letterbox_height -= VORN_LETTERBOX_SPEED * dt;
+        if (letterbox_height <= 0.0f) {
+            letterbox_height = 0.0f;
+            letterbox_state = VORN_LETTERBOX_HIDDEN;
+        }
+    }
+}
+
+void vorn_letterbox_draw()
+{
+    if (letterbox_height <= 0.0f) return;
+    static const float black[4] = {0.0f, 0.0f, 0.0f, 1.0f};
+    OGL_blitter_begin_2d(800.0f, 600.0f);
+    OGL_blit_rect_corners_f(black, 0.0f, 0.0f, 800.0f, letterbox_height, 0);
+    OGL_blit_rect_corners_f(black, 0.0f, 600.0f - letterbox_height, 800.0f, 601.0f, 0);
+    OGL_blitter_end_2d();
+}
+
+int32_t vorn_letterbox_get_state() { return letterbox_state; }
+
+float vorn_letterbox_get_height() { return letterbox_height; }

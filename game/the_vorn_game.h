@@ -1,0 +1,58 @@
+#pragma once
+// The game state machine stepped once per frame, the camera-and-scene pass and
+// the letterbox bars.
+
+#include <cstdint>
+
+struct scene;
+struct view;
+
+enum {
+    VORN_GAME_INTRO = 0,
+    VORN_GAME_TITLE = 1,
+    VORN_GAME_LEVEL = 2,
+    VORN_GAME_STATISTICS = 3,
+    VORN_GAME_HISCORE = 5,
+};
+
+enum {
+    VORN_LETTERBOX_HIDDEN = 0,
+    VORN_LETTERBOX_RETRACTING = 1,
+    VORN_LETTERBOX_SHOWN = 2,
+    VORN_LETTERBOX_EXTENDING = 3,
+};
+
+#define VORN_LETTERBOX_MAX_HEIGHT 100.0f
+#define VORN_LETTERBOX_SPEED 50.0f
+#define VORN_CINEMATIC_ROOT "cinema_BOL_ROOT"
+#define VORN_CINEMATIC_CAMERA "cinema_Camera01"
+
+// The passes of the frame: sky box, camera-and-scene, HUD.
+struct vorn_passes {
+    uint8_t sky;
+    uint8_t scene;
+    uint8_t hud;
+};
+vorn_passes *vorn_get_passes();
+
+void vorn_game_set_state(int32_t state);
+int32_t vorn_game_get_state();
+
+// One step of the state machine; false ends the game.
+bool vorn_game_loop(float dt);
+// Releases what the current state holds (the title's motion and stream).
+void vorn_game_deinit();
+
+// The view source of the pass, then the view camera from it, the sky box at
+// the camera, visibility and drawing of the scene, then the particles.
+void vorn_camera_and_scene_pass(float dt);
+// The field of view of the current view source, as the pass starts smoothing from it.
+float vorn_view_source_fov();
+void vorn_set_smoothed_fov(float fov);
+
+void vorn_letterbox_extend();
+void vorn_letterbox_retract();
+void vorn_letterbox_update(float dt);
+void vorn_letterbox_draw();
+int32_t vorn_letterbox_get_state();
+float vorn_letterbox_get_height();
