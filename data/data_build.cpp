@@ -145,7 +145,7 @@ bool data_write_picture(data_ctx &ctx, const std::string &name, const data_image
         float k = std::min(1.0f, float(DATA_PREVIEW_THUMB) / std::max(img.w, img.h));
         data_image thumb = k < 1 ? image_resize(img, std::max(1, int(img.w * k)), std::max(1, int(img.h * k))) : img;
         // Small pictures are enlarged by whole steps (at most 4) so they can be judged.
-        int up = std::min(4, int(k));
+        int up = std::min(4, DATA_PREVIEW_THUMB / std::max(img.w, img.h));
         if (up > 1) {
             data_image big = image_make(img.w * up, img.h * up);
             for (int y = 0; y < big.h; y++)

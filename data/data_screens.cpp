@@ -69,9 +69,9 @@ static void __hiscore_studio(data_image &img, bool lit)
 {
     text_style ts;
     ts.font = DATA_FONT_SANS;
-    ts.px = 13;
+    ts.px = 12;
     ts.align = TEXT_CENTRE;
-    ts.tracking = 1;
+    ts.tracking = 0.8f;
     ts.colour = lit ? rgba_u8(255, 236, 190) : STYLE_TEXT_DIM;
     text_draw(img, ts, 405.5f, 451, "A QORVEX STUDIO GAME");
 }
