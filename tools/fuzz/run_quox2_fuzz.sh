@@ -7,7 +7,7 @@ SECONDS_TO_RUN=${1:-60}
 ROOT=$(cd "$(dirname "$0")/../.." && pwd)
 BUILD=${2:-$ROOT/build-fuzz}
 CC=clang CXX=clang++ cmake -S "$ROOT" -B "$BUILD" -G Ninja -DVORN_FUZZ=ON -DBUILD_TESTING=OFF >/dev/null
-cmake --build "$BUILD" --target quox2_fuzz quox2_fuzz_seeds -j2
+cmake --build "$BUILD" --target quox2_fuzz quox2_fuzz_seeds -j "${JOBS:-2}"
 CORPUS="$BUILD/quox2_corpus"
 mkdir -p "$CORPUS"
 "$BUILD/bin/quox2_fuzz_seeds" "$CORPUS"
