@@ -1,0 +1,278 @@
+// sps-showcase: cycles through every effect of the game's particle pools and
+// both particle compositions of a resource folder, for artists tuning the
+// particle files and textures. Each effect runs for a few seconds in front of
+// a slowly turning camera, then the next one starts.
+//
+//   sps-showcase [--data DIR] [--seconds N] [--effect NAME] [--shots DIR]
+//
+//   --data DIR     the resource folder (default: <executable folder>/../data)
+//   --seconds N    stop after N seconds (default: run until the window closes)
+//   --effect NAME  show only that effect (trail, pulse, debris, debris-trails,
+//                  missile, jet, hit, explosion, station-hit)
+//   --shots DIR    fixed 1/60 s steps, and one picture per effect saved as
+//                  DIR/<effect>.tga half-way through it
+//
+// The scene file is not drawn (the effects stand on an empty scene); the
+// particle textures are loaded from the resource folder.
+
+#include <cmath>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <string>
+#include <vector>
+
+#include <GL/glew.h>
+
+#include "corelib/drand.h"
+#include "corelib/files.h"
+#include "corelib/gfxloader.h"
+#include "corelib/hw_timer.h"
+#include "corelib/log.h"
+#include "corelib/view.h"
+#include "game/the_vorn_particles.h"
+#include "particles/simple_particles.h"
+#include "particles/sps_file.h"
+#include "particles/sps_ogl.h"
+#include "renderer/OGL_main.h"
+#include "renderer/OGL_render_queue.h"
+#include "renderer/OGL_texture.h"
+#include "renderer/OGL_window.h"
+#include "scene/scene.h"
+#include "scene/scene_renderer.h"
+#include "scene/unitexture.h"
+
+namespace {
+
+const float EFFECT_SECONDS = 3.0f;
+const int SHOWCASE_W = 800, SHOWCASE_H = 600;
+
+// Textures for the scene's shared texture records (the renderer's own scene
+// hand-over is not needed for particles alone).
+bool showcase_texture_create(unitexture *u)
+{
+    int w, h, bpp;
+    const uint8_t *px = unitexture_get_data(u, &w, &h, &bpp);
+    if (!px) return false;
+    OGL_texture_input_data id{};
+    id.flags = OGL_TEXTURE_INPUT_MIPMAPS;
+    id.filename = unitexture_get_name(u);
+    id.xsize = uint32_t(w);
+    id.ysize = uint32_t(h);
+    id.bpp = uint32_t(bpp);
+    id.pixels = px;
+    OGL_texture *t = OGL_texture_create(&id);
+    if (!t) return false;
+    unitexture_set_ogl_texture(u, t);
+    return true;
+}
+
+void showcase_texture_destroy(unitexture *u)
+{
+    if (OGL_texture *t = static_cast<OGL_texture *>(unitexture_get_ogl_texture(u))) OGL_texture_free(t);
+    unitexture_set_ogl_texture(u, nullptr);
+}
+
+struct effect_run {
+    std::vector<sps *> systems;  // long-running systems the effect stops at its end
+    sps *glow = nullptr;         // lives 100 s: switched off at the end
+    sps *moving = nullptr;       // moved along a path each frame
+    sps *jet = nullptr;
+    float t = 0, next_shot = 0;
+};
+
+const char *EFFECTS[] = {"trail", "pulse", "debris", "debris-trails", "missile", "jet", "hit", "explosion",
+                         "station-hit"};
+const int EFFECTS_NO = sizeof(EFFECTS) / sizeof(EFFECTS[0]);
+
+// A point on the effect's path at time t.
+tacka3 path_at(float t) { return tacka3{8.0f * std::cos(t * 1.3f), 2.0f * std::sin(t * 2.1f), 8.0f * std::sin(t * 1.3f)}; }
+tacka3 path_velocity(float t)
+{
+    return tacka3{-8.0f * 1.3f * std::sin(t * 1.3f), 2.0f * 2.1f * std::cos(t * 2.1f), 8.0f * 1.3f * std::cos(t * 1.3f)};
+}
+
+void effect_start(int which, effect_run *run)
+{
+    *run = effect_run{};
+    const tacka3 origin{0, 0, 0};
+    switch (which) {
+    case 0:
+        run->moving = vorn_create_trail(path_at(0), path_velocity(0));
+        run->systems.push_back(run->moving);
+        break;
+    case 1:
+        run->next_shot = 0;  // pulses are fired in effect_step
+        break;
+    case 2:
+        vorn_create_debris(origin);
+        break;
+    case 3:
+        for (int i = 0; i < 6; i++) {
+            float a = float(i) * 1.047f;
+            vorn_create_debris_trails(origin, tacka3{6.0f * std::cos(a), 3.0f, 6.0f * std::sin(a)}, 0.6f);
+        }
+        break;
+    case 4: {
+        run->moving = vorn_create_missile(path_at(0));
+        run->systems.push_back(run->moving);
+        run->glow = vorn_create_glow(run->moving);
+        break;
+    }
+    case 5:
+        run->jet = vorn_create_jet(origin);
+        vorn_update_jet(run->jet, tacka3{0, 0, -4});
+        run->systems.push_back(run->jet);
+        break;
+    case 6:
+        vorn_create_hit(origin);
+        break;
+    case 7:
+        vorn_create_explosion(origin);
+        break;
+    case 8:
+        vorn_create_station_hit(origin);
+        break;
+    }
+}
+
+void effect_step(int which, effect_run *run, float dt)
+{
+    run->t += dt;
+    if (run->moving) {
+        sps_set_position(run->moving, path_at(run->t));
+        if (which == 0) sps_set_system_velocity(run->moving, tacka3_scale(path_velocity(run->t), 0.3f));
+    }
+    if (which == 1 && run->t >= run->next_shot && run->t < EFFECT_SECONDS - 1.0f) {
+        float a = run->t * 2.0f;
+        run->systems.push_back(vorn_create_pulse(tacka3{-6, std::sin(a), 0}, tacka3{12, 0, 2.0f * std::cos(a)}));
+        run->next_shot += 0.25f;
+    }
+}
+
+void effect_end(effect_run *run)
+{
+    for (sps *s : run->systems)
+        if (s && sps_is_active(s)) sps_stop_emitting(s);
+    if (run->glow && sps_is_active(run->glow)) sps_deactivate(run->glow);
+}
+
+// When the picture of an effect is taken: bursts early, running effects later.
+float shot_time(int which) { return which == 2 || which >= 6 ? 0.45f : EFFECT_SECONDS * 0.5f; }
+
+bool save_shot(const std::string &path)
+{
+    std::vector<uint8_t> px(size_t(SHOWCASE_W) * SHOWCASE_H * 3);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, SHOWCASE_W, SHOWCASE_H, GL_RGB, GL_UNSIGNED_BYTE, px.data());
+    return gfxloader_save(path.c_str(), SHOWCASE_W, SHOWCASE_H, 24, px.data());
+}
+
+}  // namespace
+
+int main(int argc, char **argv)
+{
+    std::string data = file_executable_dir() + "../data";
+    std::string shots, only;
+    double seconds = -1;
+    for (int i = 1; i < argc; i++) {
+        std::string a = argv[i];
+        bool v = i + 1 < argc;
+        if (a == "--data" && v)
+            data = argv[++i];
+        else if (a == "--seconds" && v)
+            seconds = atof(argv[++i]);
+        else if (a == "--shots" && v)
+            shots = argv[++i];
+        else if (a == "--effect" && v)
+            only = argv[++i];
+        else {
+            fprintf(stderr, "usage: sps-showcase [--data DIR] [--seconds N] [--effect NAME] [--shots DIR]\n");
+            return 2;
+        }
+    }
+    int first = 0, count = EFFECTS_NO;
+    if (!only.empty()) {
+        first = -1;
+        for (int i = 0; i < EFFECTS_NO; i++)
+            if (only == EFFECTS[i]) first = i;
+        if (first < 0) {
+            fprintf(stderr, "sps-showcase: no effect \"%s\"\n", only.c_str());
+            return 2;
+        }
+        count = 1;
+    }
+    if (!data.empty() && data.back() != '/') data += '/';
+
+    if (!drand_init() || !gfxloader_init()) return 1;
+    if (!OGL_init("VVVORN particle showcase", SHOWCASE_W, SHOWCASE_H, false)) {
+        fprintf(stderr, "sps-showcase: the renderer did not start\n");
+        return 1;
+    }
+    scene_renderer_hooks hooks{};
+    hooks.texture_create = showcase_texture_create;
+    hooks.texture_destroy = showcase_texture_destroy;
+    scene_renderer_set_hooks(&hooks);
+    sps_ogl_install();
+
+    scene *sc = scene_init();
+    scene_copy_resources_folder_path(sc, data.c_str());
+    if (!vorn_init_particles(sc, data.c_str())) {
+        fprintf(stderr, "sps-showcase: the particle files of %s did not load\n", data.c_str());
+        return 1;
+    }
+    if (!scene_prepare(sc)) fprintf(stderr, "sps-showcase: some particle textures did not load\n");
+
+    view *camera = view_create();
+    camera->fov = 60.0f * float(M_PI) / 180.0f;
+    camera->z_near = 0.5f;
+    camera->z_far = 1000.0f;
+    const float clear[4] = {0.02f, 0.03f, 0.08f, 1.0f};
+    OGL_set_clear_color(clear);
+
+    hw_timer *clock = hw_timer_init();
+    double total = 0;
+    int current = first;
+    effect_run run{};
+    effect_start(current, &run);
+    bool shot_taken = false;
+    printf("sps-showcase: %s\n", EFFECTS[current]);
+    while (OGL_window_is_open() && (seconds < 0 || total < seconds)) {
+        float dt = shots.empty() ? float(std::fmin(hw_timer_get(clock, 1), 0.2)) : 1.0f / 60.0f;
+        total += dt;
+        if (run.t >= EFFECT_SECONDS) {
+            effect_end(&run);
+            current = first + (current - first + 1) % count;
+            effect_start(current, &run);
+            shot_taken = false;
+            printf("sps-showcase: %s\n", EFFECTS[current]);
+        }
+        effect_step(current, &run, dt);
+
+        float a = float(total) * 0.15f;
+        camera->position = tacka3{16.0f * std::sin(a), 5.0f, -16.0f * std::cos(a)};
+        camera->target = tacka3{0, 0, 0};
+        camera->up = tacka3{0, 1, 0};
+        view_compute_view_matrix(camera);
+
+        vorn_update_particles(dt, camera);
+        OGL_clear();
+        OGL_render_frame(camera);
+        if (!shots.empty() && !shot_taken && run.t >= shot_time(current)) {
+            std::string p = shots + "/" + EFFECTS[current] + ".tga";
+            if (!save_shot(p)) fprintf(stderr, "sps-showcase: cannot write %s\n", p.c_str());
+            shot_taken = true;
+        }
+        OGL_swap_buffers();
+    }
+    hw_timer_free(clock);
+    view_free(camera);
+    vorn_deinit_particles();
+    scene_deinit(sc);
+    sps_ogl_uninstall();
+    scene_renderer_set_hooks(nullptr);
+    OGL_deinit();
+    gfxloader_deinit();
+    drand_deinit();
+    return 0;
+}
