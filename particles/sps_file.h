@@ -129,8 +129,10 @@ bool spcquox2_save_composer_to_file(const char *path, const spcquox2 *composer);
 // Writes a system or composer file (told apart by its magic) as one JSON
 // object: a system's "name", "texture", "object", "data" and "keyframes"
 // ([time, vx, vy, vz, sx, sy, spin, r, g, b, a] each); a composer's "name"
-// and "systems" (the paths as stored). False, with the message, for a file
-// the readers refuse.
+// and "systems" (the paths as stored). The "data" values are the record's as
+// stored ("bound" is the word at offset 36: 0 binds to the "#OBJE" instance;
+// "follow", "random_angle" and "align" the bytes). False, with the message,
+// for a file the readers refuse. For tools (quox2 dump --json).
 bool sps_file_dump_json(const char *path, FILE *out);
 
 // ---- compiling

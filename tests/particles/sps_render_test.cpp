@@ -11,7 +11,12 @@
 #include "particles/sps_ogl.h"
 #include "particles/sps_render.h"
 #include "particles_test_util.h"
+#include "corelib/gfxloader.h"
 #include "renderer/OGL_render_queue.h"
+#include "renderer/OGL_texture.h"
+#include "scene/scene_renderer.h"
+#include "scene/unitexture.h"
+#include "test_support.h"
 
 namespace {
 
@@ -115,4 +120,60 @@ TEST_F(SpsRenderTest, AdditiveAndAlphaBlendedQuadsFaceTheCamera)
     EXPECT_TRUE(gltest_region_is(px(3) - 25, py(0) - 25, 50, 50, {64, 64, 64, 255}, 2));
     view_free(front);
     view_free(side);
+}
+
+// The renderer's texture for a scene texture (what the renderer's scene
+// hand-over does for every shared texture).
+static bool make_texture(unitexture *u)
+{
+    int w, h, bpp;
+    const uint8_t *px = unitexture_get_data(u, &w, &h, &bpp);
+    if (!px) return false;
+    OGL_texture_input_data id{};
+    id.xsize = uint32_t(w);
+    id.ysize = uint32_t(h);
+    id.bpp = uint32_t(bpp);
+    id.pixels = px;
+    id.flags = OGL_TEXTURE_INPUT_NEAREST;
+    OGL_texture *t = OGL_texture_create(&id);
+    unitexture_set_ogl_texture(u, t);
+    return t != nullptr;
+}
+static void free_texture(unitexture *u)
+{
+    if (void *t = unitexture_get_ogl_texture(u)) OGL_texture_free(static_cast<OGL_texture *>(t));
+    unitexture_set_ogl_texture(u, nullptr);
+}
+
+TEST_F(SpsRenderTest, TextureOfTheSceneModulatesTheParticleColour)
+{
+    std::string dir = test_make_temp_dir();
+    std::vector<uint8_t> magenta(8 * 8 * 4);
+    for (size_t i = 0; i < magenta.size(); i += 4) magenta[i] = 255, magenta[i + 2] = 255, magenta[i + 3] = 255;
+    ASSERT_TRUE(gfxloader_save((dir + "/magenta.tga").c_str(), 8, 8, 32, magenta.data()));
+    scene_renderer_hooks hooks{};
+    hooks.texture_create = make_texture;
+    hooks.texture_destroy = free_texture;
+    scene_renderer_set_hooks(&hooks);
+    scene_copy_resources_folder_path(sc, (dir + "/").c_str());
+
+    sps *s = one_particle({0, 0, 0}, 100, 100, 100, 255, true);
+    ASSERT_TRUE(sps_set_texture(s, "magenta.tga"));
+    view *front = camera_at({0, 0, 10}, {0, 1, 0});
+    sps_manager_update(mgr, 0.0f, front);
+    draw(front);
+    EXPECT_TRUE(gltest_region_is(px(0) - 20, py(0) - 20, 40, 40, {164, 164, 164, 255}, 3));  // not loaded yet
+
+    ASSERT_TRUE(scene_prepare(sc));  // the scene loads its textures; the system picks its one up
+    sps_manager_update(mgr, 0.0f, front);
+    draw(front);
+    EXPECT_TRUE(gltest_region_is(px(0) - 20, py(0) - 20, 40, 40, {164, 64, 164, 255}, 3));
+
+    view_free(front);
+    sps_manager_deinit(mgr);  // before the hooks go: the textures are released through them
+    mgr = sps_manager_init();
+    scene_deinit(sc);
+    sc = scene_init();
+    scene_renderer_set_hooks(nullptr);
+    test_remove_tree(dir);
 }
