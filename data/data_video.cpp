@@ -38,6 +38,7 @@ extern "C" {
 struct film {
     data_image backdrop;  // larger than the frame, panned and zoomed
     data_image title;     // the title card, transparent around the lettering
+    int title_box[4];     // x0, y0, x1, y1 of its visible part
     std::vector<data_image> rocks;
     std::vector<float> stars;  // x, y, z per star in a unit box in front of the camera
 };
@@ -71,6 +72,11 @@ static film __film_make()
     f.title = image_make(VIDEO_W, VIDEO_H);
     style_heading(f.title, 400, 235, "VVVORN", 120, TEXT_CENTRE, rgba_u8(230, 246, 255), rgba_u8(40, 140, 255, 220));
     style_label(f.title, 400, 285, "THE BELT NEEDS A PILOT", TEXT_CENTRE, STYLE_TEXT_DIM, 20);
+    int *b = f.title_box;
+    b[0] = VIDEO_W, b[1] = VIDEO_H, b[2] = 0, b[3] = 0;
+    for (int y = 0; y < VIDEO_H; y++)
+        for (int x = 0; x < VIDEO_W; x++)
+            if (image_at(f.title, x, y).a > 0) b[0] = std::min(b[0], x), b[1] = std::min(b[1], y), b[2] = std::max(b[2], x + 1), b[3] = std::max(b[3], y + 1);
     noise_rng rng = noise_rng_make(4242);
     for (int i = 0; i < VIDEO_ROCKS; i++) f.rocks.push_back(__rock_sprite(48 + noise_rng_int(rng, 110), 5000 + i));
     for (int i = 0; i < VIDEO_STARS; i++)
@@ -129,8 +135,14 @@ static void __frame(const film &f, int index, data_image &img)
     float title = __smoothstep(VIDEO_TITLE_TIME, VIDEO_TITLE_TIME + 0.6f, t);
     if (title > 0) {
         float s = 1.0f + 0.12f * (1 - title) + 0.02f * (t - VIDEO_TITLE_TIME) / 5;
-        for (int y = 0; y < VIDEO_H; y++)
-            for (int x = 0; x < VIDEO_W; x++) {
+        // Only the scaled box of the lettering can change.
+        const int *b = f.title_box;
+        int x0 = std::max(0, int((b[0] - VIDEO_W / 2.0f) * s + VIDEO_W / 2.0f) - 2);
+        int x1 = std::min(VIDEO_W, int((b[2] - VIDEO_W / 2.0f) * s + VIDEO_W / 2.0f) + 3);
+        int y0 = std::max(0, int((b[1] - VIDEO_H / 2.0f) * s + VIDEO_H / 2.0f) - 2);
+        int y1 = std::min(VIDEO_H, int((b[3] - VIDEO_H / 2.0f) * s + VIDEO_H / 2.0f) + 3);
+        for (int y = y0; y < y1; y++)
+            for (int x = x0; x < x1; x++) {
                 rgba c = image_sample(f.title, VIDEO_W / 2.0f + (x + 0.5f - VIDEO_W / 2.0f) / s,
                                       VIDEO_H / 2.0f + (y + 0.5f - VIDEO_H / 2.0f) / s, false);
                 if (c.a > 0) image_blend(img, x, y, rgba_alpha(c, 1), c.a * title);

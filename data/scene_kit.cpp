@@ -9,6 +9,7 @@
 
 #include "corelib/log.h"
 #include "corelib/mem.h"
+#include "scene/camera.h"
 #include "scene/object.h"
 #include "scene/object_instance.h"
 #include "scene/scene.h"
@@ -329,4 +330,18 @@ const scene_pose &kit_world(const scene_kit &k, const std::string &name)
 std::string kit_actor(const char *type, const std::string &name)
 {
     return std::string("game_actor_type = ") + type + "\ngame_actor_name = " + name + "\n";
+}
+
+bool kit_camera(scene_kit &k, const char *name, const char *target, float fov)
+{
+    camera *c = camera_init();
+    if (!c || !camera_copy_name(c, name) || (target && !camera_copy_target_name(c, target))) {
+        if (c) camera_deinit(c);
+        return false;
+    }
+    camera_set_type(c, target ? CAMERA_TARGET : CAMERA_FREE);
+    camera_set_fov(c, fov);
+    camera_set_manual_clipping_planes(c, 0.5f, 20000.0f);
+    scene_add_camera(k.sc, c);
+    return true;
 }

@@ -74,6 +74,7 @@ struct scene_kit {
     std::map<std::string, scene_pose> world;  // world pose of every instance made
     std::map<std::string, scene_mesh> meshes;      // a copy of every object's mesh, for previews
     std::map<std::string, std::string> shows;      // instance name -> object name
+    std::vector<tacka3> flight;                    // the cinematic's keyed positions, for previews
 };
 
 // Adds an object (mesh) with normals, texture coordinates (channel 0 as
@@ -90,3 +91,6 @@ object_instance *kit_oi(scene_kit &k, const std::string &name, const std::string
 const scene_pose &kit_world(const scene_kit &k, const std::string &name);
 // The property lines that make an instance part of a game actor.
 std::string kit_actor(const char *type, const std::string &name);
+// Adds a camera record (carried by the instance of the same name); a target
+// camera when target is given. fov in radians.
+bool kit_camera(scene_kit &k, const char *name, const char *target, float fov);
