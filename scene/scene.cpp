@@ -636,9 +636,13 @@ void scene_textures_reload(scene *s, int quality)
         unitexture_set_lod(u, level);
         if (!unitexture_load(u)) {
             do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "scene_textures_reload: texture : %s reload failed", u->path);
-            BUG();
+            // A file gone since the scene was loaded: the white placeholder stands in.
+            unitexture_set_lod(u, 0);
+            if (!unitexture_load(u)) BUG();
         }
     }
+    // The instances' passes held the old renderer textures.
+    FOR_OIS(s, oi) { OI_insert_into_profile(oi); }
 }
 
 // ---- per frame ----
@@ -684,6 +688,7 @@ void scene_update(scene *s, tacka3 viewer_position, float dt)
     FOR_OIS(s, oi)
     {
         if (!(oi->flags & OI_IN_RENDERER)) continue;
+        if (hk->oi_update) hk->oi_update(oi);
         bool changed = (oi->flags & OI_SKINNING_FPU) != 0;
         if (oi->desc.visible && !oi->desc.invisible && __material_has_lod_maps(oi->mat)) {
             float D = hk->surface_lod_distance_override > 0.0f ? hk->surface_lod_distance_override

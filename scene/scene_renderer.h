@@ -45,6 +45,10 @@ struct scene_renderer_hooks {
     void (*oi_final_setup)(object_instance *oi);
     void (*oi_set_visible)(object_instance *oi, bool visible);
     void (*oi_flush)(object_instance *oi);
+    // Every frame, for each instance in the renderer once its world transform
+    // is current: refresh what the renderer derives from the placement
+    // (world-space scale, positions of the lights reaching it).
+    void (*oi_update)(object_instance *oi);
 
     // Per-pixel lighting data of bump-mapped instances.
     bool (*oi_prepare_lighting)(object_instance *oi);
