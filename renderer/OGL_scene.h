@@ -1,0 +1,46 @@
+#pragma once
+// The renderer's side of the scene hand-over.
+//
+// OGL_scene_hooks_install() fills the scene's hook table (scene/scene_renderer.h)
+// so that preparing a scene uploads its shared textures, makes one OGL_mesh per
+// object (one per instance for skinned instances) and one OGL_mesh_instance per
+// placed instance with the lights that reach it and its material's pass sets,
+// and so that the scene's per-frame passes move, show, hide and re-level them.
+// Detaching (or destroying) the scene releases all of it.
+//
+// Install once after OGL_init(), and again after changing the render options
+// (OGL_RENDER_OPTION_FRUSTUM_CULLING) or the surface level-of-detail settings:
+// the table carries copies of them. Remove before OGL_deinit(), after every
+// scene has been detached or destroyed.
+//
+// A frame that draws a scene `sc` through a view `v`:
+//   scene_update(sc, view_get_position(v), dt);      animation, placement, level of detail
+//   view_compute_view_matrix(v); view_compute_projection(v);
+//   scene_update_visibility(sc, v);                   culling shows and hides pass sets
+//   OGL_render_frame(v);                              draws every queue
+//
+// Materials become render profiles as follows: an instance without a material,
+// with "texture_disabled", or whose material has no usable diffuse map draws
+// with the solid profile; every other one with the single-texture profile.
+// Material colours: colors[0] diffuse, colors[1] ambient, colors[2] specular,
+// colors[3] emission; values[0] shininess (0..1); a non-zero render flag draws
+// the material unlit (full texture colour). A composite material draws with its
+// first resolved sub-material.
+
+#include <cstdint>
+
+struct object_instance;
+struct OGL_mesh_light;
+struct light;
+
+// Lights handed to one mesh instance at most (GL lights 1 to 6).
+#define OGL_SCENE_MAX_INSTANCE_LIGHTS 6
+
+void OGL_scene_hooks_install();
+void OGL_scene_hooks_remove();
+
+// Renderer meshes made for scenes and still alive (shared ones count once).
+uint32_t OGL_scene_meshes_no();
+
+// The scene light a mesh light of a scene instance was made from.
+const light *OGL_scene_light_source(const OGL_mesh_light *l);
