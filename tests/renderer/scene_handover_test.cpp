@@ -7,6 +7,7 @@
 // is 30 pixels.
 
 #include <cstdio>
+#include <cstring>
 #include <string>
 #include <vector>
 
@@ -26,6 +27,8 @@
 #include "scene/material.h"
 #include "scene/object.h"
 #include "scene/object_instance.h"
+#include "scene/quox2_loader.h"
+#include "scene/quox2_writer.h"
 #include "scene/scene.h"
 #include "scene/unitexture.h"
 #include "test_support.h"
@@ -460,4 +463,72 @@ TEST_F(SceneHandover, DetachReleasesEverythingAndAttachBringsItBack)
     EXPECT_GT(at(3, 0).r, 150);
     EXPECT_TRUE(gltest_colour_near(at(0, 4), BLACK, 2));  // not renderable
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+}
+
+TEST_F(SceneHandover, SkinnedInstancesDrawTheirOwnMeshWhereTheirBonesAre)
+{
+    write_tga("red.tga", 8, 8, 255, 0, 0);
+    object *o = quad_object("flag", 1.0f);
+    object_bone_name *bones = static_cast<object_bone_name *>(mem_calloc(1, sizeof(object_bone_name)));
+    std::strcpy(bones[0].name, "bone");
+    object_insert_bones(o, bones, 1);
+    object_insert_weights(o, copy_of<object_weight>({{0, 0, 1}, {1, 0, 1}, {2, 0, 1}, {3, 0, 1}}), 4);
+    scene_add_object(sc, o);
+    add_material("red", "red.tga");
+    object_instance *bone = add_oi("bone", nullptr, nullptr, {0, 0, 0});
+    object_instance *skin = add_oi("skin", "flag", "red", {0, 0, 0});
+    ASSERT_TRUE(scene_prepare(sc)) << log();
+    ASSERT_NE(mi_of(skin), nullptr);
+    EXPECT_EQ(mi_of(skin)->world_matrix, nullptr);  // skinned positions are in world space
+    EXPECT_TRUE(mi_of(skin)->mesh->flags & OGL_MESH_DYNAMIC_VBO || !OGL_mesh_has_vbo(mi_of(skin)->mesh));
+    frame();
+    EXPECT_TRUE(gltest_colour_near(at(0, 0), RED, 4));
+
+    OI_set_position(bone, {4, 2, 0});
+    frame(0.04f);
+    EXPECT_TRUE(gltest_colour_near(at(4, 2), RED, 4));
+    EXPECT_TRUE(gltest_colour_near(at(0, 0), BLACK, 2));
+}
+
+TEST_F(SceneHandover, BlendedInstancesDrawOverTheOpaqueOnes)
+{
+    write_tga("blue.tga", 8, 8, 0, 0, 255);
+    std::vector<uint8_t> px;
+    for (int i = 0; i < 64; i++) px.insert(px.end(), {255, 0, 0, 128});
+    ASSERT_TRUE(gfxloader_save((dir + "/glass.tga").c_str(), 8, 8, 32, px.data()));
+    scene_add_object(sc, quad_object("square", 1.0f));
+    scene_add_object(sc, quad_object("wall", 3.0f));
+    add_material("blue", "blue.tga");
+    add_material("glass", "glass.tga");
+    // The glass comes first in load order and still lands over the wall behind it.
+    add_oi("glass", "square", "glass", {0, 0, 1}, "transparent = true\r\n");
+    add_oi("wall", "wall", "blue", {0, 0, 0});
+    ASSERT_TRUE(scene_prepare(sc)) << log();
+    frame();
+    EXPECT_TRUE(gltest_colour_near(at(0, 0), gltest_rgba{128, 0, 127, 255}, 8));
+    EXPECT_TRUE(gltest_colour_near(at(2.5f, 2.5f), BLUE, 4));
+}
+
+TEST_F(SceneHandover, ScenesWrittenWithTheWriterLoadPrepareAndDraw)
+{
+    write_tga("green.tga", 8, 8, 0, 255, 0);
+    scene_add_object(sc, quad_object("square", 1.0f));
+    add_material("green", "green.tga");
+    add_material("lit", "green.tga", true);
+    add_oi("a", "square", "green", {-3, 0, 0});
+    add_oi("b", "square", "lit", {3, 0, 0});
+    add_omni("lamp", {3, 0, 3}, {1, 1, 1}, 0.0f);
+    ASSERT_TRUE(quox2_save_scene((dir + "/small.quox2").c_str(), sc));
+    scene_deinit(sc);
+
+    sc = scene_init();
+    ASSERT_TRUE(quox2_load_file((dir + "/small.quox2").c_str(), sc)) << log();
+    scene_copy_resources_folder_path(sc, (dir + "/").c_str());
+    ASSERT_TRUE(scene_prepare(sc)) << log();
+    EXPECT_EQ(OGL_mesh_instance_get_lights_no(mi_of(scene_get_oi_by_name(sc, "b"))), 1u);
+    frame();
+    EXPECT_TRUE(gltest_colour_near(at(-3, 0), GREEN, 4));  // unlit: the texture as it is
+    gltest_rgba lit = at(3, 0);
+    EXPECT_GT(lit.g, 150) << lit;  // lit by the lamp above it
+    EXPECT_LT(lit.r, 40) << lit;
 }
