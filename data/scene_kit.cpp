@@ -301,7 +301,16 @@ object_instance *kit_oi(scene_kit &k, const std::string &name, const std::string
     if (ok && !object_name.empty()) ok = OI_copy_instance_name(oi, object_name.c_str());
     if (ok && !material.empty()) ok = OI_copy_material_name(oi, material.c_str());
     if (ok && !parent.empty()) ok = OI_copy_parent_name(oi, parent.c_str());
-    if (ok && !props.empty()) ok = OI_copy_user_defined_properties(oi, props.c_str());
+    if (ok && !props.empty()) {
+        // Property lines end in a carriage return and a line feed, as the
+        // exporter writes them and the line parser reads them.
+        std::string crlf;
+        for (char c : props) {
+            if (c == '\n' && (crlf.empty() || crlf.back() != '\r')) crlf += '\r';
+            crlf += c;
+        }
+        ok = OI_copy_user_defined_properties(oi, crlf.c_str());
+    }
     if (!ok) {
         OI_deinit(oi);
         return nullptr;

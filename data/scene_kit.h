@@ -83,7 +83,8 @@ struct scene_kit {
 bool kit_object(scene_kit &k, const std::string &name, const scene_mesh &m, float detail_tiling = 6.0f);
 // Adds an instance. object and material may be empty (a pivot, a camera or
 // light carrier); parent empty for a root. The local pose is relative to the
-// parent's world pose. props are the user properties, one "key = value" per line.
+// parent's world pose. props are the user properties, one "key = value" per
+// line (written with CR LF line ends).
 object_instance *kit_oi(scene_kit &k, const std::string &name, const std::string &object_name,
                         const std::string &material, const std::string &parent, const scene_pose &local,
                         const std::string &props = "");
