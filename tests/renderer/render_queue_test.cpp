@@ -192,6 +192,21 @@ TEST_F(RenderQueueTest, FogAndLocalLights)
     EXPECT_TRUE(gltest_colour_near(at(0, 0), {222, 111, 0, 255}, 4));  // 5 of the green ones
     rq_release(q);
 
+    // A spot light lights only what its cone holds.
+    q = rq_quad_make(0, 0, 0, 2);
+    prepare_solid(q, {1, 1, 1, 1}, true);
+    OGL_mesh_instance_activate(q->mi, true);
+    OGL_mesh_light *spot = rq_light_add(q, {0, 0, 5}, {0, 0, 1});
+    spot->type = 2;
+    spot->cutoff = 30;
+    spot->spot_dir = {0, 0, 1};  // away from the quad
+    rq_draw(cam);
+    EXPECT_TRUE(gltest_colour_near(at(0, 0), {0, 0, 0, 255}, 3));
+    spot->spot_dir = {0, 0, -1};
+    rq_draw(cam);
+    EXPECT_GT(at(0, 0).b, 20);
+    rq_release(q);
+
     // Linear fog from 5 to 15: the quad at distance 10 is half fogged.
     rq_quad *f = rq_quad_make(0, 0, 0, 2);
     prepare_solid(f, {1, 0, 0, 1});
