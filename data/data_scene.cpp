@@ -5,11 +5,13 @@
 // sheet and, full size, to "scene-top-view" and "station-top-view".
 
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <filesystem>
 
 #include "data_build.h"
 #include "scene/object.h"
+#include "scene/motion.h"
 #include "scene/object_instance.h"
 #include "scene/quox2_writer.h"
 #include "scene/scene.h"
@@ -31,22 +33,61 @@ static uint64_t __triangles(scene *sc)
     return n;
 }
 
+// A camera placed by a pose: it looks along the pose's -z, y up.
+static scene_view_camera __camera_of(const scene_pose &p, float fov)
+{
+    return {p.pos, quaternion_rotate(p.rot, {0, 0, -1}), quaternion_rotate(p.rot, {0, 1, 0}), fov};
+}
+
+static void __add_view(data_ctx &ctx, const char *name, data_image img, const char *info)
+{
+    int tw = DATA_PREVIEW_THUMB, th = img.h * DATA_PREVIEW_THUMB / img.w;
+    ctx.sheets["scene"].push_back({name, image_resize(img, tw, th), img.w, img.h, 24, info});
+    ctx.layouts[name] = std::move(img);
+}
+
 static void __preview(data_ctx &ctx, const scene_kit &k)
 {
-    // Left out: the parked attackers, the sky box, the cinematic's fighter
-    // and the station's plain hull (inside "g_station").
+    // Left out of the top views: the parked attackers, the sky box, the
+    // cinematic's fighter and the station's plain hull (inside "g_station").
     const std::vector<std::string> skip = {"aster_", "debris_", "cinema_", "front", "back", "left", "right",
                                            "top",    "bottom",  "station"};
-    struct view {
-        const char *name;
-        scene_view_box box;
-    } views[2] = {{"scene-top-view", {-1000, -1000, 1000, 1000}}, {"station-top-view", {-420, -260, 180, 340}}};
-    for (const view &v : views) {
-        data_image img = scene_preview_top(k, v.box, 1024, skip, k.flight);
-        ctx.sheets["scene"].push_back({v.name, image_resize(img, DATA_PREVIEW_THUMB, DATA_PREVIEW_THUMB), img.w, img.h,
-                                       24, "top view"});
-        ctx.layouts[v.name] = std::move(img);
+    __add_view(ctx, "scene-top-view", scene_preview_top(k, {-1000, -1000, 1000, 1000}, 1024, skip, k.flight), "top view");
+    __add_view(ctx, "station-top-view", scene_preview_top(k, {-420, -260, 180, 340}, 1024, skip, k.flight), "top view");
+    // Frames of the title cinematic through "cinema_Camera01".
+    const std::vector<std::string> hidden = {"aster_", "debris_", "front", "back", "left", "right", "top", "bottom",
+                                             "station", "bolid"};
+    motion *m = scene_get_motion(k.sc, "cinema_BOL_ROOT", nullptr);
+    scene_pose cam_local = pose_relative(kit_world(k, "cinema_BOL_ROOT"), kit_world(k, "cinema_Camera01"));
+    const float times[3] = {2.5f, 7.5f, 11.5f};
+    const char *names[3] = {"title-cinematic-1", "title-cinematic-2", "title-cinematic-3"};
+    for (int i = 0; m && i < 3; i++) {
+        scene_pose root;
+        motion_get_position(m, &root.pos, times[i]);
+        motion_get_rotation(m, &root.rot, times[i]);
+        scene_view_camera cam = __camera_of(pose_compose(root, cam_local), 0.9f);
+        __add_view(ctx, names[i], scene_preview_camera(k, cam, 800, 450, hidden, {{"cinema_BOL_ROOT", root}}),
+                   "cinematic");
     }
+    // The player's view from the chase camera, and close looks at the
+    // fighter and a sentinel.
+    std::vector<std::string> rig_shown = {"aster_", "debris_", "front", "back", "left", "right", "top", "bottom",
+                                          "station", "bolid", "cinema_"};
+    rig_shown.erase(rig_shown.begin() + 9);  // show the fighter's parts...
+    rig_shown.push_back("bolid");            // ...but not its undrawn body
+    __add_view(ctx, "chase-camera", scene_preview_camera(k, __camera_of(kit_world(k, "Camera_bolid"), 1.0f), 800, 450,
+                                                         rig_shown),
+               "chase camera");
+    tacka3 fp = kit_world(k, "bolid").pos;
+    scene_pose bolid = kit_world(k, "bolid");
+    tacka3 eye = pose_point(bolid, {-5.5f, 2.2f, 4.5f});
+    __add_view(ctx, "fighter", scene_preview_camera(k, {eye, tacka3_sub(fp, eye), {0, 1, 0}, 0.7f}, 800, 450, rig_shown),
+               "close view");
+    tacka3 sp = kit_world(k, "sentinel_01").pos;
+    tacka3 seye = tacka3_add(sp, tacka3_scale(tacka3_normalize({sp.x, 0.2f * std::fabs(sp.x), sp.z}), 9.0f));
+    seye.y += 3;
+    __add_view(ctx, "sentinel", scene_preview_camera(k, {seye, tacka3_sub(sp, seye), {0, 1, 0}, 0.8f}, 800, 450, rig_shown),
+               "close view");
 }
 
 bool data_gen_scene(data_ctx &ctx)

@@ -92,3 +92,82 @@ data_image scene_preview_top(const scene_kit &k, const scene_view_box &box, int 
     }
     return image_resize(img, size, size);
 }
+
+data_image scene_preview_camera(const scene_kit &k, const scene_view_camera &cam, int w, int h,
+                                const std::vector<std::string> &skip, const std::map<std::string, scene_pose> &poses)
+{
+    const int W = w * 2, H = h * 2;
+    data_image img = image_make(W, H, rgba_u8(4, 5, 12));
+    // A few stars so that the picture reads as space.
+    for (uint32_t i = 0; i < uint32_t(W * H / 900); i++) {
+        uint32_t x = (i * 2654435761u) % uint32_t(W), y = (i * 40503u + (i >> 3) * 977u) % uint32_t(H);
+        float b = 0.3f + 0.7f * float((i * 7919u) % 100) / 100.0f;
+        image_at(img, int(x), int(y)) = {b, b, b * 1.1f, 1};
+    }
+    tacka3 f = tacka3_normalize(cam.dir);
+    tacka3 r = tacka3_normalize(tacka3_cross(f, cam.up));
+    tacka3 u = tacka3_cross(r, f);
+    float focal = (H * 0.5f) / std::tan(cam.fov * 0.5f);
+    const float near = 0.3f;
+    std::vector<float> depth(size_t(W) * H, std::numeric_limits<float>::infinity());
+    const tacka3 sun = tacka3_normalize({-0.55f, 0.45f, -0.70f});
+    for (const auto &[inst, obj] : k.shows) {
+        bool skipped = false;
+        for (const auto &s : skip)
+            skipped = skipped || inst == s || (s.back() == '_' && inst.compare(0, s.size(), s) == 0);
+        if (skipped) continue;
+        auto mi = k.meshes.find(obj);
+        auto pi = poses.find(inst);
+        auto wi = k.world.find(inst);
+        if (mi == k.meshes.end() || wi == k.world.end()) continue;
+        const scene_pose &pose = pi != poses.end() ? pi->second : wi->second;
+        const scene_mesh &m = mi->second;
+        rgba base = __colour_of(inst, obj);
+        bool glow = inst.find("engine") != std::string::npos || inst.find("station_11") != std::string::npos;
+        std::vector<tacka3> v(m.pos.size());  // camera space: x right, y up, z ahead
+        for (size_t i = 0; i < m.pos.size(); i++) {
+            tacka3 d = tacka3_sub(pose_point(pose, m.pos[i]), cam.eye);
+            v[i] = {tacka3_dot(d, r), tacka3_dot(d, u), tacka3_dot(d, f)};
+        }
+        for (size_t t = 0; t + 2 < m.tri.size(); t += 3) {
+            tacka3 a = v[m.tri[t]], b = v[m.tri[t + 1]], c = v[m.tri[t + 2]];
+            if (a.z < near || b.z < near || c.z < near) continue;
+            tacka3 wa = pose_point(pose, m.pos[m.tri[t]]), wb = pose_point(pose, m.pos[m.tri[t + 1]]),
+                   wc = pose_point(pose, m.pos[m.tri[t + 2]]);
+            tacka3 n = tacka3_cross(tacka3_sub(wb, wa), tacka3_sub(wc, wa));
+            float nl = tacka3_length(n);
+            if (nl <= 0) continue;
+            n = tacka3_scale(n, 1 / nl);
+            if (tacka3_dot(n, tacka3_sub(wa, cam.eye)) >= 0) continue;  // back face
+            float shade = glow ? 1.4f : 0.12f + 0.88f * std::max(0.0f, tacka3_dot(n, sun));
+            rgba col = {std::min(1.0f, base.r * shade), std::min(1.0f, base.g * shade), std::min(1.0f, base.b * shade), 1};
+            tacka2 p[3];
+            float iz[3];
+            const tacka3 *cv[3] = {&a, &b, &c};
+            for (int j = 0; j < 3; j++) {
+                p[j] = {W * 0.5f + cv[j]->x / cv[j]->z * focal, H * 0.5f - cv[j]->y / cv[j]->z * focal};
+                iz[j] = 1.0f / cv[j]->z;
+            }
+            int x0 = std::max(0, int(std::floor(std::min({p[0].x, p[1].x, p[2].x}))));
+            int x1 = std::min(W - 1, int(std::ceil(std::max({p[0].x, p[1].x, p[2].x}))));
+            int y0 = std::max(0, int(std::floor(std::min({p[0].y, p[1].y, p[2].y}))));
+            int y1 = std::min(H - 1, int(std::ceil(std::max({p[0].y, p[1].y, p[2].y}))));
+            float area = (p[1].x - p[0].x) * (p[2].y - p[0].y) - (p[2].x - p[0].x) * (p[1].y - p[0].y);
+            if (std::fabs(area) < 1e-9f) continue;
+            for (int y = y0; y <= y1; y++)
+                for (int x = x0; x <= x1; x++) {
+                    float px = x + 0.5f, py = y + 0.5f;
+                    float w0 = ((p[1].x - px) * (p[2].y - py) - (p[2].x - px) * (p[1].y - py)) / area;
+                    float w1 = ((p[2].x - px) * (p[0].y - py) - (p[0].x - px) * (p[2].y - py)) / area;
+                    float w2 = 1 - w0 - w1;
+                    if (w0 < 0 || w1 < 0 || w2 < 0) continue;
+                    float z = 1.0f / (w0 * iz[0] + w1 * iz[1] + w2 * iz[2]);
+                    float &zb = depth[size_t(y) * W + x];
+                    if (z >= zb) continue;
+                    zb = z;
+                    image_at(img, x, y) = col;
+                }
+        }
+    }
+    return image_resize(img, w, h);
+}

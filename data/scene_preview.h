@@ -2,6 +2,7 @@
 // Pictures of the built scene for the contact sheets: a top view, drawn
 // from the kit's meshes and world poses (no renderer needed).
 
+#include <map>
 #include <string>
 #include <vector>
 
@@ -18,3 +19,15 @@ struct scene_view_box {
 // drawn as a line over it.
 data_image scene_preview_top(const scene_kit &k, const scene_view_box &box, int size,
                              const std::vector<std::string> &skip, const std::vector<tacka3> &path);
+
+// Draws the shown instances in perspective from a camera at `eye` looking
+// along `dir` (vertical field of view in radians), over a starry black;
+// `poses` replaces the world pose of the named instances (a moment of an
+// animation).
+struct scene_view_camera {
+    tacka3 eye, dir, up;
+    float fov;
+};
+data_image scene_preview_camera(const scene_kit &k, const scene_view_camera &cam, int w, int h,
+                                const std::vector<std::string> &skip,
+                                const std::map<std::string, scene_pose> &poses = {});
