@@ -9,6 +9,7 @@
 #include "corelib/parser.h"
 #include "game/the_vorn.h"
 #include "renderer/OGL_main.h"
+#include "renderer/OGL_scene.h"
 #include "renderer/OGL_window.h"
 #include "sound/auren.h"
 
@@ -26,6 +27,8 @@ static void print_usage()
            "in the working directory.\n"
            "\n"
            "  --windowed   run in a window instead of full screen\n"
+           "  --keys LIST  tap keys at given frames, e.g. \"100:F8 150:F8 400:ESC\"\n"
+           "               (F8 records frames, for demos and automated checks)\n"
            "  --help       show this text\n"
            "  --version    show the version\n");
 }
@@ -44,7 +47,10 @@ static int WinMain(uint8_t fullscreen)
     int result = kickoff_vorn_freeware(startup_flag);
 
     auren_deinit();
-    if (OGL_is_initialised()) OGL_deinit();
+    if (OGL_is_initialised()) {
+        OGL_scene_hooks_remove();
+        OGL_deinit();
+    }
     OGL_window_library_deinit();
     gfxloader_deinit();
     parser_deinit();
@@ -68,8 +74,15 @@ int main(int argc, char **argv)
             fullscreen = 0;
             continue;
         }
+        if (strcmp(argv[i], "--keys") == 0 && i + 1 < argc) {
+            vorn_set_key_script(argv[++i]);
+            continue;
+        }
         fprintf(stderr, "vorn: unknown option %s (try --help)\n", argv[i]);
         return 2;
     }
-    return WinMain(fullscreen);
+    int result = WinMain(fullscreen);
+    // The game's own result is 1 however it ended; a run that started and shut
+    // down cleanly ends with status 0 here, a failed start with 1.
+    return vorn_get_top_state() == VORN_TOP_INIT ? result : 0;
 }

@@ -14,6 +14,7 @@
 #include "renderer/OGL_frame_stats.h"
 #include "renderer/OGL_input.h"
 #include "renderer/OGL_main.h"
+#include "renderer/OGL_scene.h"
 #include "renderer/OGL_window.h"
 #include "scene/object_instance.h"
 #include "scene/quox2_loader.h"
@@ -32,6 +33,7 @@ static float vorn_voice_interval;
 static hw_timer *vorn_frame_timer;
 static hw_timer *vorn_second_timer;
 static uint8_t vorn_own_sound;
+static std::string vorn_key_script;
 
 int32_t vorn_get_top_state() { return vorn_top_state; }
 
@@ -49,6 +51,8 @@ float vorn_configured_volume()
     // until then the game runs with its default volume.
     return VORN_DEFAULT_VOLUME;
 }
+
+void vorn_set_key_script(const char *script) { vorn_key_script = script ? script : ""; }
 
 void vorn_restart_frame_timer()
 {
@@ -100,8 +104,10 @@ static void __open_streams()
 {
     std::string music = resource_path("sound\\vorn_ost.ogg");
     vorn_music_stream = auren_stream(music.c_str());
-    auren_stream_set_gain(vorn_music_stream, 0.8f);
-    auren_stream_set_looping(vorn_music_stream, true);
+    if (vorn_music_stream) {
+        auren_stream_set_gain(vorn_music_stream, 0.8f);
+        auren_stream_set_looping(vorn_music_stream, true);
+    }
 
     std::string title = resource_path("sound\\intro.ogg");
     vorn_title_stream = auren_stream(title.c_str());
@@ -139,6 +145,8 @@ bool vorn_init(uint8_t startup_flag)
 
     if (!OGL_is_initialised() && !OGL_init(VORN_WINDOW_TITLE, VORN_SCREEN_WIDTH, VORN_SCREEN_HEIGHT, startup_flag))
         return false;
+    OGL_scene_hooks_install();
+    if (!vorn_key_script.empty() && !OGL_input_script_set(vorn_key_script.c_str())) return false;
     static const float fog_color[4] = {0.0f, 0.0f, 0.0f, 0.0f};
     OGL_fog_set(fog_color, 0, 100.0f, 15000.0f, 0.001f);
 
@@ -228,7 +236,7 @@ void vorn_deinit()
 {
     do_log(LOG_INFO, LOG_TO_FILE, "vorn_deinit(): entered..");
     for (int i = 0; i < VORN_VOICES; i++) {
-        auren_sound_deinit(vorn_voices[i]);
+        if (vorn_voices[i]) auren_sound_deinit(vorn_voices[i]);
         vorn_voices[i] = nullptr;
     }
     vorn_game_deinit();
@@ -239,8 +247,8 @@ void vorn_deinit()
     view_free(vorn_view_camera);
     vorn_view_camera = nullptr;
 
-    auren_stream_stop_and_deinit(vorn_title_stream);
-    auren_stream_stop_and_deinit(vorn_music_stream);
+    if (vorn_title_stream) auren_stream_stop_and_deinit(vorn_title_stream);
+    if (vorn_music_stream) auren_stream_stop_and_deinit(vorn_music_stream);
     vorn_title_stream = vorn_music_stream = nullptr;
     if (vorn_own_sound) {
         auren_deinit();

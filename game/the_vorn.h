@@ -35,6 +35,8 @@ scene *vorn_get_scene();
 view *vorn_get_view_camera();
 float vorn_get_voice_interval();
 float vorn_configured_volume();
+// Keys tapped at given frames once the window is open ("100:F8 400:ESC").
+void vorn_set_key_script(const char *script);
 // The time spent until now is not simulated.
 void vorn_restart_frame_timer();
 

@@ -80,7 +80,7 @@ static void __title_teardown(object_instance *root)
 {
     OI_set_desc(root, "invisible", "true");
     if (title_motion) motion_instance_stop(title_motion, 0.0f);
-    auren_stream_stop_and_deinit(title_stream);
+    if (title_stream) auren_stream_stop_and_deinit(title_stream);
     title_stream = nullptr;
     title_started = 0;
     game_state = VORN_GAME_LEVEL;
@@ -153,7 +153,7 @@ bool vorn_game_loop(float dt)
 
 void vorn_game_deinit()
 {
-    auren_stream_stop_and_deinit(title_stream);
+    if (title_stream) auren_stream_stop_and_deinit(title_stream);
     title_stream = nullptr;
     title_motion = nullptr;  // the instance's mixer owns it
     title_started = intro_started = 0;
