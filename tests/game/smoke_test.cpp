@@ -1,0 +1,86 @@
+// The whole game on the default data: started in a window, F8 records a few
+// frames, Escape skips the title and the game shuts down cleanly.
+
+#include <gtest/gtest.h>
+
+#include <cstdlib>
+#include <filesystem>
+#include <string>
+#include <sys/wait.h>
+
+#include "corelib/gfxloader.h"
+#include "corelib/mem.h"
+#include "test_support.h"
+
+class SmokeTest : public TempDirTest {
+  protected:
+    void SetUp() override
+    {
+        TempDirTest::SetUp();
+        data = std::string(VORN_BINARY_DIR) + "/data/";
+        if (!test_file_exists(data + "vorn.quox2")) GTEST_SKIP() << "no default data: build the 'data' target first";
+        if (!getenv("DISPLAY")) GTEST_SKIP() << "no display: run under xvfb-run";
+        std::filesystem::copy_file(VORN_BIN, path("vorn"));
+        test_write_file(path("app.ini"), "vorn_freeware_resource_folder = " + data + "\r\n");
+        loader_up = gfxloader_init();
+    }
+    void TearDown() override
+    {
+        if (loader_up) gfxloader_deinit();
+        TempDirTest::TearDown();
+    }
+    int run(const std::string &env)
+    {
+        std::string cmd = "cd '" + dir + "' && " + env +
+                          " ALSOFT_DRIVERS=null ./vorn --windowed --keys '40:F8 44:F8 120:ESC' >out.txt 2>err.txt";
+        int status = std::system(cmd.c_str());
+        return WIFEXITED(status) ? WEXITSTATUS(status) : -1;
+    }
+    // Share of pixels of a recorded frame that are not black.
+    double lit_share(const std::string &name)
+    {
+        int w = 0, h = 0, bpp = 0;
+        uint8_t *pixels = nullptr;
+        if (!gfxloader_load_smart(path(name).c_str(), &w, &h, &bpp, &pixels)) return -1.0;
+        EXPECT_EQ(w, 800);
+        EXPECT_EQ(h, 600);
+        EXPECT_EQ(bpp, 24);
+        size_t lit = 0;
+        for (int i = 0; i < w * h; i++)
+            if (pixels[i * 3] + pixels[i * 3 + 1] + pixels[i * 3 + 2] > 30) lit++;
+        mem_free(pixels);
+        return double(lit) / double(w * h);
+    }
+    void expect_clean_run_with_frames(const std::string &log)
+    {
+        EXPECT_NE(log.find("vorn_init(): completed.."), std::string::npos) << log;
+        EXPECT_NE(log.find("vorn_deinit(): completed."), std::string::npos);
+        EXPECT_EQ(log.find("BUG at file"), std::string::npos);
+        for (int i = 0; i < 4; i++) {
+            char name[32];
+            snprintf(name, sizeof(name), "00__%04d.bmp", i);
+            ASSERT_TRUE(test_file_exists(path(name))) << name;
+            // The title cinematic: sky, asteroids and ships between the letterbox bars.
+            EXPECT_GT(lit_share(name), 0.2) << name;
+        }
+        EXPECT_FALSE(test_file_exists(path("00__0004.bmp")));
+    }
+    std::string data;
+    bool loader_up = false;
+};
+
+TEST_F(SmokeTest, TitleCinematicRecordsFramesAndEscapeEndsCleanly)
+{
+    EXPECT_EQ(run(""), 0);
+    std::string log = test_read_file(path("vorn-log.txt"));
+    EXPECT_NE(log.find("arb fp & vp loaded and initialized successfully."), std::string::npos);
+    expect_clean_run_with_frames(log);
+}
+
+TEST_F(SmokeTest, BoardWithoutGpuProgramsStillDraws)
+{
+    EXPECT_EQ(run("MESA_EXTENSION_OVERRIDE='-GL_ARB_fragment_program -GL_ARB_vertex_program'"), 0);
+    std::string log = test_read_file(path("vorn-log.txt"));
+    EXPECT_NE(log.find("continuing without VP & FP support."), std::string::npos);
+    expect_clean_run_with_frames(log);
+}
