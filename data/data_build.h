@@ -27,6 +27,7 @@ struct data_ctx {
     std::string out_dir;      // resource folder, ending in '/'
     std::string preview_dir;  // contact sheets, ending in '/', or empty for none
     bool quiet = false;
+    int video_frames = 0;     // frames of the intro to make; 0: the whole film (tests ask for fewer)
     int files = 0;
     uint64_t bytes = 0;
     std::vector<std::string> written;  // every file written, by its game name

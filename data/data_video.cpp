@@ -239,7 +239,9 @@ bool data_gen_video(data_ctx &ctx)
     encoder e;
     bool ok = __encoder_open(e, path);
     data_image img = image_make(VIDEO_W, VIDEO_H);
-    for (int i = 0; ok && i < VIDEO_FPS * VIDEO_SECONDS; i++) {
+    int frames = VIDEO_FPS * VIDEO_SECONDS;
+    if (ctx.video_frames > 0) frames = std::min(frames, ctx.video_frames);
+    for (int i = 0; ok && i < frames; i++) {
         __frame(f, i, img);
         std::vector<uint8_t> rgb = image_to_bytes(img, 24);
         const uint8_t *src[1] = {rgb.data()};

@@ -77,6 +77,17 @@ static tacka3 __at_length(const path_samples &ps, float s)
     return tacka3_add(ps.p[i - 1], tacka3_scale(tacka3_sub(ps.p[i], ps.p[i - 1]), t));
 }
 
+std::vector<tacka3> scene_cinematic_path()
+{
+    path_samples ps = __sample_path();
+    std::vector<tacka3> out;
+    float next = 0;
+    for (size_t i = 0; i < ps.p.size(); i++)
+        if (ps.s[i] >= next) out.push_back(ps.p[i]), next = ps.s[i] + 2.0f;
+    out.push_back(ps.p.back());
+    return out;
+}
+
 bool scene_build_cinematic(scene_kit &k)
 {
     const float T = LAYOUT_CINEMA_SECONDS, STEP = 0.25f;

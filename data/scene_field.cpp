@@ -66,15 +66,24 @@ bool scene_build_field(scene_kit &k)
         if (!kit_object(k, name, shape_rock(st, 500 + s), 4)) return false;
     }
     static const char *near_mats[3] = {MAT_ROCK_A, MAT_ROCK_B, MAT_ROCK_MATTE};
+    const std::vector<tacka3> flight = scene_cinematic_path();
+    auto clear_of_flight = [&](tacka3 p, float radius) {
+        for (const tacka3 &f : flight)
+            if (tacka3_distance(p, f) < radius + 16) return false;
+        return true;
+    };
     scene_rng r = scene_rng_make(2026);
     int made = 0, tries = 0;
-    // Near field: a shell round the launch pad.
-    while (made < 90 && tries++ < 5000) {
-        tacka3 p = tacka3_add(LAYOUT_PAD_POS, tacka3_scale(r.unit(), r.range(85, 260)));
+    // Near field: a shell round the launch pad, denser towards the pad.
+    while (made < 140 && tries++ < 8000) {
+        float d = r.range(0, 1);
+        tacka3 p = tacka3_add(LAYOUT_PAD_POS, tacka3_scale(r.unit(), 80 + 200 * d * d));
         p.y = LAYOUT_PAD_POS.y + (p.y - LAYOUT_PAD_POS.y) * 0.45f;
         if (__near_segment(p, LAYOUT_PAD_POS, LAYOUT_STATION_POS, 80) || tacka3_distance(p, LAYOUT_STATION_POS) < 170)
             continue;
         float size = r.range(0, 1) < 0.15f ? r.range(10, 18) : r.range(2.5f, 8);
+        // The shapes reach about 1.45 times their scale.
+        if (!clear_of_flight(p, size * 1.5f)) continue;
         char name[32], shape[32];
         std::snprintf(name, sizeof name, "field_rock_%03d", ++made);
         std::snprintf(shape, sizeof shape, "field_rock_shape%d", r.below(4) + 1);
@@ -86,10 +95,11 @@ bool scene_build_field(scene_kit &k)
         float a = 2 * PI * i / 60 + r.range(-0.04f, 0.04f);
         float rad = r.range(650, 900);
         tacka3 p = {std::cos(a) * rad, r.range(-70, 70) + std::sin(a) * 90, std::sin(a) * rad};
+        float size = r.range(14, 42);
         char name[32], shape[32];
         std::snprintf(name, sizeof name, "belt_rock_%03d", i + 1);
         std::snprintf(shape, sizeof shape, "field_rock_shape%d", 5 + i % 2);
-        scene_pose pose = pose_at(p, quat_axis_angle(r.unit(), r.range(0, 2 * PI)), r.range(14, 42));
+        scene_pose pose = pose_at(p, quat_axis_angle(r.unit(), r.range(0, 2 * PI)), size);
         if (!kit_oi(k, name, shape, MAT_ROCK_FAR, "", pose)) return false;
     }
     return true;

@@ -5,6 +5,8 @@
 // within 150 units and gone beyond 500, attackers fly at 5.5 to 6.8 units per
 // second from the launch pad to the station.
 
+#include <vector>
+
 #include "scene_kit.h"
 
 // The station sits at the origin, its axis along y.
@@ -34,3 +36,6 @@ bool scene_build_field(scene_kit &k);       // "launch_pad" and the asteroid fie
 bool scene_build_sky(scene_kit &k);         // the six skysphere instances
 bool scene_build_lights(scene_kit &k);      // sun, fill and station lights
 bool scene_build_cinematic(scene_kit &k);   // "cinema_BOL_ROOT", its motion and "cinema_Camera01"
+// Points along the cinematic's flight (a few units apart), so that scenery
+// keeps clear of it.
+std::vector<tacka3> scene_cinematic_path();
