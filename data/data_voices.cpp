@@ -96,7 +96,7 @@ static audio_buf __radio(const audio_buf &dry, uint32_t seed)
         float high;
         hp.process(v, 300, 0.7f, VOICE_RATE, nullptr, &high);
         float band = lp.process(high, 3200, 0.8f, VOICE_RATE);
-        float driven = std::tanh(band * 2.2f) * 0.8f;
+        float driven = std::tanh(band * 1.7f) * 0.85f;  // a light drive: radio grit, words intact
         // Open the channel: a short tone; close it: a click and a burst of hiss.
         float squelch = t < 0.12f ? std::sin(2 * AUDIO_PI * 1250 * t) * 0.25f * std::min(1.0f, (0.12f - t) / 0.01f) : 0;
         float end = float(a + dry.frames()) / VOICE_RATE;
