@@ -19,13 +19,16 @@
 //   scene_update_visibility(sc, v);                   culling shows and hides pass sets
 //   OGL_render_frame(v);                              draws every queue
 //
-// Materials become render profiles as follows: an instance without a material,
-// with "texture_disabled", or whose material has no usable diffuse map draws
-// with the solid profile; every other one with the single-texture profile.
-// Material colours: colors[0] diffuse, colors[1] ambient, colors[2] specular,
-// colors[3] emission; values[0] shininess (0..1); a non-zero render flag draws
-// the material unlit (full texture colour). A composite material draws with its
-// first resolved sub-material.
+// Materials become render profiles as follows: a composite material draws with
+// the multitexture profile (each sub-material's diffuse map under its opacity
+// map); an instance without a material, with "texture_disabled", or whose
+// material has no usable diffuse map draws with the solid profile; every other
+// one with the single-texture profile. Material colours: colors[0] diffuse,
+// colors[1] ambient, colors[2] specular, colors[3] emission; values[0]
+// shininess (0..1). A non-zero render flag or a white emission colour draws the
+// material unlit (its maps at full brightness). The ambient term of a lit
+// material is its ambient colour times the instance's "ambient_r/g/b" plus the
+// ambient colours of the lights reaching it.
 
 #include <cstdint>
 

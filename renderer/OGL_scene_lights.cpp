@@ -112,7 +112,10 @@ void __OGL_scene_lights_refresh(OGL_mesh_instance *mi)
 tacka3 __OGL_scene_instance_color(const object_instance *oi, const OGL_mesh_instance *mi)
 {
     if (!__OGL_scene_material_lit(oi)) return tacka3{1, 1, 1};
+    // The ambient term: the material's ambient colour lit by the instance's
+    // own ambient colour and the ambient colours of its lights.
+    tacka3 a = __OGL_scene_material_ambient(oi);
     auto c = [](float v) { return std::clamp(v, 0.0f, 1.0f); };
-    return tacka3{c(oi->desc.ambient[0] + mi->ambient_sum.x), c(oi->desc.ambient[1] + mi->ambient_sum.y),
-                  c(oi->desc.ambient[2] + mi->ambient_sum.z)};
+    return tacka3{c(a.x * (oi->desc.ambient[0] + mi->ambient_sum.x)), c(a.y * (oi->desc.ambient[1] + mi->ambient_sum.y)),
+                  c(a.z * (oi->desc.ambient[2] + mi->ambient_sum.z))};
 }

@@ -1,5 +1,9 @@
 // An instance's material as a render profile record.
 //
+// A composite material draws with the multitexture profile, its sub-materials
+// as layers; when none of them can be a layer, it draws as its first resolved
+// sub-material.
+//
 // Maps that the single-texture profile cannot take (sides that are not powers
 // of two from 2 to 8192, a normal map of another depth than 24 or 32 bits) are
 // left out with a message naming the file; without a usable diffuse map the
@@ -34,7 +38,16 @@ static const material *__drawn_material(const object_instance *oi)
 bool __OGL_scene_material_lit(const object_instance *oi)
 {
     const material *m = __drawn_material(oi);
-    return !m || !m->render_flag;
+    if (!m) return true;
+    // A fully emissive material shows its maps at full brightness whatever the lights.
+    const tacka4 &e = m->colors[3];
+    return !m->render_flag && !(e.x >= 1.0f && e.y >= 1.0f && e.z >= 1.0f);
+}
+
+tacka3 __OGL_scene_material_ambient(const object_instance *oi)
+{
+    const material *m = __drawn_material(oi);
+    return m ? tacka3{m->colors[1].x, m->colors[1].y, m->colors[1].z} : tacka3{1, 1, 1};
 }
 
 static const char *__oi_name(const object_instance *oi) { return OI_has_name(oi) ? oi->name : "(unnamed)"; }
@@ -78,10 +91,52 @@ static bool __prepare_solid(object_instance *oi, OGL_mesh_instance *mi, const ma
     return p && OGL_render_profile_prepare(p, mi, name, &d);
 }
 
+// A composite material as multitexture layers: each sub-material's diffuse map
+// under its opacity map (or, without one, its self-illumination map).
+static bool __prepare_composite(object_instance *oi, OGL_mesh_instance *mi, const material *m, const char *name)
+{
+    OGL_multitexture_data d{};
+    d.diffuse = __rgb1(m->colors[0]);
+    d.specular = __rgb1(m->colors[2]);
+    d.emission = __rgb1(m->colors[3]);
+    d.shininess = std::clamp(m->values[0], 0.0f, 1.0f);
+    for (uint32_t i = 0; i < m->submat_no && d.layersno < OGL_MULTITEXTURE_MAX_LAYERS; i++) {
+        const material *sub = material_get_submat(m, i);
+        OGL_texture *colour = sub ? __texture(oi, sub, MAT_SLOT_DIFFUSE) : nullptr;
+        if (!colour) continue;
+        int mask_slot = material_has_texture(sub, MAT_SLOT_OPACITY) ? MAT_SLOT_OPACITY : MAT_SLOT_SELFILLUMINATION;
+        OGL_texture *mask = __texture(oi, sub, mask_slot);
+        if (!mask) {
+            do_log(LOG_WARNING, LOG_TO_MSGBOX,
+                   "\nComposite submaterial:\n - %s \ndoesn't have opacity texture!\nYou MUST always assign an opacity "
+                   "texture when using composite materials.",
+                   material_has_name(sub) ? sub->name : "(unnamed)");
+            if (d.layersno > 0) continue;
+            mask = colour;  // the bottom layer covers everything anyway
+            mask_slot = MAT_SLOT_DIFFUSE;
+        }
+        OGL_multitexture_layer &l = d.layers[d.layersno];
+        l.color_texture = colour;
+        l.color_uv_channel = __uv(sub, MAT_SLOT_DIFFUSE);
+        l.mask_texture = mask;
+        l.mask_uv_channel = __uv(sub, mask_slot);
+        if (!OGL_mesh_has_tvertexs_channel(mi->mesh, l.color_uv_channel) ||
+            !OGL_mesh_has_tvertexs_channel(mi->mesh, l.mask_uv_channel))
+            continue;
+        d.layersno++;
+    }
+    if (d.layersno == 0) return false;
+    OGL_render_profile *p = OGL_render_profiles_get(OGL_RENDER_PROFILE_MULTITEXTURE);
+    return p && OGL_render_profile_prepare(p, mi, name, &d);
+}
+
 bool __OGL_scene_prepare_profile(object_instance *oi, OGL_mesh_instance *mi)
 {
     const material *m = __drawn_material(oi);
     const char *name = object_has_name(oi->obj) ? oi->obj->name : __oi_name(oi);
+    if (oi->mat && oi->mat->material_kind == MATERIAL_KIND_COMPOSITE && !oi->desc.texture_disabled &&
+        __prepare_composite(oi, mi, oi->mat, name))
+        return true;
     OGL_texture *diffuse = m && !oi->desc.texture_disabled ? __texture(oi, m, MAT_SLOT_DIFFUSE) : nullptr;
     if (diffuse && !OGL_mesh_has_tvertexs_channel(mi->mesh, __uv(m, MAT_SLOT_DIFFUSE))) {
         do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE,

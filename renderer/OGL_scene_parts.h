@@ -30,6 +30,8 @@ tacka3 __OGL_scene_instance_color(const object_instance *oi, const OGL_mesh_inst
 bool __OGL_scene_prepare_profile(object_instance *oi, OGL_mesh_instance *mi);
 // Whether the instance's material draws lit (its passes take the lights).
 bool __OGL_scene_material_lit(const object_instance *oi);
+// The material's ambient colour (white without a material).
+tacka3 __OGL_scene_material_ambient(const object_instance *oi);
 
 // Instances (OGL_scene_instances.cpp).
 bool __OGL_scene_oi_insert(object_instance *oi);

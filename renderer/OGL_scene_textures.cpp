@@ -3,7 +3,7 @@
 // Every scene texture reaches the render profiles, which take power-of-two
 // sides from 2 to 8192 only: other sizes (and sides above the board's limit)
 // are resampled to the nearest allowed power of two first. Greyscale images
-// are widened to RGB. An image the renderer still refuses gets the scene's
+// are widened to RGB; opacity maps get their brightness as alpha. An image the renderer still refuses gets the scene's
 // white 2 x 2 placeholder, with a message naming the file.
 
 #include <algorithm>
@@ -22,23 +22,42 @@
 #include "scene/unitexture.h"
 
 #define __MAX_SIDE 8192u
+// Nested sub-materials looked through when finding a texture's uses.
+#define __NESTING_LIMIT 16
 
-static bool __material_bumps_with(const material *m, const unitexture *u, int depth)
+static bool __material_uses_in(const material *m, const unitexture *u, int slot, int depth)
 {
-    if (!m || depth > 4) return false;
-    if (m->slots[MAT_SLOT_BUMP].tex == u) return true;
-    return __material_bumps_with(m->submat1, u, depth + 1) || __material_bumps_with(m->submat2, u, depth + 1);
+    if (!m || depth > __NESTING_LIMIT) return false;
+    if (m->slots[slot].tex == u) return true;
+    return __material_uses_in(m->submat1, u, slot, depth + 1) || __material_uses_in(m->submat2, u, slot, depth + 1);
 }
 
-// A texture some material of its scene uses as a bump (normal) map.
-static bool __is_normal_map(const unitexture *u)
+// Whether some material of the texture's scene uses it in that slot.
+static bool __used_in(const unitexture *u, int slot)
 {
     if (!u->sc) return false;
     dlist_for_each(n, &u->sc->materials)
     {
-        if (__material_bumps_with(scene_material_of(n), u, 0)) return true;
+        if (__material_uses_in(scene_material_of(n), u, slot, 0)) return true;
     }
     return false;
+}
+
+// RGBA with the alpha from the brightness: opacity maps are masks.
+static uint8_t *__to_mask(const uint8_t *src, uint32_t w, uint32_t h, uint32_t bpp)
+{
+    size_t count = size_t(w) * h, c = bpp / 8;
+    uint8_t *out = static_cast<uint8_t *>(mem_alloc(count * 4));
+    if (!out) return nullptr;
+    for (size_t i = 0; i < count; i++) {
+        const uint8_t *p = src + i * c;
+        uint8_t grey = c == 1 ? p[0] : uint8_t((p[0] + p[1] + p[2]) / 3);
+        out[i * 4] = c == 1 ? grey : p[0];
+        out[i * 4 + 1] = c == 1 ? grey : p[1];
+        out[i * 4 + 2] = c == 1 ? grey : p[2];
+        out[i * 4 + 3] = c == 4 ? p[3] : grey;
+    }
+    return out;
 }
 
 static uint32_t __allowed_side(uint32_t n, uint32_t cap)
@@ -93,7 +112,7 @@ static uint32_t __input_flags(const unitexture *u)
     if (u->options & UNITEX_OPT_BASE2) f |= OGL_TEXTURE_INPUT_REPEAT_T;
     if (u->options & UNITEX_OPT_MIPMAP) {
         f |= OGL_TEXTURE_INPUT_MIPMAPS;
-        if (__is_normal_map(u)) f |= OGL_TEXTURE_INPUT_NORMAL_MAP;
+        if (__used_in(u, MAT_SLOT_BUMP)) f |= OGL_TEXTURE_INPUT_NORMAL_MAP;
     }
     // Levels 2 and 1 are the reduced images; the configured reduction applies on top.
     int halvings = u->lod >= 1 && u->lod <= 3 ? 3 - u->lod : 0;
@@ -129,7 +148,12 @@ static OGL_texture *__create(const unitexture *u, const char *file)
     id.pixels = px;
 
     uint8_t *owned = nullptr;
-    if (bpp == 8) {
+    if ((bpp == 8 || bpp == 24) && __used_in(u, MAT_SLOT_OPACITY)) {
+        owned = __to_mask(px, id.xsize, id.ysize, uint32_t(bpp));
+        if (!owned) return nullptr;
+        id.bpp = 32;
+        id.pixels = owned;
+    } else if (bpp == 8) {
         owned = __grey_to_rgb(px, id.xsize, id.ysize);
         if (!owned) return nullptr;
         id.bpp = 24;

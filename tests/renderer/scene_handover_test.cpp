@@ -128,6 +128,7 @@ class SceneHandover : public GLTest {
             material_set_slot_params(m, MAT_SLOT_DIFFUSE, 0, 0, 0);
         }
         m->colors[0] = {1, 1, 1, 1};
+        m->colors[1] = {1, 1, 1, 1};
         m->render_flag = lit ? 0 : 1;
         scene_add_material(sc, m);
         return m;
@@ -531,4 +532,35 @@ TEST_F(SceneHandover, ScenesWrittenWithTheWriterLoadPrepareAndDraw)
     gltest_rgba lit = at(3, 0);
     EXPECT_GT(lit.g, 150) << lit;  // lit by the lamp above it
     EXPECT_LT(lit.r, 40) << lit;
+}
+
+TEST_F(SceneHandover, CompositeMaterialsLayerTheirSubMaterialsAndEmissiveOnesShowFullBrightness)
+{
+    write_tga("metal.tga", 8, 8, 0, 0, 255);
+    write_tga("crust.tga", 8, 8, 255, 0, 0);
+    write_tga("glow.tga", 8, 8, 0, 255, 0);
+    // The crust's mask: opaque on the left half, clear on the right.
+    std::vector<uint8_t> mask;
+    for (int y = 0; y < 8; y++)
+        for (int x = 0; x < 8; x++) mask.push_back(x < 4 ? 255 : 0);
+    ASSERT_TRUE(gfxloader_save((dir + "/crust_mask.tga").c_str(), 8, 8, 8, mask.data()));
+    scene_add_object(sc, quad_object("square", 1.0f));
+    add_material("metal", "metal.tga", true);
+    material *crust = add_material("crust", "crust.tga", true);
+    material_copy_texture_file_name(crust, MAT_SLOT_OPACITY, "crust_mask.tga");
+    material_set_slot_params(crust, MAT_SLOT_OPACITY, 0, 0, 0);
+    material *ore = add_material("ore", nullptr, true);
+    ore->material_kind = MATERIAL_KIND_COMPOSITE;
+    material_copy_submat_name(ore, "metal", 0);
+    material_copy_submat_name(ore, "crust", 1);
+    material *glow = add_material("glow", "glow.tga", true);
+    glow->colors[3] = {1, 1, 1, 1};  // white emission: unlit
+    add_oi("silo", "square", "ore", {-3, 0, 0});
+    add_oi("sign", "square", "glow", {3, 0, 0});
+    ASSERT_TRUE(scene_prepare(sc)) << log();
+    EXPECT_TRUE(rq_has_state_named(mi_of(scene_get_oi_by_name(sc, "silo")), "mt middle"));
+    frame();
+    EXPECT_TRUE(gltest_colour_near(at(-3.6f, 0), RED, 6));
+    EXPECT_TRUE(gltest_colour_near(at(-2.4f, 0), BLUE, 6));
+    EXPECT_TRUE(gltest_colour_near(at(3, 0), GREEN, 4));  // no light in the scene, yet full green
 }
