@@ -8,6 +8,7 @@
 #include <cmath>
 #include <cstdio>
 #include <filesystem>
+#include <map>
 
 #include "data_build.h"
 #include "scene/object.h"
@@ -83,6 +84,20 @@ static void __preview(data_ctx &ctx, const scene_kit &k)
     tacka3 eye = pose_point(bolid, {-5.5f, 2.2f, 4.5f});
     __add_view(ctx, "fighter", scene_preview_camera(k, {eye, tacka3_sub(fp, eye), {0, 1, 0}, 0.7f}, 800, 450, rig_shown),
                "close view");
+    // One attacker of each kind, lined up away from the park for a look.
+    tacka3 c = tacka3_add(LAYOUT_PARK_POS, {-300, 0, 0});
+    std::map<std::string, scene_pose> lineup;
+    const char *first[8] = {"aster_a_01",  "aster_b_01",  "aster_c_01",  "aster_d_01",
+                            "debris_a_01", "debris_b_01", "debris_c_01", "debris_d_01"};
+    for (int i = 0; i < 8; i++) {
+        scene_pose p = kit_world(k, first[i]);
+        p.pos = tacka3_add(c, {(i % 4 - 1.5f) * 11.0f, i < 4 ? 5.5f : -5.5f, 0});
+        lineup[first[i]] = p;
+    }
+    tacka3 leye = tacka3_add(c, {0, 4, 42});
+    __add_view(ctx, "attackers", scene_preview_camera(k, {leye, tacka3_sub(c, leye), {0, 1, 0}, 0.75f}, 800, 450,
+                                                      {"front", "back", "left", "right", "top", "bottom"}, lineup),
+               "asteroids a-d, junk a-d");
     tacka3 sp = kit_world(k, "sentinel_01").pos;
     tacka3 seye = tacka3_add(sp, tacka3_scale(tacka3_normalize({sp.x, 0.2f * std::fabs(sp.x), sp.z}), 9.0f));
     seye.y += 3;

@@ -50,16 +50,18 @@ bool scene_build_field(scene_kit &k)
     if (!kit_oi(k, "launch_pad", "launch_pad_ring", MAT_PAD, "", pose_at(LAYOUT_PAD_POS, quat_from_axes(side, axis))))
         return false;
 
-    // Field rocks: six shapes, placed with their own scale and turn.
-    const int SHAPES = 6;
+    // Field rocks, placed with their own scale and turn: shapes 1-4 finely
+    // divided for the big rocks near the pad, 5-6 for the far belt, 7-10
+    // plainer ones for the many small rocks.
+    const int SHAPES = 10;
     for (int s = 0; s < SHAPES; s++) {
         rock_style st;
         st.level = s < 4 ? 3 : 2;
         st.radius = 1.0f;
         st.axes = {1.0f + 0.15f * (s % 3), 0.8f + 0.1f * (s % 2), 1.0f};
-        st.craters = 4 + s;
+        st.craters = 4 + s % 5;
         st.crater_depth = 0.14f;
-        st.roughness = 0.2f + 0.03f * s;
+        st.roughness = 0.2f + 0.03f * (s % 4);
         st.tile = 0.6f;
         char name[32];
         std::snprintf(name, sizeof name, "field_rock_shape%d", s + 1);
@@ -86,7 +88,7 @@ bool scene_build_field(scene_kit &k)
         if (!clear_of_flight(p, size * 1.5f)) continue;
         char name[32], shape[32];
         std::snprintf(name, sizeof name, "field_rock_%03d", ++made);
-        std::snprintf(shape, sizeof shape, "field_rock_shape%d", r.below(4) + 1);
+        std::snprintf(shape, sizeof shape, "field_rock_shape%d", r.below(4) + (size >= 10 ? 1 : 7));
         scene_pose pose = pose_at(p, quat_axis_angle(r.unit(), r.range(0, 2 * PI)), size);
         if (!kit_oi(k, name, shape, near_mats[r.below(3)], "", pose)) return false;
     }
@@ -118,8 +120,12 @@ bool scene_build_sky(scene_kit &k)
         const float uv[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
         for (int i = 0; i < 4; i++) {
             tacka3 d = tacka3_add(c, tacka3_add(tacka3_scale(rt, uv[i][0]), tacka3_scale(dn, uv[i][1])));
-            // Texture rows run bottom-up: t = 1 at the picture's top.
-            v[i] = mesh_vertex(m, tacka3_scale(d, LAYOUT_SKY_HALF), n, {(uv[i][0] + 1) * 0.5f, 1 - (uv[i][1] + 1) * 0.5f});
+            // Texture rows run bottom-up: t = 1 at the picture's top. Half a
+            // texel in from the edges, so that filtering never reaches round
+            // to the opposite edge and draws a seam.
+            const float e = 0.5f / 512, span = 1 - 2 * e;
+            v[i] = mesh_vertex(m, tacka3_scale(d, LAYOUT_SKY_HALF), n,
+                               {e + span * (uv[i][0] + 1) * 0.5f, 1 - e - span * (uv[i][1] + 1) * 0.5f});
         }
         for (int t = 0; t < 2; t++) {
             uint32_t a = v[0], b = v[t + 1], cc = v[t + 2];

@@ -9,6 +9,9 @@
 // materials use every path of that profile: diffuse alone; 24-bit and 32-bit
 // normal maps with specular colour; a normal map without specular colour;
 // gloss (specular) maps, self-illumination, detail and reflection maps.
+// The renderer multiplies a self-illumination map into the surface, so the
+// window map (black between the windows) is worn only by the dark window
+// band of the station's core.
 
 #include "scene_kit.h"
 
@@ -18,11 +21,12 @@
 #define MAT_ROCK_FAR "rock_far"        // diffuse only
 #define MAT_JUNK "junk_metal"          // diffuse, 24-bit normal map
 #define MAT_JUNK_SHINY "junk_shiny"    // diffuse, gloss map, reflection
-#define MAT_STATION "station_hull"     // diffuse, 32-bit normal map, gloss, self-illumination
+#define MAT_STATION "station_hull"     // diffuse, 32-bit normal map, gloss
+#define MAT_STATION_WINDOWS "station_windows"  // diffuse, self-illumination (the lit windows)
 #define MAT_STATION_TRIM "station_trim"  // diffuse, gloss, detail
 #define MAT_FIGHTER "fighter_hull"     // diffuse, 24-bit normal map, gloss, reflection
 #define MAT_SENTINEL "sentinel_hull"   // diffuse, reflection
-#define MAT_PAD "launch_pad"           // diffuse, self-illumination, detail
+#define MAT_PAD "launch_pad"           // diffuse, detail
 #define MAT_GLASS "solid_glass"        // solid
 #define MAT_ENGINE "solid_engine_glow" // solid, emissive
 #define MAT_BEACON "solid_beacon"      // solid, emissive red

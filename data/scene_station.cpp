@@ -4,8 +4,9 @@
 // "g_station" is the station as seen and shot at; "station" is a plainer
 // hull inside it whose vertices are the points the attackers aim at (the
 // game hides it). Both belong to the station actor and are solid. The named
-// parts "station_01" ... "station_11" hang from "g_station"; they are scenery
-// (no actor, not collidable), so they stay visible.
+// parts "station_01" ... "station_11" (and the window band) hang from
+// "g_station"; they are scenery (no actor, not collidable), so they stay
+// visible.
 
 #include <cmath>
 
@@ -90,7 +91,8 @@ bool scene_build_station(scene_kit &k)
     if (!kit_object(k, "station_core", __g_station(), 4) || !kit_object(k, "station_hull", __station_hull()) ||
         !kit_object(k, "station_solar_wing", __solar_wing()) || !kit_object(k, "station_docking_arm", __docking_arm()) ||
         !kit_object(k, "station_ore_silo", __ore_silo()) || !kit_object(k, "station_antenna", __antenna()) ||
-        !kit_object(k, "station_beacon", shape_sphere(1.2f, 12, 8)))
+        !kit_object(k, "station_beacon", shape_sphere(1.2f, 12, 8)) ||
+        !kit_object(k, "station_window_band", shape_cylinder(10.12f, -7, 7, 32, false, 7)))
         return false;
     const std::string actor = kit_actor("station", "station");
     const std::string body = actor + "collidable = true\nsolid = true\n";
@@ -110,6 +112,8 @@ bool scene_build_station(scene_kit &k)
             return false;
     }
     if (!kit_oi(k, "station_07", "station_ore_silo", MAT_ORE, "g_station", {})) return false;
+    // A dark band of lit windows round the core between its middle ribs.
+    if (!kit_oi(k, "station_windows", "station_window_band", MAT_STATION_WINDOWS, "g_station", {})) return false;
     if (!kit_oi(k, "station_10", "station_antenna", MAT_STATION_TRIM, "g_station", {})) return false;
     if (!kit_oi(k, "station_11", "station_beacon", MAT_BEACON, "g_station", pose_at({0, 63, 0}), "not_hw_lit = true\n"))
         return false;
