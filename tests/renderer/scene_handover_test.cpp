@@ -30,6 +30,7 @@
 #include "scene/quox2_loader.h"
 #include "scene/quox2_writer.h"
 #include "scene/scene.h"
+#include "scene/scene_renderer.h"
 #include "scene/unitexture.h"
 #include "test_support.h"
 
@@ -172,6 +173,35 @@ class SceneHandover : public GLTest {
     }
 
     gltest_rgba at(float x, float y) { return gltest_pixel(rq_px(x), rq_py(y)); }
+
+    // A lit square with a flat normal map under a red lamp: lit red on every
+    // board, through the bump programs where the board has them.
+    void bumped_scene_draws(bool programs)
+    {
+        write_tga("white.tga", 8, 8, 255, 255, 255);
+        write_tga("flat_normal.tga", 8, 8, 128, 128, 255);
+        object *o = quad_object("square", 1.0f);
+        object_insert_tangent_space_tangents(o, copy_of<tacka3>({{1, 0, 0}, {1, 0, 0}, {1, 0, 0}, {1, 0, 0}}), 4);
+        object_insert_tangent_space_binormals(o, copy_of<tacka3>({{0, 1, 0}, {0, 1, 0}, {0, 1, 0}, {0, 1, 0}}), 4);
+        object_insert_tangent_space_normals(o, copy_of<tacka3>({{0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}}), 4);
+        scene_add_object(sc, o);
+        material *m = add_material("bumped", "white.tga", true);
+        material_copy_texture_file_name(m, MAT_SLOT_BUMP, "flat_normal.tga");
+        material_set_slot_params(m, MAT_SLOT_BUMP, 0, 0, 0);
+        m->colors[2] = {0.1f, 0.1f, 0.1f, 1};  // below 1 in sum: the bump path without specular
+        object_instance *oi = add_oi("rock", "square", "bumped", {0, 0, 0});
+        add_omni("lamp", {0, 0, 3}, {1, 0, 0}, 0.0f);
+        ASSERT_TRUE(scene_prepare(sc)) << log();
+        rq_set_info main = rq_sets(mi_of(oi), OGL_RPDS_KIND_MAIN);
+        EXPECT_GE(main.passes, 1);
+        EXPECT_EQ(main.any_fp, programs);
+        EXPECT_EQ(scene_renderer_get_hooks()->terrain_uses_fixed_function, !programs);
+        frame();
+        gltest_rgba c = at(0, 0);
+        EXPECT_GT(c.r, 100) << c;
+        EXPECT_LT(c.g, 60) << c;
+        EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
+    }
 
     std::string dir;
     scene *sc = nullptr;
@@ -563,4 +593,27 @@ TEST_F(SceneHandover, CompositeMaterialsLayerTheirSubMaterialsAndEmissiveOnesSho
     EXPECT_TRUE(gltest_colour_near(at(-3.6f, 0), RED, 6));
     EXPECT_TRUE(gltest_colour_near(at(-2.4f, 0), BLUE, 6));
     EXPECT_TRUE(gltest_colour_near(at(3, 0), GREEN, 4));  // no light in the scene, yet full green
+}
+
+TEST_F(SceneHandover, BumpMappedInstancesAreLitByTheirLampsOnEveryBoard)
+{
+    bumped_scene_draws(true);
+    gltest_child_result r = gltest_run_child("SceneHandover.DISABLED_BumpedOnABoardWithoutPrograms",
+                                             {{"MESA_EXTENSION_OVERRIDE", "-GL_ARB_fragment_program -GL_ARB_vertex_program"}});
+    EXPECT_TRUE(gltest_child_passed(r));
+    r = gltest_run_child("SceneHandover.DISABLED_BumpedOnABoardWithoutBufferObjects",
+                         {{GLTEST_MISSING_EXTENSIONS_VAR, "GL_ARB_vertex_buffer_object"}});
+    EXPECT_TRUE(gltest_child_passed(r));
+}
+
+TEST_F(SceneHandover, DISABLED_BumpedOnABoardWithoutPrograms)
+{
+    ASSERT_FALSE(GLEW_ARB_vertex_program);
+    bumped_scene_draws(false);
+}
+
+TEST_F(SceneHandover, DISABLED_BumpedOnABoardWithoutBufferObjects)
+{
+    ASSERT_FALSE(GLEW_ARB_vertex_buffer_object);
+    bumped_scene_draws(true);
 }
