@@ -3,17 +3,18 @@
 // particle files and textures. Each effect runs for a few seconds in front of
 // a slowly turning camera, then the next one starts.
 //
-//   sps-showcase [--data DIR] [--seconds N] [--effect NAME] [--shots DIR]
+//   sps-showcase [--data DIR] [--seconds N] [--effect NAME] [--shots DIR] [--no-scene]
 //
 //   --data DIR     the resource folder (default: <executable folder>/../data)
 //   --seconds N    stop after N seconds (default: run until the window closes)
 //   --effect NAME  show only that effect (trail, pulse, debris, debris-trails,
 //                  missile, jet, hit, explosion, station-hit)
 //   --shots DIR    fixed 1/60 s steps, and one picture per effect saved as
-//                  DIR/<effect>.tga half-way through it
+//                  DIR/<effect>.tga while it runs
+//   --no-scene     the effects alone, without the default scene "vorn.quox2"
 //
-// The scene file is not drawn (the effects stand on an empty scene); the
-// particle textures are loaded from the resource folder.
+// The effects play above the fighter ("bolid") of the default scene, with the
+// sky box around the camera; without the scene, at the origin.
 
 #include <cmath>
 #include <cstdio>
@@ -38,40 +39,18 @@
 #include "renderer/OGL_render_queue.h"
 #include "renderer/OGL_texture.h"
 #include "renderer/OGL_window.h"
+#include "renderer/OGL_scene.h"
+#include "scene/object_instance.h"
+#include "scene/quox2_loader.h"
 #include "scene/scene.h"
-#include "scene/scene_renderer.h"
-#include "scene/unitexture.h"
 
 namespace {
 
 const float EFFECT_SECONDS = 3.0f;
 const int SHOWCASE_W = 800, SHOWCASE_H = 600;
 
-// Textures for the scene's shared texture records (the renderer's own scene
-// hand-over is not needed for particles alone).
-bool showcase_texture_create(unitexture *u)
-{
-    int w, h, bpp;
-    const uint8_t *px = unitexture_get_data(u, &w, &h, &bpp);
-    if (!px) return false;
-    OGL_texture_input_data id{};
-    id.flags = OGL_TEXTURE_INPUT_MIPMAPS;
-    id.filename = unitexture_get_name(u);
-    id.xsize = uint32_t(w);
-    id.ysize = uint32_t(h);
-    id.bpp = uint32_t(bpp);
-    id.pixels = px;
-    OGL_texture *t = OGL_texture_create(&id);
-    if (!t) return false;
-    unitexture_set_ogl_texture(u, t);
-    return true;
-}
-
-void showcase_texture_destroy(unitexture *u)
-{
-    if (OGL_texture *t = static_cast<OGL_texture *>(unitexture_get_ogl_texture(u))) OGL_texture_free(t);
-    unitexture_set_ogl_texture(u, nullptr);
-}
+// Where the effects play (above the fighter of the default scene).
+tacka3 g_at{0, 0, 0};
 
 struct effect_run {
     std::vector<sps *> systems;  // long-running systems the effect stops at its end
@@ -86,7 +65,10 @@ const char *EFFECTS[] = {"trail", "pulse", "debris", "debris-trails", "missile",
 const int EFFECTS_NO = sizeof(EFFECTS) / sizeof(EFFECTS[0]);
 
 // A point on the effect's path at time t.
-tacka3 path_at(float t) { return tacka3{8.0f * std::cos(t * 1.3f), 2.0f * std::sin(t * 2.1f), 8.0f * std::sin(t * 1.3f)}; }
+tacka3 path_at(float t)
+{
+    return tacka3_add(g_at, tacka3{8.0f * std::cos(t * 1.3f), 2.0f * std::sin(t * 2.1f), 8.0f * std::sin(t * 1.3f)});
+}
 tacka3 path_velocity(float t)
 {
     return tacka3{-8.0f * 1.3f * std::sin(t * 1.3f), 2.0f * 2.1f * std::cos(t * 2.1f), 8.0f * 1.3f * std::cos(t * 1.3f)};
@@ -95,7 +77,7 @@ tacka3 path_velocity(float t)
 void effect_start(int which, effect_run *run)
 {
     *run = effect_run{};
-    const tacka3 origin{0, 0, 0};
+    const tacka3 origin = g_at;
     switch (which) {
     case 0:
         run->moving = vorn_create_trail(path_at(0), path_velocity(0));
@@ -145,7 +127,8 @@ void effect_step(int which, effect_run *run, float dt)
     }
     if (which == 1 && run->t >= run->next_shot && run->t < EFFECT_SECONDS - 1.0f) {
         float a = run->t * 2.0f;
-        run->systems.push_back(vorn_create_pulse(tacka3{-6, std::sin(a), 0}, tacka3{12, 0, 2.0f * std::cos(a)}));
+        run->systems.push_back(
+            vorn_create_pulse(tacka3_add(g_at, tacka3{-6, std::sin(a), 0}), tacka3{12, 0, 2.0f * std::cos(a)}));
         run->next_shot += 0.25f;
     }
 }
@@ -175,6 +158,7 @@ int main(int argc, char **argv)
     std::string data = file_executable_dir() + "../data";
     std::string shots, only;
     double seconds = -1;
+    bool with_scene = true;
     for (int i = 1; i < argc; i++) {
         std::string a = argv[i];
         bool v = i + 1 < argc;
@@ -186,8 +170,10 @@ int main(int argc, char **argv)
             shots = argv[++i];
         else if (a == "--effect" && v)
             only = argv[++i];
+        else if (a == "--no-scene")
+            with_scene = false;
         else {
-            fprintf(stderr, "usage: sps-showcase [--data DIR] [--seconds N] [--effect NAME] [--shots DIR]\n");
+            fprintf(stderr, "usage: sps-showcase [--data DIR] [--seconds N] [--effect NAME] [--shots DIR] [--no-scene]\n");
             return 2;
         }
     }
@@ -209,19 +195,30 @@ int main(int argc, char **argv)
         fprintf(stderr, "sps-showcase: the renderer did not start\n");
         return 1;
     }
-    scene_renderer_hooks hooks{};
-    hooks.texture_create = showcase_texture_create;
-    hooks.texture_destroy = showcase_texture_destroy;
-    scene_renderer_set_hooks(&hooks);
+    OGL_scene_hooks_install();
     sps_ogl_install();
 
+    // The game's order: the scene file, the particles, the scene's preparation.
     scene *sc = scene_init();
     scene_copy_resources_folder_path(sc, data.c_str());
+    std::string scene_file = data + "vorn.quox2";
+    if (with_scene && !quox2_load_file(scene_file.c_str(), sc)) {
+        fprintf(stderr, "sps-showcase: %s did not load, the effects play alone\n", scene_file.c_str());
+        scene_deinit(sc);
+        sc = scene_init();
+        scene_copy_resources_folder_path(sc, data.c_str());
+        with_scene = false;
+    }
     if (!vorn_init_particles(sc, data.c_str())) {
         fprintf(stderr, "sps-showcase: the particle files of %s did not load\n", data.c_str());
         return 1;
     }
-    if (!scene_prepare(sc)) fprintf(stderr, "sps-showcase: some particle textures did not load\n");
+    if (!scene_prepare(sc)) fprintf(stderr, "sps-showcase: the scene was not fully prepared\n");
+    bool sky = true;
+    for (const char *n : {"left", "right", "back", "front", "bottom", "top"}) sky = sky && scene_get_oi_by_name(sc, n);
+    if (sky) vorn_skysphere_init(sc, tacka3{0, 0, 0});
+    if (object_instance *fighter = with_scene ? scene_get_oi_by_name(sc, "bolid") : nullptr)
+        g_at = tacka3_add(OI_get_position_ws(fighter), tacka3{0, 6, 0});
 
     view *camera = view_create();
     camera->fov = 60.0f * float(M_PI) / 180.0f;
@@ -250,11 +247,15 @@ int main(int argc, char **argv)
         effect_step(current, &run, dt);
 
         float a = float(total) * 0.15f;
-        camera->position = tacka3{16.0f * std::sin(a), 5.0f, -16.0f * std::cos(a)};
-        camera->target = tacka3{0, 0, 0};
+        camera->position = tacka3_add(g_at, tacka3{16.0f * std::sin(a), 5.0f, -16.0f * std::cos(a)});
+        camera->target = g_at;
         camera->up = tacka3{0, 1, 0};
         view_compute_view_matrix(camera);
+        view_compute_projection(camera);
 
+        vorn_skysphere_follow(camera->position);
+        scene_update(sc, camera->position, dt);
+        scene_update_visibility(sc, camera);
         vorn_update_particles(dt, camera);
         OGL_clear();
         OGL_render_frame(camera);
@@ -270,7 +271,7 @@ int main(int argc, char **argv)
     vorn_deinit_particles();
     scene_deinit(sc);
     sps_ogl_uninstall();
-    scene_renderer_set_hooks(nullptr);
+    OGL_scene_hooks_remove();
     OGL_deinit();
     gfxloader_deinit();
     drand_deinit();
