@@ -111,5 +111,10 @@ void __OGL_scene_oi_update(object_instance *oi)
     OGL_mesh_instance *mi = __mi(oi);
     if (!mi) return;
     if (mi->world_matrix) OGL_mesh_instance_set_ws_scale(mi, oi->world_scale);
+    // A moving instance takes the lights it reaches now (rebuilding its passes).
+    if (oi->desc.dynamic && !oi->desc.not_hw_lit && __OGL_scene_lights_changed(oi, mi)) {
+        __OGL_scene_oi_update_lights(oi);
+        return;
+    }
     __OGL_scene_lights_refresh(mi);
 }

@@ -3,7 +3,8 @@
 // Each instance takes the linked scene lights whose far range (range value 2;
 // 0 or less: unlimited) reaches its bounding sphere, nearest first, at most
 // OGL_SCENE_MAX_INSTANCE_LIGHTS. The choice is made when the instance is
-// attached (its bump passes are built per light); positions follow the light
+// attached (its bump passes are built per light) and, for "dynamic" instances,
+// made again whenever the lights in reach change; positions follow the light
 // and target instances every frame.
 
 #include <algorithm>
@@ -51,54 +52,75 @@ static void __place(scene_light *sl)
     }
 }
 
+// The lights reaching the instance, nearest first; their count.
+static int __select(object_instance *oi, candidate best[OGL_SCENE_MAX_INSTANCE_LIGHTS])
+{
+    int n = 0;
+    scene *sc = oi->sc;
+    if (!sc) return 0;
+    dlist_for_each(node, &sc->light_ois)
+    {
+        light_oi *loi = SCENE_ENTRY(node, light_oi, link);
+        const light *l = loi->lig;
+        if (!l || !l->oi) continue;
+        float d = tacka3_distance(OI_get_position_ws(l->oi), oi->bound_center) - oi->bound_radius;
+        if (d < 0.0f || l->type == LIGHT_DIRECTIONAL) d = 0.0f;
+        if (l->range2 > 0.0f && d > l->range2) continue;
+        if (n == OGL_SCENE_MAX_INSTANCE_LIGHTS && !(d < best[n - 1].distance)) continue;
+        int at = std::min(n, OGL_SCENE_MAX_INSTANCE_LIGHTS - 1);
+        while (at > 0 && d < best[at - 1].distance) {
+            best[at] = best[at - 1];
+            at--;
+        }
+        best[at] = {d, loi};
+        if (n < OGL_SCENE_MAX_INSTANCE_LIGHTS) n++;
+    }
+    return n;
+}
+
 void __OGL_scene_lights_choose(object_instance *oi, OGL_mesh_instance *mi)
 {
     OGL_mesh_instance_free_lights(mi);
-    scene *sc = oi->sc;
-    if (sc) {
-        candidate best[OGL_SCENE_MAX_INSTANCE_LIGHTS];
-        int n = 0;
-        dlist_for_each(node, &sc->light_ois)
-        {
-            light_oi *loi = SCENE_ENTRY(node, light_oi, link);
-            const light *l = loi->lig;
-            if (!l || !l->oi) continue;
-            float d = tacka3_distance(OI_get_position_ws(l->oi), oi->bound_center) - oi->bound_radius;
-            if (d < 0.0f || l->type == LIGHT_DIRECTIONAL) d = 0.0f;
-            if (l->range2 > 0.0f && d > l->range2) continue;
-            if (n == OGL_SCENE_MAX_INSTANCE_LIGHTS && !(d < best[n - 1].distance)) continue;
-            int at = std::min(n, OGL_SCENE_MAX_INSTANCE_LIGHTS - 1);
-            while (at > 0 && d < best[at - 1].distance) {
-                best[at] = best[at - 1];
-                at--;
-            }
-            best[at] = {d, loi};
-            if (n < OGL_SCENE_MAX_INSTANCE_LIGHTS) n++;
+    candidate best[OGL_SCENE_MAX_INSTANCE_LIGHTS];
+    int n = __select(oi, best);
+    for (int i = 0; i < n; i++) {
+        const light *l = best[i].loi->lig;
+        scene_light *sl = mem_new_zeroed<scene_light>();
+        if (!sl) BUG();
+        OGL_mesh_light &ml = sl->ml;
+        sl->src = l;
+        ml.type = l->type == LIGHT_OMNI ? OGL_MESH_LIGHT_POINT : (l->type == LIGHT_TARGET_SPOT ? 2 : 0);
+        ml.color = {l->color.x, l->color.y, l->color.z};
+        ml.ambient = {l->ambient.x * __AMBIENT_INTENSITY, l->ambient.y * __AMBIENT_INTENSITY,
+                      l->ambient.z * __AMBIENT_INTENSITY, 1.0f};
+        ml.intensity = 1.0f;
+        ml.near_range = l->range1;
+        ml.far_range = l->range2;
+        ml.fov = __LIGHT_CAMERA_FOV;
+        if (l->type == LIGHT_TARGET_SPOT) {
+            sl->target = best[i].loi->target;
+            ml.cutoff = l->spot;
         }
-        for (int i = 0; i < n; i++) {
-            const light *l = best[i].loi->lig;
-            scene_light *sl = mem_new_zeroed<scene_light>();
-            if (!sl) BUG();
-            OGL_mesh_light &ml = sl->ml;
-            sl->src = l;
-            ml.type = l->type == LIGHT_OMNI ? OGL_MESH_LIGHT_POINT : (l->type == LIGHT_TARGET_SPOT ? 2 : 0);
-            ml.color = {l->color.x, l->color.y, l->color.z};
-            ml.ambient = {l->ambient.x * __AMBIENT_INTENSITY, l->ambient.y * __AMBIENT_INTENSITY,
-                          l->ambient.z * __AMBIENT_INTENSITY, 1.0f};
-            ml.intensity = 1.0f;
-            ml.near_range = l->range1;
-            ml.far_range = l->range2;
-            ml.fov = __LIGHT_CAMERA_FOV;
-            if (l->type == LIGHT_TARGET_SPOT) {
-                sl->target = best[i].loi->target;
-                ml.cutoff = l->spot;
-            }
-            __place(sl);
-            OGL_mesh_instance_add_light(mi, &sl->ml);
-        }
+        __place(sl);
+        OGL_mesh_instance_add_light(mi, &sl->ml);
     }
     OGL_mesh_instance_update_ambient(mi);
     OGL_mesh_instance_refresh_light_positions(mi);
+}
+
+bool __OGL_scene_lights_changed(object_instance *oi, const OGL_mesh_instance *mi)
+{
+    candidate best[OGL_SCENE_MAX_INSTANCE_LIGHTS];
+    int n = __select(oi, best);
+    if (uint32_t(n) != OGL_mesh_instance_get_lights_no(mi)) return true;
+    // Same lights in any order.
+    for (int i = 0; i < n; i++) {
+        bool held = false;
+        for (const OGL_mesh_light *l : *mi->lights)
+            if (l && OGL_scene_light_source(l) == best[i].loi->lig) held = true;
+        if (!held) return true;
+    }
+    return false;
 }
 
 void __OGL_scene_lights_refresh(OGL_mesh_instance *mi)

@@ -24,6 +24,8 @@ bool __OGL_scene_mesh_is_own(const OGL_mesh *mesh);
 // Lights (OGL_scene_lights.cpp).
 void __OGL_scene_lights_choose(object_instance *oi, OGL_mesh_instance *mi);
 void __OGL_scene_lights_refresh(OGL_mesh_instance *mi);
+// Whether the lights in reach differ from those the instance holds.
+bool __OGL_scene_lights_changed(object_instance *oi, const OGL_mesh_instance *mi);
 tacka3 __OGL_scene_instance_color(const object_instance *oi, const OGL_mesh_instance *mi);
 
 // Materials to render profiles (OGL_scene_materials.cpp).

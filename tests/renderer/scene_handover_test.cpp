@@ -349,6 +349,20 @@ TEST_F(SceneHandover, LightsInRangeLightTheirInstancesAndFollowTheirLamps)
     frame();
     EXPECT_FLOAT_EQ(ml->ls_pos.x, 0.0f);
     EXPECT_GT(at(-2, 0).r, 150);
+
+    // A static instance keeps the lights chosen at attach; a dynamic one takes
+    // the lights it reaches as it moves, and is lit by them at once.
+    OI_set_position(far_oi, {-1, 3, 0});
+    frame();
+    EXPECT_EQ(OGL_mesh_instance_get_lights_no(fm), 0u);
+    OI_set_desc(far_oi, "dynamic", "true");
+    frame();
+    ASSERT_EQ(OGL_mesh_instance_get_lights_no(fm), 1u);
+    EXPECT_EQ(OGL_scene_light_source(OGL_mesh_instance_get_light(fm, 0)), lamp);
+    EXPECT_GT(at(-1, 3).r, 100);
+    OI_set_position(far_oi, {30, 0, 0});
+    frame();
+    EXPECT_EQ(OGL_mesh_instance_get_lights_no(fm), 0u);
 }
 
 TEST_F(SceneHandover, SurfaceLevelOfDetailDropsTheDetailMapWithDistance)
