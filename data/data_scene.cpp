@@ -94,7 +94,8 @@ static void __preview(data_ctx &ctx, const scene_kit &k)
         p.pos = tacka3_add(c, {(i % 4 - 1.5f) * 11.0f, i < 4 ? 5.5f : -5.5f, 0});
         lineup[first[i]] = p;
     }
-    tacka3 leye = tacka3_add(c, {0, 4, 42});
+    // Seen from the sunny side.
+    tacka3 leye = tacka3_add(c, tacka3_scale(tacka3_normalize({-0.25f, 0.3f, -0.92f}), 44));
     __add_view(ctx, "attackers", scene_preview_camera(k, {leye, tacka3_sub(c, leye), {0, 1, 0}, 0.75f}, 800, 450,
                                                       {"front", "back", "left", "right", "top", "bottom"}, lineup),
                "asteroids a-d, junk a-d");

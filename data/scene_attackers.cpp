@@ -79,6 +79,14 @@ static scene_mesh __crate_piece(uint32_t seed)
     return m;
 }
 
+// A shape scaled up uniformly.
+static scene_mesh __scaled(const scene_mesh &m, float s)
+{
+    scene_mesh out;
+    mesh_append(out, m, pose_at({0, 0, 0}, {1, 0, 0, 0}, s));
+    return out;
+}
+
 struct pool_kind {
     const char *type;  // actor type
     const char *stem;  // instance name stem
@@ -101,10 +109,15 @@ bool scene_build_attackers(scene_kit &k)
             std::snprintf(name, sizeof name, "aster_%c_shape%d", letters[i], v + 1);
             if (!kit_object(k, name, shape_rock(styles[i], 100 + 10 * i + v))) return false;
         }
-    if (!kit_object(k, "debris_a_shape1", __hull_plate(7)) || !kit_object(k, "debris_a_shape2", __hull_plate(8)) ||
-        !kit_object(k, "debris_b_shape1", __girder()) || !kit_object(k, "debris_b_shape2", __girder()) ||
-        !kit_object(k, "debris_c_shape1", __tank()) || !kit_object(k, "debris_c_shape2", __tank()) ||
-        !kit_object(k, "debris_d_shape1", __crate_piece(3)) || !kit_object(k, "debris_d_shape2", __crate_piece(4)))
+    // Junk about as large as the middling rocks: it has to be seen and hit.
+    if (!kit_object(k, "debris_a_shape1", __scaled(__hull_plate(7), 1.6f)) ||
+        !kit_object(k, "debris_a_shape2", __scaled(__hull_plate(8), 1.6f)) ||
+        !kit_object(k, "debris_b_shape1", __scaled(__girder(), 1.5f)) ||
+        !kit_object(k, "debris_b_shape2", __scaled(__girder(), 1.3f)) ||
+        !kit_object(k, "debris_c_shape1", __scaled(__tank(), 1.3f)) ||
+        !kit_object(k, "debris_c_shape2", __scaled(__tank(), 1.1f)) ||
+        !kit_object(k, "debris_d_shape1", __scaled(__crate_piece(3), 1.8f)) ||
+        !kit_object(k, "debris_d_shape2", __scaled(__crate_piece(4), 1.6f)))
         return false;
     const pool_kind kinds[8] = {
         {"asteroid_a", "aster_a", MAT_ROCK_A}, {"asteroid_b", "aster_b", MAT_ROCK_B},
