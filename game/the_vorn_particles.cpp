@@ -10,6 +10,9 @@
 #include "corelib/log.h"
 #include "particles/simple_particles.h"
 #include "particles/sps_file.h"
+#include "particles/sps_ogl.h"
+#include "particles/sps_render.h"
+#include "renderer/OGL_main.h"
 #include "scene/object_instance.h"
 #include "scene/scene.h"
 
@@ -55,10 +58,11 @@ struct vorn_particles_state {
     spcquox2 *explosions[VORN_PARTICLES_EXPLOSIONS];
     spcquox2 *station_hits[VORN_PARTICLES_STATION_HITS];
     object_instance *sky[6];
+    bool drawing_installed;  // this module installed the renderer's particle hand-over
 };
 }  // namespace
 
-static vorn_particles_state g_vp = {nullptr, nullptr, 1.0f, {}, {}, {}, {}};
+static vorn_particles_state g_vp = {nullptr, nullptr, 1.0f, {}, {}, {}, {}, false};
 
 const vorn_sps_template *vorn_particles_get_templates(uint32_t *count)
 {
@@ -129,6 +133,8 @@ bool vorn_init_particles(scene *sc, const char *resource_folder)
     ASSERT(sc);
     ASSERT(g_vp.mgr == NULL);
     g_vp.sc = sc;
+    // With the renderer up, the systems are drawn through it.
+    if (OGL_is_initialised() && !sps_render_get_hooks()->create) g_vp.drawing_installed = sps_ogl_install();
     g_vp.mgr = sps_manager_init();
     if (!g_vp.mgr) return false;
     sps_manager_set_quantity(g_vp.mgr, std::fmax(g_vp.configured_quantity, VORN_PARTICLES_MIN_QUANTITY));
@@ -171,6 +177,8 @@ void vorn_deinit_particles()
     sps_manager_deinit(g_vp.mgr);
     g_vp.mgr = nullptr;
     g_vp.sc = nullptr;
+    if (g_vp.drawing_installed) sps_ogl_uninstall();
+    g_vp.drawing_installed = false;
     for (vorn_pool &p : g_vp.pools) p = vorn_pool{};
     for (object_instance *&oi : g_vp.sky) oi = nullptr;
 }

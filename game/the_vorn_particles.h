@@ -7,7 +7,7 @@
 // system is placed and started.
 //
 // The main flow calls, in this order:
-//   vorn_init:   after the scene is loaded, before scene_prepare():
+//   vorn_init:   after OGL_init() and the scene file, before scene_prepare():
 //                  if (!vorn_init_particles(scene, resource_folder)) BUG();
 //                and with the scene prepared: vorn_skysphere_init(scene, camera position);
 //                after the configuration: vorn_particles_set_quantity(configured "sps_quantity");
@@ -70,8 +70,10 @@ struct vorn_sps_template {
 const vorn_sps_template *vorn_particles_get_templates(uint32_t *count);
 
 // Makes the manager, loads and compiles both compositions from the resource
-// folder and builds the eight pools into the scene. False, with the message,
-// on any failure (the caller ends the game with a fault report).
+// folder and builds the eight pools into the scene. With the renderer started
+// (and no particle hand-over installed yet) the systems are drawn through it
+// (sps_ogl.h). False, with the message, on any failure (the caller ends the
+// game with a fault report).
 bool vorn_init_particles(scene *sc, const char *resource_folder);
 void vorn_deinit_particles();
 sps_manager *vorn_get_particle_manager();
