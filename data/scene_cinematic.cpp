@@ -102,12 +102,13 @@ bool scene_build_cinematic(scene_kit &k)
         pos[i] = __at_length(ps, s);
         fwd[i] = tacka3_normalize(tacka3_sub(__at_length(ps, std::min(total, s + 4)), __at_length(ps, std::max(0.0f, s - 4))));
     }
-    // Bank into turns: the roll follows the heading's rate of change.
+    // Bank into turns: the roll follows the heading's rate of change, with
+    // the sign that leans the fighter's top towards the turn's centre.
     std::vector<float> bank(KEYS, 0);
     for (int i = 1; i + 1 < KEYS; i++) {
         float h0 = std::atan2(fwd[i - 1].z, fwd[i - 1].x), h1 = std::atan2(fwd[i + 1].z, fwd[i + 1].x);
         float dh = std::remainder(h1 - h0, 2 * PI) / (2 * STEP);
-        bank[i] = std::clamp(dh * 0.9f, -1.0f, 1.0f);
+        bank[i] = std::clamp(-dh * 0.9f, -1.0f, 1.0f);
     }
     for (int pass = 0; pass < 3; pass++) {
         std::vector<float> b = bank;

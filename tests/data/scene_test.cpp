@@ -392,6 +392,26 @@ TEST_F(VornScene, TitleCinematicFliesPastTheStationAndTheField)
             ASSERT_GT(tacka3_distance(eye, c), r + 1.0f) << "the camera at " << t << " s";
         }
     }
+    // Coordinated turns: in a turn the fighter's top leans towards the turn's
+    // centre (its up axis has a positive share of the sideways acceleration).
+    int banked = 0, turns = 0;
+    for (float t = 1.0f; t + 1.0f <= len; t += 0.25f) {
+        tacka3 a, b, c;
+        motion_get_position(m, &a, t - 0.5f);
+        motion_get_position(m, &b, t);
+        motion_get_position(m, &c, t + 0.5f);
+        tacka3 v = tacka3_normalize(tacka3_sub(c, a));
+        tacka3 acc = tacka3_sub(tacka3_add(a, c), tacka3_scale(b, 2));
+        acc = tacka3_sub(acc, tacka3_scale(v, tacka3_dot(acc, v)));
+        acc.y = 0;
+        if (tacka3_length(acc) < 0.4f) continue;  // nearly straight
+        quaternion q;
+        motion_get_rotation(m, &q, t);
+        turns++;
+        if (tacka3_dot(quaternion_rotate(q, {0, 1, 0}), tacka3_normalize(acc)) > 0.05f) banked++;
+    }
+    EXPECT_GT(turns, 5);
+    EXPECT_GE(banked, turns * 8 / 10) << banked << " of " << turns << " turns banked the right way";
     // Through the pad's ring: within a third of its radius of its centre.
     EXPECT_LT(near_pad, LAYOUT_PAD_RADIUS / 3);
     EXPECT_LT(top_speed, 90.0f);
