@@ -412,12 +412,18 @@ bool scene_prepare_ex(scene *s, uint32_t options)
                 OI_attach_child(p, oi);
             }
         }
-        if (!OI_has_game_actor(oi) && OI_has_name(oi)) {
+        // The playback switches of the instance's properties: "en_fk_do_not_play"
+        // leaves the motion to the game (recoils, cinematics), "en_fk_play_once"
+        // plays it a single time instead of looping.
+        const oi_desc *desc = OI_get_desc(oi);
+        bool do_not_play = desc && desc->en_fk_do_not_play;
+        if (!OI_has_game_actor(oi) && OI_has_name(oi) && !do_not_play) {
             motion *m = scene_get_motion(s, oi->name, nullptr);
             if (m && !m->parent) {
                 motion_instance *mi = motion_instance_create(oi, m);
                 if (!mi) BUG();
-                motion_instance_play(mi, MOTION_PLAY_LOOP, 0.2f, false);
+                bool once = desc && desc->en_fk_play_once;
+                motion_instance_play(mi, once ? MOTION_PLAY_ONCE : MOTION_PLAY_LOOP, 0.2f, false);
             }
         }
         scene_renderer_splash_refresh();

@@ -260,6 +260,37 @@ TEST_F(ScenePrepare, ADefaultMotionIsNotStartedForAGameActor)
     EXPECT_EQ(OI_get_fk_mixer(oi), nullptr);
 }
 
+TEST_F(ScenePrepare, PlaybackSwitchesKeepOrShortenTheDefaultMotion)
+{
+    const char *names[] = {"held", "once"};
+    for (const char *name : names) {
+        object_instance *oi = test_make_oi(name);
+        scene_add_oi(sc, oi);
+        motion *m = motion_init();
+        motion_copy_name(m, name);
+        motion_add_linear_position_keyframe(m, 0, {0, 0, 0});
+        motion_add_linear_position_keyframe(m, 2, {0, 4, 0});
+        scene_add_motion(sc, m);
+    }
+    object_instance *held = scene_get_oi_by_name(sc, "held"), *once = scene_get_oi_by_name(sc, "once");
+    OI_copy_user_defined_properties(held, "en_fk_do_not_play = true\r\n");
+    OI_copy_user_defined_properties(once, "en_fk_play_once = true\r\n");
+    ASSERT_TRUE(prepare());
+
+    // Left to the game: no motion runs, the instance stays where it was placed.
+    EXPECT_EQ(OI_get_fk_mixer(held), nullptr);
+    scene_update(sc, tacka3{0, 0, 0}, 1.0f);
+    EXPECT_FLOAT_EQ(OI_get_position_ws(held).y, 0.0f);
+
+    // Played once: it stops at the end instead of starting over.
+    oi_fk_mixer *mixer = OI_get_fk_mixer(once);
+    ASSERT_NE(mixer, nullptr);
+    motion_instance *mi = dlist_entry<motion_instance>(mixer->instances.next);
+    EXPECT_EQ(motion_instance_get_play_mode(mi), MOTION_PLAY_ONCE);
+    scene_update(sc, tacka3{0, 0, 0}, 3.0f);
+    EXPECT_FALSE(motion_instance_is_playing(mi));
+}
+
 TEST_F(ScenePrepare, SharedTexturesLockCountsLevelsAndFallbacks)
 {
     test_write_file(path("hull.tga"), "x");
