@@ -11,6 +11,7 @@
 #include "corelib/gfxloader.h"
 #include "corelib/log.h"
 #include "corelib/parser.h"
+#include "particles/sps_file.h"
 #include "scene/quox2_loader.h"
 #include "scene/scene.h"
 #include "scene/scene_dump.h"
@@ -25,6 +26,8 @@ static const char *const USAGE =
     "      one JSON document (\"loaded\" false when the file is damaged; what was\n"
     "      read before the damage is still listed). Stream types are the element\n"
     "      codes 1 float, 2 32-bit integer, 3 16-bit integer, 4 byte.\n"
+    "      Particle system (.spsquox2) and composer (.spcquox2) files are\n"
+    "      recognised by their magic and printed as JSON either way.\n"
     "  check FILE [--resources DIR]\n"
     "      Load the scene and prepare it as the game does, without a renderer:\n"
     "      resolve objects, parents, materials, sub-materials, cameras, lights and\n"
@@ -48,8 +51,21 @@ static std::string folder_of(const char *path)
     return slash == std::string::npos ? std::string("./") : p.substr(0, slash + 1);
 }
 
+// Particle system and composer files start with "SPS" or "SPC" and a zero.
+static bool is_particle_file(const char *file)
+{
+    FILE *f = fopen(file_native_path(file).c_str(), "rb");
+    if (!f) return false;
+    char magic[4] = {};
+    size_t n = fread(magic, 1, 4, f);
+    fclose(f);
+    return n == 4 && magic[3] == 0 && (!memcmp(magic, "SPS", 3) || !memcmp(magic, "SPC", 3));
+}
+
 static int cmd_dump(const char *file, bool as_json)
 {
+    if (is_particle_file(file)) return sps_file_dump_json(file, stdout) ? 0 : 1;
+
     scene *sc = scene_init();
     if (!sc) return 1;
     bool loaded = false, had_terrain = false;
