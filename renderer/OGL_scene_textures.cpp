@@ -207,18 +207,27 @@ void __OGL_scene_texture_update(unitexture *u)
     OGL_texture *t = static_cast<OGL_texture *>(unitexture_get_ogl_texture(u));
     int w = 0, h = 0, bpp = 0;
     const uint8_t *px = unitexture_get_data(u, &w, &h, &bpp);
-    if (!t || !px) return;
-    if (uint32_t(w) != t->xsize || uint32_t(h) != t->ysize) {
-        // A frame of another size than the texture was made with cannot be placed.
-        do_log(LOG_WARNING, LOG_TO_FILE, "OGL_scene: texture \"%s\": frame of %i x %i does not fit %u x %u",
-               u->path ? u->path : "", w, h, t->xsize, t->ysize);
-        return;
-    }
+    if (!t || !px || w <= 0 || h <= 0) return;
     OGL_texture_input_data id{};
     id.filename = u->path;
     id.xsize = uint32_t(w);
     id.ysize = uint32_t(h);
     id.bpp = uint32_t(bpp);
     id.pixels = px;
+    uint8_t *scaled = nullptr;
+    if (id.xsize != t->xsize || id.ysize != t->ysize) {
+        // The texture was resampled or reduced when it was made: frames follow.
+        if (bpp != 24 && bpp != 32) {
+            do_log(LOG_WARNING, LOG_TO_FILE, "OGL_scene: texture \"%s\": %ibpp frame of %i x %i does not fit %u x %u",
+                   u->path ? u->path : "", bpp, w, h, t->xsize, t->ysize);
+            return;
+        }
+        scaled = __resample(px, id.xsize, id.ysize, uint32_t(bpp) / 8, t->xsize, t->ysize);
+        if (!scaled) return;
+        id.xsize = t->xsize;
+        id.ysize = t->ysize;
+        id.pixels = scaled;
+    }
     OGL_texture_update(t, &id);
+    mem_free(scaled);
 }

@@ -420,6 +420,18 @@ TEST_F(SceneHandover, TexturesUploadReloadAtLowerQualityAndFallBackToThePlacehol
     EXPECT_TRUE(gltest_colour_near(at(-3, 0), RED, 4));
     EXPECT_TRUE(gltest_colour_near(at(3, 0), GREEN, 4));
 
+    // A new frame of the image (as video textures give) lands in the resampled texture.
+    std::vector<uint8_t> frame_px;
+    for (int i = 0; i < 100 * 60; i++) frame_px.insert(frame_px.end(), {0, 0, 255});
+    odd->pixels = copy_of(frame_px);
+    odd->width = 100;
+    odd->height = 60;
+    odd->bpp = 24;
+    scene_renderer_get_hooks()->texture_update(odd);
+    unitexture_release_pixels(odd);
+    frame();
+    EXPECT_TRUE(gltest_colour_near(at(3, 0), BLUE, 4));
+
     // Lowest quality: level 1, the image halved twice; the passes use the new textures.
     scene_textures_reload(sc, 2);
     EXPECT_EQ(unitexture_get_lod(hull), 1);
@@ -435,7 +447,7 @@ TEST_F(SceneHandover, TexturesUploadReloadAtLowerQualityAndFallBackToThePlacehol
     EXPECT_EQ(static_cast<OGL_texture *>(unitexture_get_ogl_texture(hull))->xsize, 2u);
     frame();
     EXPECT_TRUE(gltest_colour_near(at(-3, 0), WHITE, 4));
-    EXPECT_TRUE(gltest_colour_near(at(3, 0), GREEN, 4));
+    EXPECT_TRUE(gltest_colour_near(at(3, 0), GREEN, 4));  // reloaded from its file
 }
 
 TEST_F(SceneHandover, ImagesTheRendererRefusesGetThePlaceholderAndMissingFilesFailNamingThem)
