@@ -230,13 +230,21 @@ TEST_F(SceneHandover, PreparedScenesDrawTheirInstancesInDepthOrder)
     object_instance *left = add_oi("left", "square", "red", {-3, 0, 0});
     object_instance *right = add_oi("right", "square", "blue", {3, 0, 0});
     add_oi("plain", "square", nullptr, {0, 4, 0});  // no material: the solid profile
+    // The same square as one triangle strip, without normals of its own.
+    object *strip = object_init();
+    object_copy_name(strip, "strip");
+    object_set_type(strip, OBJECT_TYPE_MESH);
+    object_insert_vertexs(strip, copy_of<tacka3>({{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}}), 4);
+    object_insert_triangle_strips(strip, copy_of<uint32_t>({2, 0, 1, 3, 2}), 1, 5, 2);
+    scene_add_object(sc, strip);
+    add_oi("stripped", "strip", nullptr, {0, -4, 0});
     ASSERT_TRUE(scene_prepare(sc)) << log();
 
     EXPECT_TRUE(scene_is_attached(sc));
     ASSERT_NE(mi_of(left), nullptr);
     ASSERT_NE(mi_of(right), nullptr);
     EXPECT_EQ(mi_of(left)->mesh, mi_of(right)->mesh);  // one mesh per object
-    EXPECT_EQ(OGL_scene_meshes_no(), 2u);
+    EXPECT_EQ(OGL_scene_meshes_no(), 3u);
     EXPECT_EQ(mi_of(left)->world_matrix, left->world_matrix);
     EXPECT_EQ(active_state(mi_of(left)), 1);
 
@@ -251,6 +259,8 @@ TEST_F(SceneHandover, PreparedScenesDrawTheirInstancesInDepthOrder)
     EXPECT_TRUE(gltest_region_is(rq_px(2.5f), rq_py(-0.5f), 30, 30, BLUE, 4));
     EXPECT_TRUE(gltest_colour_near(at(0, 0), BLACK, 2));
     EXPECT_TRUE(gltest_colour_near(at(0, 4), gltest_rgba{179, 179, 179, 255}, 8));
+    EXPECT_TRUE(gltest_colour_near(at(0, -4), gltest_rgba{179, 179, 179, 255}, 8));  // facing the light as well
+    EXPECT_TRUE(gltest_region_is(rq_px(-0.8f), rq_py(-4.8f), 48, 48, gltest_rgba{179, 179, 179, 255}, 8));
 
     // Moving an instance moves its picture on the next frame.
     OI_set_position(right, {3, -4, 0});
