@@ -1,0 +1,215 @@
+// The default scene as the title cinematic shows it: "vorn.quox2" loaded and
+// prepared as the game does, drawn through "cinema_Camera01" at 800 x 600,
+// against a minimal program that draws the same meshes of the same visible
+// instances with one state.
+//
+// Prints frames per second (from the median frame), the engine's own CPU time
+// per frame split into scene update, visibility and queue drawing (main
+// thread; llvmpipe rasterises on threads of its own, which are not counted),
+// batches and state-group applications per frame, and the frame-time ratio to
+// the minimal program.
+//
+// Usage: default_scene_bench [resource folder] [frames]   (run under xvfb-run)
+// With VORN_BENCH_CULLING set in the environment the renderer's frustum
+// culling option is switched on (the game starts with it off).
+// The folder defaults to the data built beside this program (../data/).
+
+#include <time.h>
+
+#include <algorithm>
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <string>
+#include <vector>
+
+#include <GL/glew.h>
+
+#include "corelib/drand.h"
+#include "corelib/files.h"
+#include "corelib/gfxloader.h"
+#include "corelib/parser.h"
+#include "corelib/view.h"
+#include "renderer/OGL_frame_stats.h"
+#include "renderer/OGL_main.h"
+#include "renderer/OGL_mesh.h"
+#include "renderer/OGL_mesh_instance.h"
+#include "renderer/OGL_render_queue.h"
+#include "renderer/OGL_scene.h"
+#include "renderer/OGL_settings.h"
+#include "renderer/OGL_window.h"
+#include "scene/camera.h"
+#include "scene/motion.h"
+#include "scene/object_instance.h"
+#include "scene/oi_fk_mixer.h"
+#include "scene/quox2_loader.h"
+#include "scene/scene.h"
+
+using clock_type = std::chrono::steady_clock;
+
+static double seconds_since(clock_type::time_point t0)
+{
+    return std::chrono::duration<double>(clock_type::now() - t0).count();
+}
+
+static double median(std::vector<double> v)
+{
+    std::sort(v.begin(), v.end());
+    return v[v.size() / 2];
+}
+
+static double thread_cpu_seconds()
+{
+    timespec ts;
+    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
+    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
+}
+
+struct frame_cpu {
+    double update, visibility, drawing;
+};
+
+int main(int argc, char **argv)
+{
+    std::string folder = argc > 1 ? argv[1] : file_executable_dir() + "../data/";
+    if (folder.back() != '/') folder += '/';
+    int frames = argc > 2 ? std::max(10, atoi(argv[2])) : 150;
+    std::string scene_path = folder + "vorn.quox2";
+    if (!file_exists(scene_path.c_str())) {
+        std::fprintf(stderr, "default_scene_bench: %s not found (build the 'data' target)\n", scene_path.c_str());
+        return 1;
+    }
+    if (!drand_init() || !parser_init() || !gfxloader_init()) return 1;
+    bool culling = getenv("VORN_BENCH_CULLING") != nullptr;
+    if (!OGL_init("default scene bench", 800, 600, false)) return 1;
+    if (culling) OGL_render_options_set(OGL_RENDER_OPTION_FRUSTUM_CULLING);
+    OGL_scene_hooks_install();
+
+    scene *sc = scene_init();
+    if (!sc || !quox2_load_file(scene_path.c_str(), sc) || !scene_copy_resources_folder_path(sc, folder.c_str()) ||
+        !scene_prepare(sc)) {
+        std::fprintf(stderr, "default_scene_bench: the scene does not load or prepare\n");
+        return 1;
+    }
+    camera *cam = scene_get_camera(sc, "cinema_Camera01");
+    object_instance *root = scene_get_oi_by_name(sc, "cinema_BOL_ROOT");
+    motion *flight = scene_get_motion(sc, "cinema_BOL_ROOT", nullptr);
+    if (!cam || !root || !flight) {
+        std::fprintf(stderr, "default_scene_bench: the title cinematic is missing\n");
+        return 1;
+    }
+    OI_set_desc(root, "invisible", "false");
+    motion_instance *mi = motion_instance_create(root, flight);
+    motion_instance_play(mi, MOTION_PLAY_LOOP, 0.0f, false);
+    view *v = view_create();
+    const float dt = 1.0f / 25.0f;
+
+    // Engine frames: the camera-and-scene pass of the game.
+    auto run_engine = [&](int n, frame_cpu *cpu, std::vector<double> *times) {
+        for (int f = 0; f < n; f++) {
+            auto w0 = clock_type::now();
+            OGL_clear();
+            double t0 = thread_cpu_seconds();
+            scene_update(sc, view_get_position(v), dt);
+            camera_setup_view(cam, v);
+            view_set_viewport(v, 800, 600);
+            view_set_fov(v, camera_get_fov(cam));
+            view_compute_projection(v);
+            double t1 = thread_cpu_seconds();
+            scene_update_visibility(sc, v);
+            double t2 = thread_cpu_seconds();
+            OGL_render_frame(v);
+            double t3 = thread_cpu_seconds();
+            OGL_swap_buffers();
+            if (cpu) {
+                cpu->update += t1 - t0;
+                cpu->visibility += t2 - t1;
+                cpu->drawing += t3 - t2;
+            }
+            if (times) times->push_back(seconds_since(w0));
+        }
+        glFinish();
+    };
+    run_engine(10, nullptr, nullptr);
+    OGL_frame_stats_clear_frame_counters();
+    OGL_frame_stats_reset();
+    motion_instance_set_current_time(mi, 0.0f);
+    frame_cpu cpu = {0, 0, 0};
+    std::vector<double> engine_times;
+    run_engine(frames, &cpu, &engine_times);
+    const OGL_frame_statistics *st = OGL_frame_stats_get();
+    double batches = double(st->batches) / frames, states = double(st->state_applications) / frames;
+    double triangles = double(st->triangles) / frames;
+
+    // The minimal program: every instance drawn in the last engine frame, its
+    // mesh drawn once with one fixed state and no textures.
+    std::vector<OGL_mesh_instance *> drawn;
+    for (uint32_t i = 0; i < scene_get_ois_no(sc); i++) {
+        object_instance *oi = scene_get_oi(sc, i);
+        if (!(oi->flags & OI_OGL_MESH_INSTANCE)) continue;
+        auto *m = static_cast<OGL_mesh_instance *>(OI_get_ogl_mesh_instance(oi));
+        if (m && m->mesh && OGL_mesh_has_vbo(m->mesh) && OI_get_desc(oi)->visible && !OI_get_desc(oi)->invisible)
+            drawn.push_back(m);
+    }
+    auto run_minimal = [&](int n, std::vector<double> *times) {
+        for (int f = 0; f < n; f++) {
+            auto w0 = clock_type::now();
+            OGL_clear();
+            glMatrixMode(GL_PROJECTION);
+            glLoadMatrixf(v->projection_matrix);
+            glMatrixMode(GL_MODELVIEW);
+            glEnable(GL_DEPTH_TEST);
+            glEnable(GL_CULL_FACE);
+            glDisable(GL_LIGHTING);
+            glDisable(GL_BLEND);
+            glDisable(GL_TEXTURE_2D);
+            glEnableClientState(GL_VERTEX_ARRAY);
+            for (OGL_mesh_instance *m : drawn) {
+                GLsizei stride = 0;
+                glBindBufferARB(GL_ARRAY_BUFFER_ARB, m->mesh->vbo);
+                glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, m->mesh->ibo);
+                glVertexPointer(3, GL_FLOAT, GLsizei(m->mesh->vbo_vertex_size), OGL_mesh_get_vertexs_pointer(m->mesh, &stride));
+                glLoadMatrixf(v->view_matrix);
+                if (m->world_matrix) glMultMatrixf(m->world_matrix);
+                OGL_mesh_draw(m->mesh);
+            }
+            glDisableClientState(GL_VERTEX_ARRAY);
+            glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
+            glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
+            OGL_swap_buffers();
+            if (times) times->push_back(seconds_since(w0));
+        }
+        glFinish();
+    };
+    run_minimal(10, nullptr);
+    std::vector<double> minimal_times;
+    run_minimal(frames, &minimal_times);
+
+    double engine_s = median(engine_times), minimal_s = median(minimal_times);
+    double own = (cpu.update + cpu.visibility + cpu.drawing) * 1000.0 / frames;
+    std::printf("default_scene_bench: %s, %u instances, %d frames at 800 x 600 (%s), frustum culling %s\n",
+                scene_path.c_str(), scene_get_ois_no(sc), frames,
+                reinterpret_cast<const char *>(glGetString(GL_RENDERER)), culling ? "on" : "off");
+    std::printf("  frames per second             %8.1f (from the median frame)\n", 1.0 / engine_s);
+    std::printf("  frame time (median)           %8.2f ms\n", engine_s * 1000.0);
+    std::printf("  engine CPU time per frame     %8.2f ms (main thread)\n", own);
+    std::printf("    scene update and animation  %8.2f ms\n", cpu.update * 1000.0 / frames);
+    std::printf("    visibility                  %8.2f ms\n", cpu.visibility * 1000.0 / frames);
+    std::printf("    queue drawing calls         %8.2f ms (GL calls included)\n", cpu.drawing * 1000.0 / frames);
+    std::printf("  batches per frame             %8.1f\n", batches);
+    std::printf("  state applications per frame  %8.1f\n", states);
+    std::printf("  triangles per frame           %8.0f\n", triangles);
+    std::printf("  minimal program frame time    %8.2f ms (median; one state, %zu batches)\n", minimal_s * 1000.0,
+                drawn.size());
+    std::printf("  ratio engine / minimal        %8.2f\n", engine_s / minimal_s);
+
+    view_free(v);
+    scene_deinit(sc);
+    OGL_scene_hooks_remove();
+    OGL_deinit();
+    OGL_window_library_deinit();
+    gfxloader_deinit();
+    parser_deinit();
+    drand_deinit();
+    return 0;
+}
