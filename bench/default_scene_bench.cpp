@@ -25,6 +25,7 @@
 
 #include <GL/glew.h>
 
+#include "bench/bench_util.h"
 #include "corelib/drand.h"
 #include "corelib/files.h"
 #include "corelib/gfxloader.h"
@@ -44,26 +45,6 @@
 #include "scene/oi_fk_mixer.h"
 #include "scene/quox2_loader.h"
 #include "scene/scene.h"
-
-using clock_type = std::chrono::steady_clock;
-
-static double seconds_since(clock_type::time_point t0)
-{
-    return std::chrono::duration<double>(clock_type::now() - t0).count();
-}
-
-static double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-static double thread_cpu_seconds()
-{
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
-}
 
 struct frame_cpu {
     double update, visibility, drawing;
@@ -107,26 +88,26 @@ int main(int argc, char **argv)
     // Engine frames: the camera-and-scene pass of the game.
     auto run_engine = [&](int n, frame_cpu *cpu, std::vector<double> *times) {
         for (int f = 0; f < n; f++) {
-            auto w0 = clock_type::now();
+            auto w0 = bench_clock::now();
             OGL_clear();
-            double t0 = thread_cpu_seconds();
+            double t0 = bench_thread_cpu_seconds();
             scene_update(sc, view_get_position(v), dt);
             camera_setup_view(cam, v);
             view_set_viewport(v, 800, 600);
             view_set_fov(v, camera_get_fov(cam));
             view_compute_projection(v);
-            double t1 = thread_cpu_seconds();
+            double t1 = bench_thread_cpu_seconds();
             scene_update_visibility(sc, v);
-            double t2 = thread_cpu_seconds();
+            double t2 = bench_thread_cpu_seconds();
             OGL_render_frame(v);
-            double t3 = thread_cpu_seconds();
+            double t3 = bench_thread_cpu_seconds();
             OGL_swap_buffers();
             if (cpu) {
                 cpu->update += t1 - t0;
                 cpu->visibility += t2 - t1;
                 cpu->drawing += t3 - t2;
             }
-            if (times) times->push_back(seconds_since(w0));
+            if (times) times->push_back(bench_seconds_since(w0));
         }
         glFinish();
     };
@@ -153,7 +134,7 @@ int main(int argc, char **argv)
     }
     auto run_minimal = [&](int n, std::vector<double> *times) {
         for (int f = 0; f < n; f++) {
-            auto w0 = clock_type::now();
+            auto w0 = bench_clock::now();
             OGL_clear();
             glMatrixMode(GL_PROJECTION);
             glLoadMatrixf(v->projection_matrix);
@@ -177,7 +158,7 @@ int main(int argc, char **argv)
             glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
             glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
             OGL_swap_buffers();
-            if (times) times->push_back(seconds_since(w0));
+            if (times) times->push_back(bench_seconds_since(w0));
         }
         glFinish();
     };
@@ -185,7 +166,7 @@ int main(int argc, char **argv)
     std::vector<double> minimal_times;
     run_minimal(frames, &minimal_times);
 
-    double engine_s = median(engine_times), minimal_s = median(minimal_times);
+    double engine_s = bench_median(engine_times), minimal_s = bench_median(minimal_times);
     double own = (cpu.update + cpu.visibility + cpu.drawing) * 1000.0 / frames;
     std::printf("default_scene_bench: %s, %u instances, %d frames at 800 x 600 (%s), frustum culling %s\n",
                 scene_path.c_str(), scene_get_ois_no(sc), frames,

@@ -19,6 +19,7 @@
 #include <cstdlib>
 #include <vector>
 
+#include "bench/bench_util.h"
 #include "corelib/log.h"
 #include "corelib/matrix.h"
 #include "corelib/view.h"
@@ -30,28 +31,6 @@
 #include "renderer/OGL_render_queue.h"
 #include "renderer/OGL_texture.h"
 #include "renderer/OGL_window.h"
-
-using clock_type = std::chrono::steady_clock;
-
-static double seconds_since(clock_type::time_point t0)
-{
-    return std::chrono::duration<double>(clock_type::now() - t0).count();
-}
-
-// Frames on a shared machine are sometimes held up for seconds: the median
-// frame stands for the run.
-static double median(std::vector<double> v)
-{
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
-}
-
-static double thread_cpu_seconds()
-{
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
-}
 
 // A UV sphere with normals, tangents, binormals and one UV channel.
 struct sphere_geometry {
@@ -231,15 +210,15 @@ int main(int argc, char **argv)
     auto run_engine = [&](int n, double *cpu, std::vector<double> *times) {
         double c = 0;
         for (int f = 0; f < n; f++) {
-            auto w0 = clock_type::now();
+            auto w0 = bench_clock::now();
             place_camera(f);
             OGL_clear();
-            double t0 = thread_cpu_seconds();
+            double t0 = bench_thread_cpu_seconds();
             for (bench_instance &b : inst) OGL_mesh_instance_activate(b.mi, true);
             OGL_render_frame(cam);
-            c += thread_cpu_seconds() - t0;
+            c += bench_thread_cpu_seconds() - t0;
             OGL_swap_buffers();
-            if (times) times->push_back(seconds_since(w0));
+            if (times) times->push_back(bench_seconds_since(w0));
         }
         glFinish();
         *cpu = c;
@@ -250,16 +229,16 @@ int main(int argc, char **argv)
     OGL_frame_stats_reset();
     std::vector<double> engine_times;
     run_engine(frames, &cpu, &engine_times);
-    double engine_s = median(engine_times);
+    double engine_s = bench_median(engine_times);
     const OGL_frame_statistics *st = OGL_frame_stats_get();
     double batches = double(st->batches) / frames, states = double(st->state_applications) / frames;
     double triangles = double(st->triangles) / frames;
 
     // The minimal program: the same buffers, one state, one draw per instance.
     auto run_minimal = [&](int n, double *cpu_out, std::vector<double> *times) {
-        double c0 = thread_cpu_seconds();
+        double c0 = bench_thread_cpu_seconds();
         for (int f = 0; f < n; f++) {
-            auto w0 = clock_type::now();
+            auto w0 = bench_clock::now();
             place_camera(f);
             OGL_clear();
             OGL_set_viewport_and_projection(800, 600, 60.0f);
@@ -294,17 +273,17 @@ int main(int argc, char **argv)
             glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
             glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
             glFlush();
-            if (cpu_out) *cpu_out += thread_cpu_seconds() - c0;
+            if (cpu_out) *cpu_out += bench_thread_cpu_seconds() - c0;
             OGL_swap_buffers();
-            if (times) times->push_back(seconds_since(w0));
-            c0 = thread_cpu_seconds();
+            if (times) times->push_back(bench_seconds_since(w0));
+            c0 = bench_thread_cpu_seconds();
         }
         glFinish();
     };
     run_minimal(10, nullptr, nullptr);
     std::vector<double> minimal_times;
     run_minimal(frames, nullptr, &minimal_times);
-    double minimal_s = median(minimal_times);
+    double minimal_s = bench_median(minimal_times);
 
     // The same frames with one triangle per mesh: what is left of the CPU time
     // is the per-batch cost (the engine's own work and the GL calls), not the

@@ -206,9 +206,8 @@ static bool __decode_all(const char *path, OggVorbis_File *decoder, auren_pcm_t 
     return true;
 }
 
-bool __load_ogg_data(const char *path, auren_pcm_t *pcm, bool decode)
+bool __read_sample_file(const char *path, void **bytes, size_t *size)
 {
-    memset(pcm, 0, sizeof(*pcm));
     std::string native = file_native_path(path);
     struct stat st;
     if (stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
@@ -220,12 +219,19 @@ bool __load_ogg_data(const char *path, auren_pcm_t *pcm, bool decode)
                (long long)st.st_size);
         return false;
     }
-    void *bytes = nullptr;
-    size_t size = 0;
-    if (!load_file_to_buffer(path, &bytes, &size)) {
+    if (!load_file_to_buffer(path, bytes, size)) {
         do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: cannot open file: %s for reading", path);
         return false;
     }
+    return true;
+}
+
+bool __load_ogg_data(const char *path, auren_pcm_t *pcm, bool decode)
+{
+    memset(pcm, 0, sizeof(*pcm));
+    void *bytes = nullptr;
+    size_t size = 0;
+    if (!__read_sample_file(path, &bytes, &size)) return false;
     const char *why = nullptr;
     ogg_memory m = {static_cast<const char *>(bytes), size, 0};
     if (!__auren_ogg_check_pages(__memory_next, &m, &why)) {

@@ -164,6 +164,9 @@ struct auren_pcm_t {
     int32_t frequency;
     uint32_t frames;
 };
+// Reads a whole sample file (a regular file of at most AUREN_SAMPLE_MAX_FILE_BYTES);
+// false, with the message naming the file, otherwise. The caller frees the block.
+bool __read_sample_file(const char *path, void **bytes, size_t *size);
 // Reads and checks an Ogg Vorbis or WAV file; decodes it into pcm->data when
 // decode is set. False with the reason logged (naming the file) otherwise.
 bool __load_ogg_data(const char *path, auren_pcm_t *pcm, bool decode);

@@ -95,23 +95,9 @@ bool __auren_wav_parse(const uint8_t *bytes, size_t size, auren_wav_t *wav, cons
 bool __load_wav_data(const char *path, auren_pcm_t *pcm, bool decode)
 {
     memset(pcm, 0, sizeof(*pcm));
-    std::string native = file_native_path(path);
-    struct stat st;
-    if (stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: cannot open file: %s for reading", path);
-        return false;
-    }
-    if (uint64_t(st.st_size) > AUREN_SAMPLE_MAX_FILE_BYTES) {
-        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s is too big for a sample (%lld bytes)", path,
-               (long long)st.st_size);
-        return false;
-    }
     void *bytes = nullptr;
     size_t size = 0;
-    if (!load_file_to_buffer(path, &bytes, &size)) {
-        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: cannot open file: %s for reading", path);
-        return false;
-    }
+    if (!__read_sample_file(path, &bytes, &size)) return false;
     auren_wav_t wav;
     const char *why = nullptr;
     if (!__auren_wav_parse(static_cast<const uint8_t *>(bytes), size, &wav, &why)) {
