@@ -19,7 +19,7 @@
 
 static void print_usage()
 {
-    printf("usage: vorn [--windowed] [--help] [--version]\n"
+    printf("usage: vorn [--windowed] [--keys LIST] [--help] [--version]\n"
            "\n"
            "VVVORN, a space-combat game on the Morphane engine.\n"
            "The resource folder is named by app.ini beside the executable\n"
