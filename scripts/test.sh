@@ -57,5 +57,5 @@ if [ -x scripts/fuzz.sh ]; then
 fi
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build =="
-configure_and_build build-asan -DVORN_SANITIZE=ON -DCMAKE_BUILD_TYPE=Debug
+configure_and_build build-asan -DVORN_SANITIZE=ON -DCMAKE_BUILD_TYPE=RelWithDebInfo
 run_headless ctest --test-dir build-asan -j "$JOBS" --timeout 900
