@@ -21,6 +21,27 @@ static rgba __colour_of(const std::string &instance, const std::string &object)
     return rgba_u8(140, 128, 115);  // rock
 }
 
+// Calls pixel(x, y, w0, w1, w2) for every pixel centre of a width x height
+// picture inside the triangle p, with its barycentric weights.
+template <typename F> static void __raster_triangle(const tacka2 p[3], int width, int height, F pixel)
+{
+    int x0 = std::max(0, int(std::floor(std::min({p[0].x, p[1].x, p[2].x}))));
+    int x1 = std::min(width - 1, int(std::ceil(std::max({p[0].x, p[1].x, p[2].x}))));
+    int y0 = std::max(0, int(std::floor(std::min({p[0].y, p[1].y, p[2].y}))));
+    int y1 = std::min(height - 1, int(std::ceil(std::max({p[0].y, p[1].y, p[2].y}))));
+    float area = (p[1].x - p[0].x) * (p[2].y - p[0].y) - (p[2].x - p[0].x) * (p[1].y - p[0].y);
+    if (std::fabs(area) < 1e-9f) return;
+    for (int y = y0; y <= y1; y++)
+        for (int x = x0; x <= x1; x++) {
+            float px = x + 0.5f, py = y + 0.5f;
+            float w0 = ((p[1].x - px) * (p[2].y - py) - (p[2].x - px) * (p[1].y - py)) / area;
+            float w1 = ((p[2].x - px) * (p[0].y - py) - (p[0].x - px) * (p[2].y - py)) / area;
+            float w2 = 1 - w0 - w1;
+            if (w0 < 0 || w1 < 0 || w2 < 0) continue;
+            pixel(x, y, w0, w1, w2);
+        }
+}
+
 data_image scene_preview_top(const scene_kit &k, const scene_view_box &box, int size,
                              const std::vector<std::string> &skip, const std::vector<tacka3> &path)
 {
@@ -65,25 +86,13 @@ data_image scene_preview_top(const scene_kit &k, const scene_view_box &box, int 
             rgba col = {base.r * shade, base.g * shade, base.b * shade, 1};
             tacka2 p[3] = {to_px(a.x, a.z), to_px(b.x, b.z), to_px(cc.x, cc.z)};
             float hy[3] = {a.y, b.y, cc.y};
-            int x0 = std::max(0, int(std::floor(std::min({p[0].x, p[1].x, p[2].x}))));
-            int x1 = std::min(S - 1, int(std::ceil(std::max({p[0].x, p[1].x, p[2].x}))));
-            int y0 = std::max(0, int(std::floor(std::min({p[0].y, p[1].y, p[2].y}))));
-            int y1 = std::min(S - 1, int(std::ceil(std::max({p[0].y, p[1].y, p[2].y}))));
-            float area = (p[1].x - p[0].x) * (p[2].y - p[0].y) - (p[2].x - p[0].x) * (p[1].y - p[0].y);
-            if (std::fabs(area) < 1e-9f) continue;
-            for (int y = y0; y <= y1; y++)
-                for (int x = x0; x <= x1; x++) {
-                    float px = x + 0.5f, py = y + 0.5f;
-                    float w0 = ((p[1].x - px) * (p[2].y - py) - (p[2].x - px) * (p[1].y - py)) / area;
-                    float w1 = ((p[2].x - px) * (p[0].y - py) - (p[0].x - px) * (p[2].y - py)) / area;
-                    float w2 = 1 - w0 - w1;
-                    if (w0 < 0 || w1 < 0 || w2 < 0) continue;
-                    float h = w0 * hy[0] + w1 * hy[1] + w2 * hy[2];
-                    float &hb = height[size_t(y) * S + x];
-                    if (h <= hb) continue;
-                    hb = h;
-                    image_at(img, x, y) = col;
-                }
+            __raster_triangle(p, S, S, [&](int x, int y, float w0, float w1, float w2) {
+                float h = w0 * hy[0] + w1 * hy[1] + w2 * hy[2];
+                float &hb = height[size_t(y) * S + x];
+                if (h <= hb) return;
+                hb = h;
+                image_at(img, x, y) = col;
+            });
         }
     }
     for (size_t i = 1; i < path.size(); i++) {
@@ -148,25 +157,13 @@ data_image scene_preview_camera(const scene_kit &k, const scene_view_camera &cam
                 p[j] = {W * 0.5f + cv[j]->x / cv[j]->z * focal, H * 0.5f - cv[j]->y / cv[j]->z * focal};
                 iz[j] = 1.0f / cv[j]->z;
             }
-            int x0 = std::max(0, int(std::floor(std::min({p[0].x, p[1].x, p[2].x}))));
-            int x1 = std::min(W - 1, int(std::ceil(std::max({p[0].x, p[1].x, p[2].x}))));
-            int y0 = std::max(0, int(std::floor(std::min({p[0].y, p[1].y, p[2].y}))));
-            int y1 = std::min(H - 1, int(std::ceil(std::max({p[0].y, p[1].y, p[2].y}))));
-            float area = (p[1].x - p[0].x) * (p[2].y - p[0].y) - (p[2].x - p[0].x) * (p[1].y - p[0].y);
-            if (std::fabs(area) < 1e-9f) continue;
-            for (int y = y0; y <= y1; y++)
-                for (int x = x0; x <= x1; x++) {
-                    float px = x + 0.5f, py = y + 0.5f;
-                    float w0 = ((p[1].x - px) * (p[2].y - py) - (p[2].x - px) * (p[1].y - py)) / area;
-                    float w1 = ((p[2].x - px) * (p[0].y - py) - (p[0].x - px) * (p[2].y - py)) / area;
-                    float w2 = 1 - w0 - w1;
-                    if (w0 < 0 || w1 < 0 || w2 < 0) continue;
-                    float z = 1.0f / (w0 * iz[0] + w1 * iz[1] + w2 * iz[2]);
-                    float &zb = depth[size_t(y) * W + x];
-                    if (z >= zb) continue;
-                    zb = z;
-                    image_at(img, x, y) = col;
-                }
+            __raster_triangle(p, W, H, [&](int x, int y, float w0, float w1, float w2) {
+                float z = 1.0f / (w0 * iz[0] + w1 * iz[1] + w2 * iz[2]);
+                float &zb = depth[size_t(y) * W + x];
+                if (z >= zb) return;
+                zb = z;
+                image_at(img, x, y) = col;
+            });
         }
     }
     return image_resize(img, w, h);
