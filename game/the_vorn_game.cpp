@@ -21,7 +21,7 @@
 static vorn_passes passes = {0, 0, 0};
 static int32_t game_state = VORN_GAME_INTRO;
 
-static uint8_t intro_started, title_started;
+static uint8_t title_started;
 static motion_instance *title_motion;
 static auren_stream_t *title_stream;
 
@@ -65,11 +65,7 @@ void vorn_set_smoothed_fov(float fov) { target_fov = smoothed_fov = fov; }
 static bool __intro_step(float dt)
 {
     (void)dt;
-    if (!intro_started) {
-        passes.sky = passes.scene = 0;
-        intro_started = 1;
-    }
-    intro_started = 0;
+    passes.sky = passes.scene = 0;
     OGL_input_clear_keys();
     OGL_input_clear_mouse_buttons();
     game_state = VORN_GAME_TITLE;
@@ -156,7 +152,7 @@ void vorn_game_deinit()
     if (title_stream) auren_stream_stop_and_deinit(title_stream);
     title_stream = nullptr;
     title_motion = nullptr;  // the instance's mixer owns it
-    title_started = intro_started = 0;
+    title_started = 0;
 }
 
 void vorn_camera_and_scene_pass(float dt)
