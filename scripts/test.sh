@@ -24,7 +24,10 @@ run_headless() {
   if [ -n "${DISPLAY:-}" ] && xdpyinfo >/dev/null 2>&1; then
     "$@"
   else
-    xvfb-run -a -s "-screen 0 1280x1024x24" "$@"
+    # -noreset: an X server that resets whenever its last client leaves
+    # refuses the connections that arrive during the reset, and the tests
+    # come and go all the time.
+    xvfb-run -a -s "-screen 0 1280x1024x24 -noreset" "$@"
   fi
 }
 

@@ -34,7 +34,11 @@ bool gltest_open()
         glfwMakeContextCurrent(OGL_window_get()->handle);
         return true;
     }
-    if (!OGL_window_library_init()) return false;
+    // A busy X server may turn a connection away for a moment; try a few times
+    // before calling the display missing.
+    bool library = false;
+    for (int attempt = 0; attempt < 3 && !(library = OGL_window_library_init()); attempt++) usleep(250 * 1000);
+    if (!library) return false;
     if (const char *missing = std::getenv(GLTEST_MISSING_EXTENSIONS_VAR)) OGL_features_simulate_missing(missing);
     return OGL_init("renderer tests", GLTEST_WIDTH, GLTEST_HEIGHT, false);
 }
