@@ -169,6 +169,16 @@ TEST_F(SpsRenderTest, TextureOfTheSceneModulatesTheParticleColour)
     draw(front);
     EXPECT_TRUE(gltest_region_is(px(0) - 20, py(0) - 20, 40, 40, {164, 64, 164, 255}, 3));
 
+    // A texture reload (a changed quality setting) replaces the renderer's
+    // texture; the system draws the new one, not a freed one.
+    std::vector<uint8_t> cyan(magenta.size());
+    for (size_t i = 0; i < cyan.size(); i += 4) cyan[i + 1] = 255, cyan[i + 2] = 255, cyan[i + 3] = 255;
+    ASSERT_TRUE(gfxloader_save((dir + "/magenta.tga").c_str(), 8, 8, 32, cyan.data()));
+    scene_textures_reload(sc, 2);
+    sps_manager_update(mgr, 0.0f, front);
+    draw(front);
+    EXPECT_TRUE(gltest_region_is(px(0) - 20, py(0) - 20, 40, 40, {64, 164, 164, 255}, 3));
+
     view_free(front);
     sps_manager_deinit(mgr);  // before the hooks go: the textures are released through them
     mgr = sps_manager_init();
