@@ -186,6 +186,8 @@ std::vector<uint8_t> gltest_read_texture(GLenum target, GLuint name, int level, 
     glGetTexLevelParameteriv(image_target, level, GL_TEXTURE_HEIGHT, &th);
     std::vector<uint8_t> out(size_t(tw) * size_t(th) * 4);
     if (!out.empty()) {
+        // llvmpipe may still be writing generated mip levels: wait for them.
+        glFinish();
         glPixelStorei(GL_PACK_ALIGNMENT, 1);
         glGetTexImage(image_target, level, GL_RGBA, GL_UNSIGNED_BYTE, out.data());
         glPixelStorei(GL_PACK_ALIGNMENT, 4);
