@@ -1,12 +1,11 @@
 #include "data_audio.h"
 
-#include <vorbis/vorbisenc.h>
-
 #include <algorithm>
 #include <cmath>
 
 #include "data_build.h"
 #include "data_noise.h"
+#include "sound/encoder/ogg_encoder.h"
 
 audio_buf audio_make(float seconds, int channels, int rate)
 {
@@ -178,72 +177,7 @@ void audio_echo(audio_buf &b, float delay_s, float feedback, float mix, bool cyc
 
 bool audio_encode_ogg(const audio_buf &b, float quality, uint32_t serial, std::vector<uint8_t> &out)
 {
-    vorbis_info vi;
-    vorbis_info_init(&vi);
-    if (vorbis_encode_init_vbr(&vi, b.channels, b.rate, quality) != 0) {
-        vorbis_info_clear(&vi);
-        return false;
-    }
-    vorbis_comment vc;
-    vorbis_comment_init(&vc);
-    vorbis_comment_add_tag(&vc, "ENCODER", "vorn-data");
-    vorbis_dsp_state vd;
-    vorbis_block vb;
-    vorbis_analysis_init(&vd, &vi);
-    vorbis_block_init(&vd, &vb);
-    ogg_stream_state os;
-    ogg_stream_init(&os, int(serial));
-    ogg_packet header, header_comm, header_code;
-    vorbis_analysis_headerout(&vd, &vc, &header, &header_comm, &header_code);
-    ogg_stream_packetin(&os, &header);
-    ogg_stream_packetin(&os, &header_comm);
-    ogg_stream_packetin(&os, &header_code);
-    ogg_page og;
-    out.clear();
-    auto put_page = [&]() {
-        out.insert(out.end(), og.header, og.header + og.header_len);
-        out.insert(out.end(), og.body, og.body + og.body_len);
-    };
-    while (ogg_stream_flush(&os, &og)) put_page();
-
-    const size_t chunk = 4096;
-    size_t n = b.frames(), done = 0;
-    bool eos = false;
-    while (!eos) {
-        size_t take = std::min(chunk, n - done);
-        if (take > 0) {
-            float **buf = vorbis_analysis_buffer(&vd, int(take));
-            for (size_t i = 0; i < take; i++)
-                for (int c = 0; c < b.channels; c++)
-                    buf[c][i] = std::clamp(b.s[(done + i) * b.channels + c], -1.0f, 1.0f);
-            vorbis_analysis_wrote(&vd, int(take));
-            done += take;
-        } else {
-            vorbis_analysis_wrote(&vd, 0);
-        }
-        while (vorbis_analysis_blockout(&vd, &vb) == 1) {
-            vorbis_analysis(&vb, nullptr);
-            vorbis_bitrate_addblock(&vb);
-            ogg_packet op;
-            while (vorbis_bitrate_flushpacket(&vd, &op)) {
-                ogg_stream_packetin(&os, &op);
-                while (ogg_stream_pageout(&os, &og)) {
-                    put_page();
-                    if (ogg_page_eos(&og)) eos = true;
-                }
-            }
-        }
-        if (take == 0 && !eos) {
-            while (ogg_stream_flush(&os, &og)) put_page();
-            eos = true;
-        }
-    }
-    ogg_stream_clear(&os);
-    vorbis_block_clear(&vb);
-    vorbis_dsp_clear(&vd);
-    vorbis_comment_clear(&vc);
-    vorbis_info_clear(&vi);
-    return !out.empty();
+    return ogg_encode(b.s.data(), b.frames(), b.channels, b.rate, quality, serial, "vorn-data", out);
 }
 
 bool audio_write_ogg(data_ctx &ctx, const std::string &name, const audio_buf &b, float quality)

@@ -4,7 +4,8 @@
 #include <cstdio>
 #include <cstring>
 #include <ctime>
-#include <vorbis/vorbisenc.h>
+
+#include "sound/encoder/ogg_encoder.h"
 
 static int16_t __to_s16(double v)
 {
@@ -88,76 +89,17 @@ testgen_signal testgen_music(double seconds, int rate)
     return s;
 }
 
-static bool __write_pages(FILE *f, ogg_stream_state *os, bool flush)
-{
-    ogg_page page;
-    while (flush ? ogg_stream_flush(os, &page) : ogg_stream_pageout(os, &page)) {
-        if (fwrite(page.header, 1, size_t(page.header_len), f) != size_t(page.header_len)) return false;
-        if (fwrite(page.body, 1, size_t(page.body_len), f) != size_t(page.body_len)) return false;
-    }
-    return true;
-}
-
 bool testgen_write_ogg(const std::string &path, const testgen_signal &signal, float quality)
 {
+    std::vector<float> samples(signal.pcm.size());
+    for (size_t i = 0; i < samples.size(); i++) samples[i] = float(signal.pcm[i]) / 32768.0f;
+    std::vector<uint8_t> bytes;
+    if (!ogg_encode(samples.data(), signal.frames(), signal.channels, signal.rate, quality, 0x5eed, "auren_testgen",
+                    bytes))
+        return false;
     FILE *f = fopen(path.c_str(), "wb");
     if (!f) return false;
-    vorbis_info vi;
-    vorbis_info_init(&vi);
-    if (vorbis_encode_init_vbr(&vi, signal.channels, signal.rate, quality) != 0) {
-        vorbis_info_clear(&vi);
-        fclose(f);
-        return false;
-    }
-    vorbis_comment vc;
-    vorbis_comment_init(&vc);
-    vorbis_comment_add_tag(&vc, "ENCODER", "auren_testgen");
-    vorbis_dsp_state vd;
-    vorbis_block vb;
-    vorbis_analysis_init(&vd, &vi);
-    vorbis_block_init(&vd, &vb);
-    ogg_stream_state os;
-    ogg_stream_init(&os, 0x5eed);
-
-    ogg_packet header, header_comment, header_code;
-    vorbis_analysis_headerout(&vd, &vc, &header, &header_comment, &header_code);
-    ogg_stream_packetin(&os, &header);
-    ogg_stream_packetin(&os, &header_comment);
-    ogg_stream_packetin(&os, &header_code);
-    bool ok = __write_pages(f, &os, true);
-
-    const size_t STEP = 1024;
-    size_t frames = signal.frames();
-    for (size_t at = 0; ok; at += STEP) {
-        size_t n = frames > at ? (frames - at < STEP ? frames - at : STEP) : 0;
-        if (n == 0) {
-            vorbis_analysis_wrote(&vd, 0);
-        } else {
-            float **in = vorbis_analysis_buffer(&vd, int(n));
-            for (size_t i = 0; i < n; i++)
-                for (int c = 0; c < signal.channels; c++)
-                    in[c][i] = float(signal.pcm[(at + i) * size_t(signal.channels) + size_t(c)]) / 32768.0f;
-            vorbis_analysis_wrote(&vd, int(n));
-        }
-        bool eos = false;
-        while (vorbis_analysis_blockout(&vd, &vb) == 1) {
-            vorbis_analysis(&vb, nullptr);
-            vorbis_bitrate_addblock(&vb);
-            ogg_packet packet;
-            while (vorbis_bitrate_flushpacket(&vd, &packet)) {
-                ogg_stream_packetin(&os, &packet);
-                if (!__write_pages(f, &os, false)) ok = false;
-                if (packet.e_o_s) eos = true;
-            }
-        }
-        if (n == 0 || eos) break;
-    }
-    if (ok) ok = __write_pages(f, &os, true);
-    ogg_stream_clear(&os);
-    vorbis_block_clear(&vb);
-    vorbis_dsp_clear(&vd);
-    vorbis_comment_clear(&vc);
-    vorbis_info_clear(&vi);
+    bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     if (fclose(f) != 0) ok = false;
     return ok;
 }
