@@ -89,6 +89,15 @@ testgen_signal testgen_music(double seconds, int rate)
     return s;
 }
 
+static bool __write_file(const std::string &path, const void *bytes, size_t size)
+{
+    FILE *f = fopen(path.c_str(), "wb");
+    if (!f) return false;
+    bool ok = fwrite(bytes, 1, size, f) == size;
+    if (fclose(f) != 0) ok = false;
+    return ok;
+}
+
 bool testgen_write_ogg(const std::string &path, const testgen_signal &signal, float quality)
 {
     std::vector<float> samples(signal.pcm.size());
@@ -97,11 +106,7 @@ bool testgen_write_ogg(const std::string &path, const testgen_signal &signal, fl
     if (!ogg_encode(samples.data(), signal.frames(), signal.channels, signal.rate, quality, 0x5eed, "auren_testgen",
                     bytes))
         return false;
-    FILE *f = fopen(path.c_str(), "wb");
-    if (!f) return false;
-    bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
-    if (fclose(f) != 0) ok = false;
-    return ok;
+    return __write_file(path, bytes.data(), bytes.size());
 }
 
 static void __put32(std::string &out, uint32_t v)
@@ -138,9 +143,5 @@ bool testgen_write_wav(const std::string &path, const testgen_signal &signal, in
             out.push_back(char(uint8_t((v >> 8) + 128)));
     }
     if (data_size & 1) out.push_back(0);
-    FILE *f = fopen(path.c_str(), "wb");
-    if (!f) return false;
-    bool ok = fwrite(out.data(), 1, out.size(), f) == out.size();
-    if (fclose(f) != 0) ok = false;
-    return ok;
+    return __write_file(path, out.data(), out.size());
 }
