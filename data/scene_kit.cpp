@@ -338,7 +338,8 @@ const scene_pose &kit_world(const scene_kit &k, const std::string &name)
 
 std::string kit_actor(const char *type, const std::string &name)
 {
-    return std::string("game_actor_type = ") + type + "\ngame_actor_name = " + name + "\n";
+    // Text values stand in double quotes, as the settings line parser reads them.
+    return std::string("game_actor_type = \"") + type + "\"\ngame_actor_name = \"" + name + "\"\n";
 }
 
 bool kit_camera(scene_kit &k, const char *name, const char *target, float fov)

@@ -20,6 +20,7 @@
 #include "corelib/parser.h"
 #include "data/data_build.h"
 #include "data/scene_parts.h"
+#include "game/gameplay_core.h"
 #include "scene/camera.h"
 #include "scene/collisions.h"
 #include "scene/light.h"
@@ -37,21 +38,30 @@ namespace fs = std::filesystem;
 static const std::string DATA_DIR = VORN_BINARY_DIR "/data/";
 static const std::string SCENE_FILE = DATA_DIR + "vorn.quox2";
 
-// The "key = value" lines of an instance's user properties.
+// An instance's user properties read through the project's own line parser,
+// against the instance key table and the game actor key table: every line
+// must be one of theirs and parse, or the game would refuse the scene.
 static std::map<std::string, std::string> __props(const object_instance *oi)
 {
     std::map<std::string, std::string> out;
     if (!OI_has_user_defined_properties(oi)) return out;
-    std::string text = OI_get_user_defined_properties(oi);
-    size_t at = 0;
-    while (at < text.size()) {
-        size_t end = text.find('\n', at);
-        if (end == std::string::npos) end = text.size();
-        std::string line = text.substr(at, end - at);
-        if (!line.empty() && line.back() == '\r') line.pop_back();
-        size_t eq = line.find(" = ");
-        if (eq != std::string::npos) out[line.substr(0, eq)] = line.substr(eq + 3);
-        at = end + 1;
+    uint32_t oi_keys_no, actor_keys_no;
+    const parser_key *oi_keys = OI_get_property_key_table(&oi_keys_no);
+    const parser_key *actor_keys = game_actor_property_key_table(&actor_keys_no);
+    const char *text = OI_get_user_defined_properties(oi);
+    uint32_t start, end;
+    for (uint32_t at = 0; parser_next_line(text, at, &start, &end); at = end) {
+        std::string line(text + start, end - start);
+        parser_line *rec = parser_line_new();
+        int r = parser_process_line(rec, actor_keys, actor_keys_no, line.c_str());
+        if (r == PARSER_LINE_UNKNOWN) {
+            parser_line_free(rec);
+            rec = parser_line_new();
+            r = parser_process_line(rec, oi_keys, oi_keys_no, line.c_str());
+        }
+        EXPECT_EQ(r, PARSER_LINE_PARSED) << OI_get_name(oi) << ": \"" << line << "\"";
+        if (r == PARSER_LINE_PARSED) out[rec->key] = rec->value1 ? rec->value1 : "";
+        parser_line_free(rec);
     }
     return out;
 }
