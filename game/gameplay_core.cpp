@@ -1,6 +1,7 @@
 #include "gameplay_core.h"
 
 #include <cstring>
+#include <strings.h>
 #include <string>
 
 #include "corelib/log.h"
@@ -151,6 +152,17 @@ static bool __parse_actor_properties(object_instance *oi, dlist *out)
     return true;
 }
 
+// The parser finds table keys whatever their case; so does the actor builder.
+static parser_line *__find_key(dlist *lines, const char *key)
+{
+    dlist_for_each(n, lines)
+    {
+        parser_line *rec = dlist_entry<parser_line>(n);
+        if (!strcasecmp(rec->key, key)) return rec;
+    }
+    return nullptr;
+}
+
 static bool __append_oi(game_actor *ga, object_instance *oi, dlist *properties)
 {
     game_actor_oi *node = mem_new_zeroed<game_actor_oi>();
@@ -174,8 +186,8 @@ static bool __build_from_oi(game_actor_system *gas, scene *sc, object_instance *
         parser_line_list_free(&props);
         return false;
     }
-    parser_line *type = parser_line_find(&props, "game_actor_type", nullptr);
-    parser_line *name = parser_line_find(&props, "game_actor_name", nullptr);
+    parser_line *type = __find_key(&props, "game_actor_type");
+    parser_line *name = __find_key(&props, "game_actor_name");
     bool ok = true;
     if (!type && !name) {
         // not an actor
