@@ -8,6 +8,7 @@
 #include "corelib/log.h"
 #include "corelib/view.h"
 #include "frontend/game_recorder.h"
+#include "game/gameplay_core.h"
 #include "game/resource_folder.h"
 #include "game/the_vorn_game.h"
 #include "game/the_vorn_particles.h"
@@ -25,6 +26,7 @@
 // What the game owns for the whole run.
 static int32_t vorn_top_state = VORN_TOP_INIT;
 static scene *vorn_scene;
+static game_actor_system *vorn_gas;
 static view *vorn_view_camera;
 static auren_stream_t *vorn_music_stream;
 static auren_stream_t *vorn_title_stream;
@@ -42,6 +44,15 @@ void vorn_set_top_state(int32_t state) { vorn_top_state = state; }
 scene *vorn_get_scene() { return vorn_scene; }
 
 view *vorn_get_view_camera() { return vorn_view_camera; }
+
+game_actor_system *vorn_get_gas() { return vorn_gas; }
+
+game_actor *vorn_get_game_actor(const char *name, const char *type)
+{
+    game_actor *ga = vorn_gas ? gas_find_actor(vorn_gas, name, type) : nullptr;
+    if (!ga) log_fault_bug("vorn_get_game_actor", ".\\the_vorn", 1286);
+    return ga;
+}
 
 float vorn_get_voice_interval() { return vorn_voice_interval; }
 

@@ -29,10 +29,15 @@ void vorn_deinit();
 
 struct scene;
 struct view;
+struct game_actor_system;
+struct game_actor;
 
 // What the game owns for the whole run.
 scene *vorn_get_scene();
 view *vorn_get_view_camera();
+game_actor_system *vorn_get_gas();
+// The actor of this name and type; a missing one is a fault report.
+game_actor *vorn_get_game_actor(const char *name, const char *type);
 float vorn_get_voice_interval();
 float vorn_configured_volume();
 // Keys tapped at given frames once the window is open ("100:F8 400:ESC").

@@ -1,9 +1,12 @@
 #include "the_vorn_game.h"
 
+#include <algorithm>
 #include <cmath>
 #include <string>
 
+#include "corelib/drand.h"
 #include "corelib/log.h"
+#include "game/gameplay_core.h"
 #include "corelib/view.h"
 #include "game/resource_folder.h"
 #include "game/the_vorn.h"
@@ -27,6 +30,24 @@ static auren_stream_t *title_stream;
 
 static float target_fov, smoothed_fov;
 
+static int32_t current_level = 1;
+static float level_time;
+static vorn_level_statistics level_statistics;
+
+// Per attacker kind, in the order asteroid_a..d, junk_a..d.
+static const vorn_chance LEVEL_CHANCES[VORN_LEVELS][GA_ATTACKER_KINDS] = {
+    {{0, 20}, {56, 80}, {81, 90}, {91, 100}, {0, 0}, {0, 0}, {0, 0}, {21, 55}},
+    {{0, 18}, {31, 40}, {61, 70}, {85, 90}, {91, 100}, {71, 85}, {41, 60}, {19, 30}},
+};
+static vorn_chance chances[GA_ATTACKER_KINDS];
+
+struct vorn_shake {
+    uint8_t active;
+    float duration, elapsed, amplitude, sub_timer;
+    tacka3 previous, next, offset;
+};
+static vorn_shake shake;
+
 static int32_t letterbox_state = VORN_LETTERBOX_HIDDEN;
 static float letterbox_height;
 
@@ -35,6 +56,70 @@ vorn_passes *vorn_get_passes() { return &passes; }
 void vorn_game_set_state(int32_t state) { game_state = state; }
 
 int32_t vorn_game_get_state() { return game_state; }
+
+int32_t vorn_get_current_level() { return current_level; }
+
+float vorn_get_level_time() { return level_time; }
+
+int32_t vorn_get_remaining_seconds()
+{
+    float left = VORN_LEVEL_LENGTH - level_time;
+    return left > 0.0f ? int32_t(left) : 0;
+}
+
+vorn_level_statistics *vorn_get_level_statistics() { return &level_statistics; }
+
+const vorn_chance *vorn_get_chances() { return chances; }
+
+void vorn_level_insert_chances(int32_t level)
+{
+    if (level < 1 || level > VORN_LEVELS) log_fault_bug("vorn_level_insert_chances", ".\\the_vorn", 1096);
+    for (int i = 0; i < GA_ATTACKER_KINDS; i++) chances[i] = LEVEL_CHANCES[level - 1][i];
+    do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "inserted chances for level: %d", level);
+}
+
+static float __rand_below(float limit) { return limit > 0.0f ? float(drand_range(0.0, limit)) : 0.0f; }
+
+static tacka3 __shake_point(float amplitude)
+{
+    return {__rand_below(amplitude), __rand_below(amplitude), __rand_below(amplitude)};
+}
+
+void vorn_start_shake(float duration, float amplitude)
+{
+    shake.active = 1;
+    shake.duration = duration;
+    shake.amplitude = amplitude;
+    shake.elapsed = 0.0f;
+    shake.sub_timer = 0.0f;
+    shake.previous = shake.offset = {0.0f, 0.0f, 0.0f};
+    shake.next = __shake_point(amplitude);
+}
+
+// The offset the shake adds to the view this pass.
+static tacka3 __shake_update(float dt)
+{
+    if (!shake.active) return {0.0f, 0.0f, 0.0f};
+    float ratio = shake.duration > 0.0f ? shake.elapsed / shake.duration : 1.0f;
+    float decay = 1.0f - std::clamp(ratio, 0.0f, 1.0f);
+    if (shake.elapsed >= shake.duration && shake.sub_timer >= 0.08f) {
+        shake.active = 0;
+        shake.offset = {0.0f, 0.0f, 0.0f};
+        return shake.offset;
+    }
+    shake.elapsed += dt;
+    if (shake.sub_timer >= 0.08f) {
+        shake.sub_timer = 0.0f;
+        shake.previous = shake.next;
+        shake.next = __shake_point(shake.amplitude * decay);
+        shake.offset = {0.0f, 0.0f, 0.0f};
+    } else {
+        float t = std::clamp(shake.sub_timer * 12.5f, 0.0f, 1.0f);
+        shake.offset = tacka3_add(shake.previous, tacka3_scale(tacka3_sub(shake.next, shake.previous), t));
+    }
+    shake.sub_timer += dt;
+    return shake.offset;
+}
 
 static camera *__cinematic_camera()
 {

@@ -50,6 +50,34 @@ void vorn_camera_and_scene_pass(float dt);
 float vorn_view_source_fov();
 void vorn_set_smoothed_fov(float fov);
 
+// The level: 1 or 2; the won level is 180 s long.
+#define VORN_LEVEL_LENGTH 180.0f
+#define VORN_LEVELS 2
+int32_t vorn_get_current_level();
+float vorn_get_level_time();
+// 180 - level time, truncated, never below 0.
+int32_t vorn_get_remaining_seconds();
+
+// Counted by shots and missiles, cleared at each level start.
+struct vorn_level_statistics {
+    int32_t player_shots;
+    int32_t player_hits;
+    int32_t sentinel_shots;
+    int32_t sentinel_hits;
+};
+vorn_level_statistics *vorn_get_level_statistics();
+
+// The current level's launch chances: per attacker kind an inclusive range of
+// a roll in [0, 100).
+struct vorn_chance {
+    int32_t low, high;
+};
+const vorn_chance *vorn_get_chances();
+void vorn_level_insert_chances(int32_t level);
+
+// Shakes the view: the amplitude shrinks to 0 over the duration.
+void vorn_start_shake(float duration, float amplitude);
+
 void vorn_letterbox_extend();
 void vorn_letterbox_retract();
 void vorn_letterbox_update(float dt);
