@@ -32,6 +32,14 @@ DORMANT(ga_junk_a_interface, "junk_a")
 DORMANT(ga_junk_b_interface, "junk_b")
 DORMANT(ga_junk_c_interface, "junk_c")
 DORMANT(ga_junk_d_interface, "junk_d")
-DORMANT(ga_station_interface, "station")
 DORMANT(ga_sentinel_interface, "sentinel")
-DORMANT(ga_fighter_interface, "fighter")
+
+// The station stand-in keeps its full life so that levels run.
+static bool station_query(game_actor *, int32_t code, void *result)
+{
+    if (code != GA_QUERY_LIFE) return false;
+    *static_cast<float *>(result) = 50.0f;
+    return true;
+}
+const game_actor_interface ga_station_interface = {"station", dormant_init, dormant_deinit, nullptr,
+                                                   dormant_is_alive, nullptr, station_query};

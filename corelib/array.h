@@ -53,6 +53,8 @@ template <typename T> struct array {
         cur_elements = elements;
         return true;
     }
+    // Forgets the elements and keeps the storage for the next ones.
+    void clear() { cur_elements = 0; }
     void set_align_bytes(uint32_t bytes)
     {
         ARRAY_ASSERT(is_power_of_2(bytes));

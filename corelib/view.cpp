@@ -123,3 +123,16 @@ bool view_compute_projection(view *v)
 
 const float *view_get_view_matrix(const view *v) { return v->view_matrix; }
 const float *view_get_projection_matrix(const view *v) { return v->projection_matrix; }
+
+bool view_unproject(const view *v, float x, float y, float depth, tacka3 *out)
+{
+    float vp[16], inv[16];
+    matrix_mul(vp, v->view_matrix, v->projection_matrix);
+    if (!matrix_inverse(inv, vp) || v->width <= 0 || v->height <= 0) return false;
+    float ndc[4] = {2.0f * x / float(v->width) - 1.0f, 2.0f * y / float(v->height) - 1.0f, 2.0f * depth - 1.0f, 1.0f};
+    float p[4];
+    for (int c = 0; c < 4; c++) p[c] = ndc[0] * inv[c] + ndc[1] * inv[4 + c] + ndc[2] * inv[8 + c] + ndc[3] * inv[12 + c];
+    if (!(std::fabs(p[3]) > 1e-20f)) return false;
+    *out = {p[0] / p[3], p[1] / p[3], p[2] / p[3]};
+    return std::isfinite(out->x) && std::isfinite(out->y) && std::isfinite(out->z);
+}

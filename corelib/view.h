@@ -47,5 +47,9 @@ bool view_compute_view_matrix(view *v);
 // false (matrix kept, warning logged) without a frustum: near <= 0, far <= near,
 // field of view outside (0, pi) or an empty viewport.
 bool view_compute_projection(view *v);
+// The world point under window pixel (x, y) (origin bottom left, as the
+// viewport counts) at depth 0 (near plane) .. 1 (far plane), as gluUnProject
+// finds it from the view and projection matrices. False for a singular matrix.
+bool view_unproject(const view *v, float x, float y, float depth, tacka3 *out);
 const float *view_get_view_matrix(const view *v);
 const float *view_get_projection_matrix(const view *v);

@@ -8,7 +8,11 @@
 #include "corelib/log.h"
 #include "corelib/view.h"
 #include "frontend/game_recorder.h"
+#include "actors/actors.h"
 #include "game/gameplay_core.h"
+#include "game/the_vorn_asteroids.h"
+#include "game/the_vorn_shots.h"
+#include "scene/camera.h"
 #include "game/resource_folder.h"
 #include "game/the_vorn_game.h"
 #include "game/the_vorn_particles.h"
@@ -31,7 +35,7 @@ static view *vorn_view_camera;
 static auren_stream_t *vorn_music_stream;
 static auren_stream_t *vorn_title_stream;
 static auren_sound_t *vorn_voices[VORN_VOICES];
-static float vorn_voice_interval;
+static uint8_t vorn_headless;
 static hw_timer *vorn_frame_timer;
 static hw_timer *vorn_second_timer;
 static uint8_t vorn_own_sound;
@@ -54,7 +58,13 @@ game_actor *vorn_get_game_actor(const char *name, const char *type)
     return ga;
 }
 
-float vorn_get_voice_interval() { return vorn_voice_interval; }
+auren_stream_t *vorn_get_music_stream() { return vorn_music_stream; }
+
+auren_sound_t *vorn_get_voice(int i) { return i >= 0 && i < VORN_VOICES ? vorn_voices[i] : nullptr; }
+
+void vorn_set_headless(bool on) { vorn_headless = on; }
+
+bool vorn_is_headless() { return vorn_headless != 0; }
 
 float vorn_configured_volume()
 {
@@ -136,30 +146,34 @@ static void __load_voices()
         vorn_voices[i] = auren_load(path.c_str());
         if (!vorn_voices[i]) do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "sound: %s could not be loaded", name);
     }
-    vorn_voice_interval = float(drand_range(10.0, 22.0));
+    vorn_set_voice_interval(float(drand_range(10.0, 22.0)));
 }
 
-// The fighter's centre and chase camera stand in for the fighter actor and
-// its camera rig until the game actors exist.
-static tacka3 __fighter_centre()
+// The actor system with the eleven implementations, built from the scene.
+static void __build_actors()
 {
-    object_instance *bolid = scene_get_oi_by_name(vorn_scene, "bolid");
-    return bolid ? OI_get_position_ws(bolid) : tacka3{0.0f, 0.0f, 0.0f};
+    vorn_gas = gas_create();
+    if (!vorn_gas) log_fault_bug("vorn_init", ".\\the_vorn", 292);
+    for (const game_actor_interface *iface : ga_implementations)
+        if (!gas_register_interface(vorn_gas, iface)) log_fault_bug("vorn_init", ".\\the_vorn", 300);
+    if (!gas_build_actors(vorn_gas, vorn_scene)) log_fault_bug("vorn_init", ".\\the_vorn", 309);
 }
 
 bool vorn_init(uint8_t startup_flag)
 {
     do_log(LOG_INFO, LOG_TO_FILE, "vorn_init(): entered.");
-    if (!init_resource_folder(RESOURCE_FOLDER_KEY)) log_fault_bug("vorn_init", ".\\the_vorn", 189);
+    if (!vorn_headless && !init_resource_folder(RESOURCE_FOLDER_KEY)) log_fault_bug("vorn_init", ".\\the_vorn", 189);
     do_log(LOG_INFO, LOG_TO_FILE, "vorn_init(): resource folder \"%s\".", resource_folder_get());
     vorn_game_set_state(VORN_GAME_INTRO);
 
-    if (!OGL_is_initialised() && !OGL_init(VORN_WINDOW_TITLE, VORN_SCREEN_WIDTH, VORN_SCREEN_HEIGHT, startup_flag))
-        return false;
-    OGL_scene_hooks_install();
-    if (!vorn_key_script.empty() && !OGL_input_script_set(vorn_key_script.c_str())) return false;
-    static const float fog_color[4] = {0.0f, 0.0f, 0.0f, 0.0f};
-    OGL_fog_set(fog_color, 0, 100.0f, 15000.0f, 0.001f);
+    if (!vorn_headless) {
+        if (!OGL_is_initialised() && !OGL_init(VORN_WINDOW_TITLE, VORN_SCREEN_WIDTH, VORN_SCREEN_HEIGHT, startup_flag))
+            return false;
+        OGL_scene_hooks_install();
+        if (!vorn_key_script.empty() && !OGL_input_script_set(vorn_key_script.c_str())) return false;
+        static const float fog_color[4] = {0.0f, 0.0f, 0.0f, 0.0f};
+        OGL_fog_set(fog_color, 0, 100.0f, 15000.0f, 0.001f);
+    }
 
     __splash_show("splash\\screen_pic.tga");
     // The HUD joins here with the front end.
@@ -176,7 +190,8 @@ bool vorn_init(uint8_t startup_flag)
     __splash_show("splash\\loading_pic_03.tga");
     // The hi-score table joins here.
 
-    if (!scene_prepare(vorn_scene)) {
+    bool prepared = vorn_headless ? scene_prepare_ex(vorn_scene, SCENE_PREPARE_NO_RENDERER) : scene_prepare(vorn_scene);
+    if (!prepared) {
         do_log(LOG_WARNING, LOG_TO_MSGBOX | LOG_TO_DEBUGGER, "vorn_init(): scene_prepare() failed");
         return false;
     }
@@ -194,19 +209,25 @@ bool vorn_init(uint8_t startup_flag)
     __open_streams();
     __load_voices();
     drand_reseed();
-    // Shots, missiles, the attackers' launcher and the game actors join here
-    // with the game itself.
+    if (!vorn_shots_init() || !vorn_missiles_init()) log_fault_bug("vorn_init", ".\\the_vorn", 285);
+    if (!vorn_asteroids_init()) log_fault_bug("vorn_init", ".\\the_vorn", 288);
+    __build_actors();
     __splash_show("splash\\loading_pic_05.tga");
 
-    vorn_skysphere_init(vorn_scene, __fighter_centre());
+    game_actor *fighter = vorn_get_game_actor("fighter", "fighter");
+    vorn_skysphere_init(vorn_scene, game_actor_get_center(fighter));
 
     vorn_view_camera = view_create();
     if (!vorn_view_camera) log_fault_bug("vorn_init", ".\\the_vorn", 325);
+    ga_fighter_rig rig = {nullptr};
+    game_actor_query(fighter, GA_FIGHTER_Q_RIG, &rig);
+    if (!rig.cam || !camera_setup_view(rig.cam, vorn_view_camera)) log_fault_bug("vorn_init", ".\\the_vorn", 331);
     OGL_input_set_mouse_pos(400, 300);
+    vorn_new_game();
 
     vorn_frame_timer = hw_timer_init();
     vorn_second_timer = hw_timer_init();
-    OGL_frame_stats_start();
+    if (!vorn_headless) OGL_frame_stats_start();
 
     if (!vorn_game_loop(0.0f)) return false;
     vorn_set_smoothed_fov(vorn_view_source_fov());
@@ -250,9 +271,16 @@ void vorn_deinit()
         if (vorn_voices[i]) auren_sound_deinit(vorn_voices[i]);
         vorn_voices[i] = nullptr;
     }
+    vorn_shots_deinit();
+    vorn_missiles_deinit();
     vorn_game_deinit();
     vorn_deinit_particles();
 
+    // Actors hold sounds and particle systems of their own: they go before
+    // the scene and the particles' manager they point into.
+    gas_destroy(vorn_gas);
+    vorn_gas = nullptr;
+    vorn_asteroids_deinit();
     scene_deinit(vorn_scene);
     vorn_scene = nullptr;
     view_free(vorn_view_camera);

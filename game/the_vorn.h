@@ -38,7 +38,16 @@ view *vorn_get_view_camera();
 game_actor_system *vorn_get_gas();
 // The actor of this name and type; a missing one is a fault report.
 game_actor *vorn_get_game_actor(const char *name, const char *type);
-float vorn_get_voice_interval();
+struct auren_stream_t;
+struct auren_sound_t;
+auren_stream_t *vorn_get_music_stream();
+// Voice sample i (0..15), null when it did not load.
+auren_sound_t *vorn_get_voice(int i);
+// Without a window: no renderer, splash or drawing; the scene is prepared
+// without the renderer and the resource folder is the one already set. Tests,
+// demos and tools run the game this way.
+void vorn_set_headless(bool on);
+bool vorn_is_headless();
 float vorn_configured_volume();
 // Keys tapped at given frames once the window is open ("100:F8 400:ESC").
 void vorn_set_key_script(const char *script);

@@ -6,13 +6,17 @@
 
 #include "corelib/drand.h"
 #include "corelib/log.h"
+#include "actors/actors.h"
 #include "game/gameplay_core.h"
+#include "game/the_vorn_asteroids.h"
+#include "game/the_vorn_shots.h"
 #include "corelib/view.h"
 #include "game/resource_folder.h"
 #include "game/the_vorn.h"
 #include "game/the_vorn_particles.h"
 #include "renderer/OGL_blitter.h"
 #include "renderer/OGL_input.h"
+#include "renderer/OGL_main.h"
 #include "renderer/OGL_render_queue.h"
 #include "scene/camera.h"
 #include "scene/oi_fk_mixer.h"
@@ -25,6 +29,8 @@ static vorn_passes passes = {0, 0, 0};
 static int32_t game_state = VORN_GAME_INTRO;
 
 static uint8_t title_started;
+static uint8_t level_running, statistics_shown, paused;
+static float voice_timer, voice_interval = 10.0f;
 static motion_instance *title_motion;
 static auren_stream_t *title_stream;
 
@@ -133,8 +139,10 @@ static camera *__cinematic_camera()
 static camera *__view_source()
 {
     if (game_state == VORN_GAME_TITLE) return __cinematic_camera();
-    // Until the fighter exists the chase camera of the scene stands in for its rig.
-    return scene_get_camera(vorn_get_scene(), "Camera_bolid01");
+    ga_fighter_rig rig = {nullptr};
+    if (game_actor_system *gas = vorn_get_gas())
+        if (game_actor *f = gas_find_actor(gas, "fighter", "fighter")) game_actor_query(f, GA_FIGHTER_Q_RIG, &rig);
+    return rig.cam;
 }
 
 float vorn_view_source_fov()
@@ -145,14 +153,30 @@ float vorn_view_source_fov()
 
 void vorn_set_smoothed_fov(float fov) { target_fov = smoothed_fov = fov; }
 
+static void __clear_presses()
+{
+    OGL_input_clear_keys();
+    OGL_input_clear_mouse_buttons();
+}
+
+static game_actor *__fighter() { return vorn_get_game_actor("fighter", "fighter"); }
+static game_actor *__station() { return vorn_get_game_actor("station", "station"); }
+
+static void __fighter_event(int32_t code) { game_actor_event(__fighter(), code, nullptr); }
+
+// In a level the pointer steers: it is hidden and kept inside the window.
+static void __capture_pointer(bool on)
+{
+    if (OGL_is_initialised()) OGL_input_set_cursor_visible(!on, on);
+}
+
 // Intro (state 0). The intro video and its stream come with the video player;
 // until then the intro hands over to the title at once.
 static bool __intro_step(float dt)
 {
     (void)dt;
     passes.sky = passes.scene = 0;
-    OGL_input_clear_keys();
-    OGL_input_clear_mouse_buttons();
+    __clear_presses();
     game_state = VORN_GAME_TITLE;
     return true;
 }
@@ -165,6 +189,15 @@ static void __title_teardown(object_instance *root)
     title_stream = nullptr;
     title_started = 0;
     game_state = VORN_GAME_LEVEL;
+}
+
+// The configuration screen (F9) from the title, the level and the statistics.
+static void __configuration_screen()
+{
+    // The configuration screen joins with the front end; until then F9 only
+    // drops the presses that led here.
+    __clear_presses();
+    vorn_restart_frame_timer();
 }
 
 static bool __title_step(float dt)
@@ -198,23 +231,194 @@ static bool __title_step(float dt)
 
     bool skip = OGL_input_get_key(OGL_KEY_SPACE) || OGL_input_get_mouse_button(OGL_MOUSE_BUTTON_LEFT);
     if (motion_instance_is_playing(title_motion) && !skip) {
-        // The configuration screen (F9) joins here with the front end.
-        if (OGL_input_get_key(OGL_KEY_ESC)) __title_teardown(root);
+        if (OGL_input_get_key(OGL_KEY_F9)) {
+            auren_stream_pause(title_stream);
+            __configuration_screen();
+            auren_stream_play(title_stream);
+        } else if (OGL_input_get_key(OGL_KEY_ESC)) {
+            // The level starts in this same frame: the press that skipped the
+            // title must not end it at once.
+            __clear_presses();
+            __title_teardown(root);
+        }
         return true;
     }
-    OGL_input_clear_keys();
-    OGL_input_clear_mouse_buttons();
+    __clear_presses();
     __title_teardown(root);
     return true;
 }
 
-// The level, statistics and hi-score states come with the game itself; until
-// then reaching them ends the game.
+static void __level_start()
+{
+    passes.sky = passes.scene = 1;
+    level_statistics = {};
+    vorn_level_insert_chances(current_level);
+    __fighter_event(GA_EVENT_START);
+    vorn_letterbox_retract();
+    OGL_input_set_mouse_pos(400, 300);
+    passes.hud = 1;
+    if (auren_stream_t *music = vorn_get_music_stream()) {
+        auren_stream_play(music);
+        auren_stream_set_gain(music, 0.85f);
+    }
+    __capture_pointer(true);
+    level_running = 1;
+}
+
+static void __pause_overlay()
+{
+    if (!OGL_is_initialised()) return;
+    static const float shade[4] = {0.30f, 0.34f, 0.24f, 0.5f};
+    OGL_blitter_begin_2d(800.0f, 600.0f);
+    OGL_blit_rect(shade, 0.0f, 0.0f, 800.0f, 600.0f, OGL_BLIT_ALPHA);
+    OGL_blitter_end_2d();
+    // The HUD's pause picture joins here with the HUD.
+}
+
+static void __radio_voice(float dt)
+{
+    voice_timer += dt;
+    if (voice_timer <= voice_interval) return;
+    voice_timer = 0.0f;
+    voice_interval = float(drand_range(10.0, 22.0));
+    int i = std::min(int(drand_range(0.0, VORN_VOICES)), VORN_VOICES - 1);
+    if (auren_sound_t *voice = vorn_get_voice(i)) auren_play(voice, AUREN_PLAY_FORGET);
+}
+
+static void __game_over()
+{
+    __clear_presses();
+    level_running = 0;
+    __fighter_event(GA_EVENT_STOP_SOUNDS);
+    __capture_pointer(false);
+    game_state = VORN_GAME_HISCORE;
+}
+
 static bool __level_step(float dt)
 {
+    if (!level_running) __level_start();
+    if (OGL_input_get_key('P')) {
+        paused = !paused;
+        if (paused) __fighter_event(GA_EVENT_STOP_SOUNDS);
+        __capture_pointer(!paused);
+    }
+    if (paused) {
+        __pause_overlay();
+        return true;
+    }
+    level_time += dt;
+    vorn_asteroids_launch_timer(dt);
+    gas_update_all(vorn_get_gas(), dt);
+    __radio_voice(dt);
+    vorn_shots_update(dt);
+    vorn_missiles_update(dt);
+
+    float station_life = 0.0f, fighter_life = 0.0f;
+    game_actor_query(__station(), GA_QUERY_LIFE, &station_life);
+    game_actor_query(__fighter(), GA_FIGHTER_Q_LIFE, &fighter_life);
+
+    if (level_time >= VORN_LEVEL_LENGTH) {
+        level_running = 0;
+        __fighter_event(GA_EVENT_STOP_SOUNDS);
+        __capture_pointer(false);
+        game_state = VORN_GAME_STATISTICS;
+        return true;
+    }
+    if (OGL_input_get_key(OGL_KEY_F9)) {
+        auren_stream_t *music = vorn_get_music_stream();
+        if (music) auren_stream_pause(music);
+        __fighter_event(GA_EVENT_STOP_SOUNDS);
+        int x, y;
+        OGL_input_get_mouse_pos(&x, &y);
+        __capture_pointer(false);
+        __configuration_screen();
+        OGL_input_set_mouse_pos(x, y);
+        __capture_pointer(true);
+        __clear_presses();
+        __fighter_event(GA_EVENT_START);
+        if (music) auren_stream_play(music);
+    } else if (OGL_input_get_key(OGL_KEY_ESC) || station_life <= 0.0f || fighter_life <= 0.0f) {
+        __game_over();
+    }
+    return true;
+}
+
+static bool __statistics_step(float dt)
+{
     (void)dt;
-    do_log(LOG_INFO, LOG_TO_DEBUGGER | LOG_TO_FILE, "vorn_game_loop(): no levels in this build, the game ends.");
-    return false;
+    if (!statistics_shown) {
+        __clear_presses();
+        passes.hud = 0;
+        passes.sky = 1;
+        passes.scene = 0;
+        vorn_letterbox_extend();
+        statistics_shown = 1;
+    }
+    // The statistics screen of the level draws here with the HUD.
+    if (OGL_input_get_key(OGL_KEY_SPACE)) {
+        statistics_shown = 0;
+        int32_t next = current_level + 1;
+        if (next <= VORN_LEVELS) {
+            vorn_prepare_level(next);
+            game_state = VORN_GAME_LEVEL;
+        } else {
+            __fighter_event(GA_EVENT_STOP_SOUNDS);
+            game_state = VORN_GAME_HISCORE;
+        }
+    } else if (OGL_input_get_key(OGL_KEY_F9)) {
+        __configuration_screen();
+    } else if (OGL_input_get_key(OGL_KEY_ESC)) {
+        statistics_shown = 0;
+        __fighter_event(GA_EVENT_STOP_SOUNDS);
+        game_state = VORN_GAME_HISCORE;
+    }
+    return true;
+}
+
+// The hi-score screen: 1 new game, 2 quit, anything else stays.
+static int32_t __hiscore_step(float dt)
+{
+    (void)dt;
+    // The hi-score table and its screen join with the front end; until then
+    // the game ends here.
+    passes.hud = 0;
+    return 2;
+}
+
+void vorn_prepare_level(int32_t level)
+{
+    game_actor_system *gas = vorn_get_gas();
+    dlist_for_each(n, &gas->actors)
+    {
+        game_actor *ga = dlist_entry<game_actor>(n);
+        if (game_actor_is_attacker(ga) && game_actor_is_alive(ga)) game_actor_event(ga, GA_EVENT_DEACTIVATE, nullptr);
+    }
+    __fighter_event(GA_EVENT_NEXT_LEVEL);
+    level_time = 0.0f;
+    vorn_asteroids_prepare_level(level);
+    vorn_level_insert_chances(level);
+    current_level = level;
+}
+
+void vorn_new_game()
+{
+    // The HUD's counters are cleared here with the HUD.
+    game_actor_system *gas = vorn_get_gas();
+    dlist_for_each(n, &gas->actors)
+    {
+        game_actor *ga = dlist_entry<game_actor>(n);
+        if (game_actor_kind(ga) == GA_KIND_SENTINEL && game_actor_is_alive(ga))
+            game_actor_event(ga, GA_EVENT_REVIVE, nullptr);
+    }
+    vorn_shots_deactivate_all();
+    __fighter_event(GA_EVENT_NEW_GAME);
+    game_actor_event(__station(), GA_EVENT_START, nullptr);
+    OGL_input_set_mouse_pos(400, 300);
+    paused = 0;
+    level_running = 0;
+    statistics_shown = 0;
+    current_level = 1;
+    vorn_prepare_level(1);
 }
 
 bool vorn_game_loop(float dt)
@@ -224,8 +428,16 @@ bool vorn_game_loop(float dt)
     case VORN_GAME_INTRO: ok = __intro_step(dt); break;
     case VORN_GAME_TITLE: ok = __title_step(dt); break;
     case VORN_GAME_LEVEL: return __level_step(dt);
-    case VORN_GAME_STATISTICS:
-    case VORN_GAME_HISCORE: return false;
+    case VORN_GAME_STATISTICS: return __statistics_step(dt);
+    case VORN_GAME_HISCORE:
+        switch (__hiscore_step(dt)) {
+        case 1:
+            vorn_new_game();
+            game_state = VORN_GAME_LEVEL;
+            return true;
+        case 2: return false;
+        default: return true;
+        }
     default: log_fault_bug("vorn_game_loop", ".\\the_vorn", 1153);
     }
     if (ok && game_state == VORN_GAME_LEVEL) return __level_step(0.0f);
@@ -238,6 +450,19 @@ void vorn_game_deinit()
     title_stream = nullptr;
     title_motion = nullptr;  // the instance's mixer owns it
     title_started = 0;
+    level_running = statistics_shown = paused = 0;
+    shake = {};
+    letterbox_state = VORN_LETTERBOX_HIDDEN;
+    letterbox_height = 0.0f;
+    game_state = VORN_GAME_INTRO;
+}
+
+bool vorn_game_is_paused() { return paused != 0; }
+
+void vorn_set_voice_interval(float seconds)
+{
+    voice_interval = seconds;
+    voice_timer = 0.0f;
 }
 
 void vorn_camera_and_scene_pass(float dt)
@@ -252,16 +477,23 @@ void vorn_camera_and_scene_pass(float dt)
     view_set_viewport(v, 800, 600);
     smoothed_fov += (target_fov - smoothed_fov) * 2.0f * dt;
     view_set_fov(v, smoothed_fov);
-    view_compute_projection(v);
 
     tacka3 eye = view_get_position(v);
     vorn_skysphere_follow(eye);
 
-    scene_update(sc, eye, dt);
-    scene_update_visibility(sc, v);
-    OGL_render_frame(v);
+    tacka3 offset = __shake_update(dt);
+    if (offset.x != 0.0f || offset.y != 0.0f || offset.z != 0.0f) {
+        view_set_position(v, tacka3_add(eye, offset));
+        view_set_target(v, tacka3_add(view_get_target(v), offset));
+        view_compute_view_matrix(v);
+    }
+    view_compute_projection(v);
 
-    vorn_update_particles(dt, v);
+    scene_update(sc, view_get_position(v), dt);
+    scene_update_visibility(sc, v);
+    if (OGL_is_initialised()) OGL_render_frame(v);
+
+    if (vorn_get_particle_manager()) vorn_update_particles(dt, v);
 }
 
 void vorn_letterbox_extend()

@@ -40,6 +40,13 @@ int32_t vorn_game_get_state();
 
 // One step of the state machine; false ends the game.
 bool vorn_game_loop(float dt);
+// A new game: sentinels revived, shots ended, fighter and station reset, level 1 prepared.
+void vorn_new_game();
+// Attackers back to the pool, the fighter readied, the level's timing and chances.
+void vorn_prepare_level(int32_t level);
+bool vorn_game_is_paused();
+// Sets the voice interval (drawn by the start-up) and restarts the voice timer.
+void vorn_set_voice_interval(float seconds);
 // Releases what the current state holds (the title's motion and stream).
 void vorn_game_deinit();
 
