@@ -80,7 +80,9 @@ uint32_t gap_update(gap *g, float dt)
         g->playing = 0;
     }
     if (g->elapsed < 0.0f) g->elapsed = 0.0f;
-    double n = std::floor(double(g->elapsed) / g->frame_duration);
+    // Times summed from float frame steps fall a hair short of a frame's
+    // start (29 x 0.04f < 1.16): a thousandth of a frame counts as there.
+    double n = std::floor(double(g->elapsed) / g->frame_duration + GAP_FRAME_TOLERANCE);
     g->wanted_frame = n >= double(UINT32_MAX) ? UINT32_MAX : uint32_t(n);
     return g->wanted_frame;
 }

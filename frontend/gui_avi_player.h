@@ -15,6 +15,8 @@
 struct OGL_texture;
 
 #define GAP_TEXTURE_NAME "gui avi player"
+// Part of a frame by which a time short of the frame's start still shows it.
+#define GAP_FRAME_TOLERANCE 0.001
 
 struct gap {
     uint8_t playing;
