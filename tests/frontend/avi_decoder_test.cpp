@@ -343,3 +343,30 @@ TEST_F(AviBadInputTest, FramesWiderThanTheLimitAreRefused)
     spec.frames = 2;
     expect_refused(make("wide.avi", spec));
 }
+
+// The game's intro (an AVI under a Bink name), when the game data was built.
+TEST_F(AviDecoderTest, TheGameIntroPlays)
+{
+    std::string intro = std::string(VORN_BINARY_DIR) + "/data/intro\\intro.bik";
+    if (!test_file_exists(std::string(VORN_BINARY_DIR) + "/data/intro/intro.bik"))
+        GTEST_SKIP() << "no game data (cmake --build build --target data)";
+    avi_file *af = open(intro);
+    ASSERT_NE(af, nullptr) << read_log();
+    EXPECT_EQ(af->width, 800u);
+    EXPECT_EQ(af->height, 450u);
+    EXPECT_EQ(af->bpp, 24u);
+    EXPECT_NEAR(af->length, 10.0, 1e-6);
+    EXPECT_EQ(af->frames, 250u);
+    std::vector<uint8_t> buf(size_t(800) * 450 * 3);
+    // The film fades in from black and out to black; the title shows at 6 s.
+    auto brightness = [&](uint32_t n) {
+        EXPECT_TRUE(avi_get_frame(af, n, buf.data())) << n;
+        double sum = 0;
+        for (uint8_t v : buf) sum += v;
+        return sum / double(buf.size());
+    };
+    EXPECT_LT(brightness(0), 4.0);
+    EXPECT_GT(brightness(150), 20.0);
+    EXPECT_LT(brightness(249), 4.0);
+    EXPECT_GT(brightness(150), brightness(10));
+}
