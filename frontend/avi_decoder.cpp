@@ -7,6 +7,7 @@ extern "C" {
 #include <libswscale/swscale.h>
 }
 
+#include <algorithm>
 #include <chrono>
 #include <climits>
 #include <cmath>
@@ -83,14 +84,18 @@ static bool __refuse(avi_file *af, const char *reason)
     return false;
 }
 
-// Picks the frame rate: the average rate, else the container's base rate,
-// else the default.
+static bool __believable(double fps) { return std::isfinite(fps) && fps >= AVI_MIN_FPS && fps <= AVI_MAX_FPS; }
+
+// Picks the frame rate: the finer of the average rate and the container's
+// base rate (for a constant rate they agree; with a variable rate the base
+// rate is the one every picture's time fits), else the default.
 static double __frame_rate(const AVStream *st)
 {
-    double fps = av_q2d(st->avg_frame_rate);
-    if (std::isfinite(fps) && fps >= AVI_MIN_FPS && fps <= AVI_MAX_FPS) return fps;
-    fps = av_q2d(st->r_frame_rate);
-    if (std::isfinite(fps) && fps >= AVI_MIN_FPS && fps <= AVI_MAX_FPS) return fps;
+    double avg = av_q2d(st->avg_frame_rate), base = av_q2d(st->r_frame_rate);
+    bool has_avg = __believable(avg), has_base = __believable(base);
+    if (has_avg && has_base) return std::max(avg, base);
+    if (has_avg) return avg;
+    if (has_base) return base;
     return AVI_DEFAULT_FPS;
 }
 
