@@ -62,7 +62,7 @@ static void *__load_font()
     }
     do_log(LOG_CRITICAL, LOG_TO_DEBUGGER | LOG_TO_FILE, "splash_init(): no splash font \"%s\" found",
            candidates[0].c_str());
-    BUG();
+    log_fault_bug("splash_init", __FILE__, __LINE__);
 }
 
 void splash_init(const char *resource_folder)
@@ -201,7 +201,7 @@ static void __check_gl(const char *where)
     GLenum err = glGetError();
     if (err == GL_NO_ERROR) return;
     do_log(LOG_CRITICAL, LOG_TO_DEBUGGER | LOG_TO_FILE, "splash_update(): GL error 0x%04x %s the elements", err, where);
-    BUG();
+    log_fault_bug("splash_update", __FILE__, __LINE__);
 }
 
 void splash_update()
