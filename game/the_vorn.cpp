@@ -8,6 +8,7 @@
 #include "corelib/log.h"
 #include "corelib/view.h"
 #include "frontend/game_recorder.h"
+#include "frontend/splash.h"
 #include "actors/actors.h"
 #include "game/gameplay_core.h"
 #include "game/the_vorn_asteroids.h"
@@ -117,9 +118,13 @@ int kickoff_vorn_freeware(uint8_t startup_flag)
     return vorn_run_top_level(&steps, startup_flag);
 }
 
-// The splash screen with its loading pictures comes with the front end; these
-// are the places it is shown.
-static void __splash_show(const char *picture) { (void)picture; }
+// A loading picture joins the splash screen, which redraws (at most every 90 ms).
+static void __splash_show(const char *picture, int x, int y)
+{
+    if (vorn_headless) return;
+    splash_add_gfx(picture, x, y);
+    splash_tick();
+}
 
 static void __open_streams()
 {
@@ -175,11 +180,12 @@ bool vorn_init(uint8_t startup_flag)
         OGL_fog_set(fog_color, 0, 100.0f, 15000.0f, 0.001f);
     }
 
-    __splash_show("splash\\screen_pic.tga");
+    if (!vorn_headless) splash_init(resource_folder_get());
+    __splash_show("splash\\screen_pic.tga", 0, 0);
     // The HUD joins here with the front end.
-    __splash_show("splash\\loading_pic_01.tga");
+    __splash_show("splash\\loading_pic_01.tga", 179, 544);
     // The player's settings are applied again here with the configuration screen.
-    __splash_show("splash\\loading_pic_02.tga");
+    __splash_show("splash\\loading_pic_02.tga", 179, 544);
 
     vorn_scene = scene_init();
     if (!vorn_scene) log_fault_assert("vorn_init", ".\\the_vorn", 220, "vorn_scene != NULL");
@@ -187,7 +193,7 @@ bool vorn_init(uint8_t startup_flag)
     if (!quox2_load_file(scene_path.c_str(), vorn_scene)) return false;
     if (!scene_copy_resources_folder_path(vorn_scene, resource_folder_get())) return false;
     if (!vorn_init_particles(vorn_scene, resource_folder_get())) log_fault_bug("vorn_init", ".\\the_vorn", 233);
-    __splash_show("splash\\loading_pic_03.tga");
+    __splash_show("splash\\loading_pic_03.tga", 179, 544);
     // The hi-score table joins here.
 
     bool prepared = vorn_headless ? scene_prepare_ex(vorn_scene, SCENE_PREPARE_NO_RENDERER) : scene_prepare(vorn_scene);
@@ -196,7 +202,7 @@ bool vorn_init(uint8_t startup_flag)
         return false;
     }
     for (uint32_t i = 0; i < scene_get_ois_no(vorn_scene); i++) OI_calc_world_transform(scene_get_oi(vorn_scene, i));
-    __splash_show("splash\\loading_pic_04.tga");
+    __splash_show("splash\\loading_pic_04.tga", 179, 544);
     // The HUD font ("arial.ttf", 10 points) joins here with the text writer.
 
     if (!auren_is_inited()) {
@@ -212,7 +218,7 @@ bool vorn_init(uint8_t startup_flag)
     if (!vorn_shots_init() || !vorn_missiles_init()) log_fault_bug("vorn_init", ".\\the_vorn", 285);
     if (!vorn_asteroids_init()) log_fault_bug("vorn_init", ".\\the_vorn", 288);
     __build_actors();
-    __splash_show("splash\\loading_pic_05.tga");
+    __splash_show("splash\\loading_pic_05.tga", 179, 544);
 
     game_actor *fighter = vorn_get_game_actor("fighter", "fighter");
     vorn_skysphere_init(vorn_scene, game_actor_get_center(fighter));
@@ -223,6 +229,7 @@ bool vorn_init(uint8_t startup_flag)
     game_actor_query(fighter, GA_FIGHTER_Q_RIG, &rig);
     if (!rig.cam || !camera_setup_view(rig.cam, vorn_view_camera)) log_fault_bug("vorn_init", ".\\the_vorn", 331);
     OGL_input_set_mouse_pos(400, 300);
+    if (splash_is_active()) splash_deinit();
     vorn_new_game();
 
     vorn_frame_timer = hw_timer_init();

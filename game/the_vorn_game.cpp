@@ -11,6 +11,7 @@
 #include "game/the_vorn_asteroids.h"
 #include "game/the_vorn_shots.h"
 #include "corelib/view.h"
+#include "frontend/gui_avi_player.h"
 #include "game/resource_folder.h"
 #include "game/the_vorn.h"
 #include "game/the_vorn_particles.h"
@@ -28,6 +29,9 @@
 static vorn_passes passes = {0, 0, 0};
 static int32_t game_state = VORN_GAME_INTRO;
 
+static uint8_t intro_started;
+static gap *intro_video;
+static auren_stream_t *intro_stream;
 static uint8_t title_started;
 static uint8_t level_running, statistics_shown, paused;
 static float voice_timer, voice_interval = 10.0f;
@@ -170,14 +174,46 @@ static void __capture_pointer(bool on)
     if (OGL_is_initialised()) OGL_input_set_cursor_visible(!on, on);
 }
 
-// Intro (state 0). The intro video and its stream come with the video player;
-// until then the intro hands over to the title at once.
+static void __intro_teardown()
+{
+    if (intro_stream) auren_stream_stop_and_deinit(intro_stream);
+    if (intro_video) gap_free(intro_video);
+    intro_stream = nullptr;
+    intro_video = nullptr;
+    intro_started = 0;
+    game_state = VORN_GAME_TITLE;
+}
+
+// Intro (state 0): the video with its soundtrack, skipped by a click, Space
+// or Escape. Without a window there is nothing to show: it hands over at once.
 static bool __intro_step(float dt)
 {
-    (void)dt;
-    passes.sky = passes.scene = 0;
-    __clear_presses();
-    game_state = VORN_GAME_TITLE;
+    if (!intro_started) {
+        passes.sky = passes.scene = 0;
+        intro_started = 1;
+        if (vorn_is_headless()) {
+            __intro_teardown();
+            return true;
+        }
+        std::string sound = resource_path("intro\\intro.ogg");
+        intro_stream = auren_stream(sound.c_str());
+        if (!intro_stream) log_fault_bug("vorn_level_loop_intro", ".\\the_vorn", 757);
+        std::string video = resource_path("intro\\intro.bik");
+        if (!gap_load(&intro_video, video.c_str())) log_fault_bug("vorn_level_loop_intro", ".\\the_vorn", 760);
+        auren_stream_play(intro_stream);
+    }
+    gap_update(intro_video, dt);
+    gap_draw(intro_video, 0.0f, 75.0f, 800.0f, 450.0f);
+    if (gap_is_playing(intro_video)) {
+        if (OGL_input_get_mouse_button(OGL_MOUSE_BUTTON_LEFT) || OGL_input_get_key(OGL_KEY_SPACE) ||
+            OGL_input_get_key(OGL_KEY_ESC)) {
+            __clear_presses();
+            __intro_teardown();
+        }
+        return true;
+    }
+    auren_stream_stop(intro_stream);
+    __intro_teardown();
     return true;
 }
 
@@ -446,6 +482,7 @@ bool vorn_game_loop(float dt)
 
 void vorn_game_deinit()
 {
+    if (intro_started) __intro_teardown();
     if (title_stream) auren_stream_stop_and_deinit(title_stream);
     title_stream = nullptr;
     title_motion = nullptr;  // the instance's mixer owns it
