@@ -41,7 +41,9 @@ static auren_stream_t *title_stream;
 static float target_fov, smoothed_fov;
 
 static int32_t current_level = 1;
-static float level_time;
+// Summed in double: 900 frames of 0.2 s in float fall short of 180 s by 1.6 ms
+// and the level would run a frame too long.
+static double level_time;
 static vorn_level_statistics level_statistics;
 
 // Per attacker kind, in the order asteroid_a..d, junk_a..d.
@@ -69,11 +71,11 @@ int32_t vorn_game_get_state() { return game_state; }
 
 int32_t vorn_get_current_level() { return current_level; }
 
-float vorn_get_level_time() { return level_time; }
+float vorn_get_level_time() { return float(level_time); }
 
 int32_t vorn_get_remaining_seconds()
 {
-    float left = VORN_LEVEL_LENGTH - level_time;
+    float left = VORN_LEVEL_LENGTH - float(level_time);
     return left > 0.0f ? int32_t(left) : 0;
 }
 
@@ -353,7 +355,7 @@ static bool __level_step(float dt)
     game_actor_query(__station(), GA_QUERY_LIFE, &station_life);
     game_actor_query(__fighter(), GA_FIGHTER_Q_LIFE, &fighter_life);
 
-    if (level_time >= VORN_LEVEL_LENGTH) {
+    if (level_time >= double(VORN_LEVEL_LENGTH) - 1e-9) {
         level_running = 0;
         __fighter_event(GA_EVENT_STOP_SOUNDS);
         __capture_pointer(false);
@@ -430,7 +432,7 @@ void vorn_prepare_level(int32_t level)
         if (game_actor_is_attacker(ga) && game_actor_is_alive(ga)) game_actor_event(ga, GA_EVENT_DEACTIVATE, nullptr);
     }
     __fighter_event(GA_EVENT_NEXT_LEVEL);
-    level_time = 0.0f;
+    level_time = 0.0;
     vorn_asteroids_prepare_level(level);
     vorn_level_insert_chances(level);
     current_level = level;
