@@ -13,6 +13,7 @@
 #include "test_support.h"
 
 bool GameHarness::started = false;
+static bool parser_was_up;
 
 void GameHarness::SetUpTestSuite()
 {
@@ -20,7 +21,11 @@ void GameHarness::SetUpTestSuite()
     std::string data = VORN_BINARY_DIR "/data/";
     if (!test_file_exists(data + "vorn.quox2")) return;
     setenv("ALSOFT_DRIVERS", "null", 0);
-    ASSERT_TRUE(drand_init() && parser_init() && gfxloader_init());
+    ASSERT_TRUE(drand_init() && gfxloader_init());
+    parser_was_up = parser_is_inited();
+    if (!parser_was_up) {
+        ASSERT_TRUE(parser_init());
+    }
     auren_init();
     resource_folder_set(data.c_str());
     vorn_set_headless(true);
@@ -37,7 +42,7 @@ void GameHarness::TearDownTestSuite()
     vorn_deinit();
     auren_deinit();
     gfxloader_deinit();
-    parser_deinit();
+    if (!parser_was_up) parser_deinit();
     drand_deinit();
     vorn_set_headless(false);
     started = false;

@@ -55,11 +55,10 @@ const game_actor_interface SILENT = {"silent", probe_init, probe_deinit, nullptr
 
 class GameActors : public ::testing::Test {
   protected:
+    static void SetUpTestSuite() { ASSERT_TRUE(parser_init()); }
+    static void TearDownTestSuite() { parser_deinit(); }
     void SetUp() override
     {
-        if (!parser_is_inited()) {
-            ASSERT_TRUE(parser_init());
-        }
         sc = scene_init();
         gas = gas_create();
         ASSERT_TRUE(gas_register_interface(gas, &PROBE));
