@@ -95,6 +95,15 @@ static bool __world_normal(const collision_mesh *m, const float *xf, float det, 
     return true;
 }
 
+// The clearance a sliding contact leaves: well above the rounding of positions
+// around center (a few units in the last place of its largest coordinate).
+static float __gap(tacka3 center)
+{
+    float big = std::fmax(std::fabs(center.x), std::fmax(std::fabs(center.y), std::fabs(center.z)));
+    float ulp = std::nextafter(big, INFINITY) - big;
+    return std::fmax(COLLISION_GAP, 8.0f * ulp);
+}
+
 static void __check_mesh_has_triangles(const collision_mesh *m)
 {
     if (m->face_count > 0 && !m->tris_32 && !m->tris_16) BUG();
@@ -165,10 +174,18 @@ static bool __classify(contact_candidate *out, tacka3 c, float r, tacka3 d, tack
         if (!(qa > 1e-12f)) return false;  // moving along the edge
         float qb = 2.0f * tacka3_dot(s_perp, d_perp);
         float qc = tacka3_length2(s_perp) - r * r;
-        float disc = qb * qb - 4.0f * qa * qc;
-        if (disc < 0.0f) return false;
-        float dist = (-qb - std::sqrt(disc)) / (2.0f * qa);
-        if (!is_finite(dist) || dist < 0.0f) return false;
+        float dist;
+        if (qc <= 0.0f) {
+            // Touching the edge's line already (less deeply than an embedded
+            // sphere): met at once when moving into it, else never.
+            if (!(qb < 0.0f)) return false;
+            dist = 0.0f;
+        } else {
+            float disc = qb * qb - 4.0f * qa * qc;
+            if (disc < 0.0f) return false;
+            dist = (-qb - std::sqrt(disc)) / (2.0f * qa);
+            if (!is_finite(dist) || dist < 0.0f) return false;
+        }
         tacka3 center_then = tacka3_add_scaled(c, d, dist);
         tacka3 contact = tacka3_add_scaled(edge_start, e, tacka3_dot(tacka3_sub(center_then, edge_start), e) / e2);
         if (!is_point_between(contact, edge_start, edge_end)) return false;
@@ -185,7 +202,10 @@ static bool __classify(contact_candidate *out, tacka3 c, float r, tacka3 d, tack
 
     // Vertex: the ray from the vertex against the move meets the sphere.
     float dist;
-    if (!ray_sphere_intersect(&dist, nearest, tacka3_neg(d), c, r)) dist = -1.0f;
+    if (tacka3_length2(tacka3_sub(nearest, c)) <= r * r)
+        dist = 0.0f;  // touching it already (less deeply than an embedded sphere)
+    else if (!ray_sphere_intersect(&dist, nearest, tacka3_neg(d), c, r))
+        dist = -1.0f;
     if (dist < 0.0f || tacka3_dot(tacka3_sub(nearest, c), d) < 0.0f) return false;
     tacka3 diff = tacka3_sub(tacka3_add_scaled(c, d, dist), nearest);
     float len3 = tacka3_length(diff);
@@ -260,7 +280,11 @@ void collision_check_solid(const collision_mesh *meshes, uint32_t mesh_count, co
         *step = tacka3_scale(best.contact_normal, -best.distance);
         *remaining = move;
     } else {
-        *step = tacka3_scale(d, best.distance);
+        // Up to the contact, then a hair back out along the contact normal: a
+        // sphere left exactly touching meets the same plane again at distance 0
+        // with a normal that faces the slide only by rounding (the seams between
+        // coplanar triangles), and would make no headway.
+        *step = tacka3_add_scaled(tacka3_scale(d, best.distance), best.contact_normal, __gap(center));
         tacka3 dest = tacka3_add(center, move);
         tacka3 on_plane =
             tacka3_add_scaled(dest, best.contact_normal, -tacka3_dot(tacka3_sub(dest, best.point), best.contact_normal));

@@ -53,6 +53,9 @@ enum : uint8_t {
 #define COLLISION_EMBED_TOLERANCE 0.001f
 // A face contact may lie this far behind the start of the move.
 #define COLLISION_FACE_TOLERANCE (-0.002f)
+// Clearance left between a sphere and the surface it slides on (at least; more
+// far from the origin, where positions round more coarsely).
+#define COLLISION_GAP 1e-4f
 // Extra margin of the broad box around the swept sphere.
 #define COLLISION_BROAD_MARGIN 0.1f
 // Iterations of the sliding loop.
