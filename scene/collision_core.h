@@ -32,7 +32,7 @@
 
 enum : uint32_t {
     COLLISION_MESH_SOLID = 1u << 0,      // blocks moving spheres; otherwise contacts are only reported
-    COLLISION_MESH_SKINNED = 1u << 1,    // soft-skinned: never solid, non-solid contact by bounds alone
+    COLLISION_MESH_SKINNED = 1u << 1,    // soft-skinned: never an obstacle; when not solid, contact by bounds alone
     COLLISION_MESH_INVISIBLE = 1u << 2,  // not hit by rays
 };
 

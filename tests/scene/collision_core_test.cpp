@@ -370,6 +370,18 @@ TEST(CollisionNonSolid, SolidNeverSkinnedAlwaysReported)
     EXPECT_EQ(ns[0].owner, &owner_b);
     EXPECT_EQ(ns[0].face_index, 0u);
     EXPECT_EQ(ns[0].distance, 0.0f);
+    // A solid skinned body: neither an obstacle nor a non-solid contact.
+    test_mesh hard_skin;
+    add_wall_x(&hard_skin, 0.5f);
+    collision_mesh *hs = hard_skin.finish(COLLISION_MESH_SOLID | COLLISION_MESH_SKINNED, &owner_c);
+    records hs_ns, hs_solid;
+    collision_check_non_solid(hs, 1, nullptr, {0, 0, 0}, 1.0f, {0, 0, 0}, hs_ns.a);
+    collision_check_non_solid(hs, 1, nullptr, {0, 0, 0}, 1.0f, {1, 0, 0}, hs_ns.a);
+    EXPECT_EQ(hs_ns.size(), 0u);
+    tacka3 end = collision_slide(hs, 1, nullptr, {0, 0, 0}, 1.0f, {3, 0, 0}, hs_solid.a, hs_ns.a, nullptr);
+    expect_near3(end, {3, 0, 0}, 0.0f);
+    EXPECT_EQ(hs_solid.size() + hs_ns.size(), 0u);
+
     // Bounding spheres apart: nothing.
     meshes[1].bound_center = {2.5f, 0, 0};
     records none;
@@ -382,7 +394,7 @@ TEST(CollisionNonSolid, SolidNeverSkinnedAlwaysReported)
     cloud.add_quad({3, -5, -5}, {3, -5, 5}, {3, 5, 5}, {3, 5, -5});
     collision_mesh both[2] = {*wall.finish(COLLISION_MESH_SOLID, &owner_a), *cloud.finish(0, &owner_c)};
     records solid, nonsolid;
-    tacka3 end = collision_slide(both, 2, nullptr, {0, 0, 0}, 1.0f, {10, 4, 0}, solid.a, nonsolid.a, nullptr);
+    end = collision_slide(both, 2, nullptr, {0, 0, 0}, 1.0f, {10, 4, 0}, solid.a, nonsolid.a, nullptr);
     EXPECT_NEAR(end.x, 4.0f, 1e-3f);
     ASSERT_EQ(nonsolid.size(), 1u);
     EXPECT_EQ(nonsolid[0].owner, &owner_c);
