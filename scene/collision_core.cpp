@@ -155,6 +155,19 @@ static bool __classify(contact_candidate *out, tacka3 c, float r, tacka3 d, tack
             out->normal = n;
             return true;
         }
+        // Already touching the face (less deeply than an embedded sphere) and
+        // moving into it too steeply for the tolerance above: met at once, at the
+        // center's foot. Carrying on would sink the sphere through the face onto
+        // the far side of an edge, which would throw it off the surface.
+        float h = tacka3_dot(tacka3_sub(c, a), n);
+        tacka3 foot = tacka3_add_scaled(c, n, -h);
+        if (travel < 0.0f && h > 0.0f && h < r && is_point_within_triangle_3d(foot, a, b, t, n)) {
+            out->kind = COLLISION_FACE;
+            out->distance = 0.0f;
+            out->point = foot;
+            out->normal = n;
+            return true;
+        }
     } else {
         // Moving parallel to the plane: the center's foot on it stands in for the hit.
         plane_point = tacka3_add_scaled(c, n, -tacka3_dot(tacka3_sub(c, a), n));
@@ -280,11 +293,13 @@ void collision_check_solid(const collision_mesh *meshes, uint32_t mesh_count, co
         *step = tacka3_scale(best.contact_normal, -best.distance);
         *remaining = move;
     } else {
-        // Up to the contact, then a hair back out along the contact normal: a
+        // Up to the contact, and there a hair off it along the contact normal: a
         // sphere left exactly touching meets the same plane again at distance 0
         // with a normal that faces the slide only by rounding (the seams between
-        // coplanar triangles), and would make no headway.
-        *step = tacka3_add_scaled(tacka3_scale(d, best.distance), best.contact_normal, __gap(center));
+        // coplanar triangles), and would make no headway. Placing the sphere from
+        // the contact point also lifts one that touched a little too deeply.
+        tacka3 at = tacka3_add_scaled(best.point, best.contact_normal, radius + __gap(center));
+        *step = tacka3_sub(at, center);
         tacka3 dest = tacka3_add(center, move);
         tacka3 on_plane =
             tacka3_add_scaled(dest, best.contact_normal, -tacka3_dot(tacka3_sub(dest, best.point), best.contact_normal));

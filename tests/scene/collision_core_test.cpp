@@ -283,6 +283,27 @@ TEST(CollisionSlide, CornerAndTiledFloorStayOutside)
     expect_near3(end, {3.3f, 2.7f, 0.5f}, 1e-3f);
 }
 
+TEST(CollisionSlide, AShallowTouchNeitherSinksNorBounces)
+{
+    // A sphere touching a floor a little deeper than exactly (by less than an
+    // embedded one), pushed along and into it at various angles, stays on the
+    // floor: it is neither sunk through it nor thrown off it by the far side of
+    // the quad's diagonal.
+    test_mesh floor;
+    floor.add_quad({-50, -50, 0}, {50, -50, 0}, {50, 50, 0}, {-50, 50, 0});
+    collision_mesh *m = floor.finish(COLLISION_MESH_SOLID, &owner_a);
+    for (float depth : {0.0f, 0.0002f, 0.0005f, 0.0009f}) {
+        for (float dn : {0.001f, 0.01f, 0.1f, 0.3f, 1.0f}) {
+            tacka3 move = tacka3_scale(tacka3_normalize({1, 0.3f, -dn}), 3.0f);
+            tacka3 start{1.3f, 2.1f, 1.0f - depth};
+            tacka3 end = collision_slide(m, 1, nullptr, start, 1.0f, move, nullptr, nullptr, nullptr);
+            EXPECT_NEAR(end.z, 1.0f, 0.003f) << "depth " << depth << " slope " << dn;
+            EXPECT_NEAR(end.x - start.x, move.x, 0.02f * move.x) << "depth " << depth << " slope " << dn;
+            EXPECT_NEAR(end.y - start.y, move.y, 0.02f * move.x) << "depth " << depth << " slope " << dn;
+        }
+    }
+}
+
 TEST(CollisionSlide, PlacedMeshMatchesWorldGeometry)
 {
     // The same wall given in object space (plane x = 0, scaled and rotated) and placed at x = 5.
