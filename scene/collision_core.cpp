@@ -321,7 +321,14 @@ void collision_check_non_solid(const collision_mesh *meshes, uint32_t mesh_count
     for (uint32_t i = 0; i < mesh_count; i++) {
         const collision_mesh *m = &meshes[i];
         if ((m->flags & COLLISION_MESH_SOLID) || __is_mover(m, mover)) continue;
-        if (tacka3_distance(m->bound_center, center) > m->bound_radius + radius) continue;
+        // Within reach of the sphere, or for a moving one of its whole path: a
+        // fast mover must not pass a small body unreported in one step.
+        tacka3 nearest_center = center;
+        if (moving) {
+            bool on;
+            nearest_center = closest_point_on_segment(m->bound_center, center, tacka3_add(center, move), &on);
+        }
+        if (tacka3_distance(m->bound_center, nearest_center) > m->bound_radius + radius) continue;
         int existing = __find_owner(results, m->owner);
 
         collision_record rec{};

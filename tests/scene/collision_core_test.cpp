@@ -377,6 +377,29 @@ TEST(CollisionNonSolid, MovingKeepsTheNearestTravel)
     EXPECT_EQ(short_move.size(), 0u);
 }
 
+TEST(CollisionNonSolid, AFastMoverMeetsWhatLiesOnItsPath)
+{
+    // Small bodies 4 and 6 ahead of a sphere that moves 10 in one step: out of
+    // its reach at the start, on its path all the same.
+    test_mesh plate;
+    plate.add_quad({4, -0.5f, -0.5f}, {4, -0.5f, 0.5f}, {4, 0.5f, 0.5f}, {4, 0.5f, -0.5f});
+    test_mesh skin;
+    collision_mesh meshes[2] = {*plate.finish(0, &owner_a), *skin.finish(COLLISION_MESH_SKINNED, &owner_b)};
+    meshes[1].bound_center = {6, 1, 0};
+    meshes[1].bound_radius = 0.7f;
+    records ns;
+    collision_check_non_solid(meshes, 2, nullptr, {0, 0, 0}, 0.5f, {10, 0, 0}, ns.a);
+    ASSERT_EQ(ns.size(), 2u);
+    EXPECT_EQ(ns[0].owner, &owner_a);
+    EXPECT_NEAR(ns[0].distance, 3.5f, 1e-4f);
+    EXPECT_EQ(ns[1].owner, &owner_b);
+    // Neither lies on a path that ends short of them or passes them by.
+    records none;
+    collision_check_non_solid(meshes, 2, nullptr, {0, 0, 0}, 0.5f, {2.5f, 0, 0}, none.a);
+    collision_check_non_solid(meshes, 2, nullptr, {0, 3, 0}, 0.5f, {10, 0, 0}, none.a);
+    EXPECT_EQ(none.size(), 0u);
+}
+
 TEST(CollisionNonSolid, SolidNeverSkinnedAlwaysReported)
 {
     test_mesh solid_body, skinned_body;
