@@ -523,54 +523,6 @@ TEST(CollisionDeath, Faults)
                 ::testing::ExitedWithCode(3), "collision_check_non_solid\\(\\) BUG");
 }
 
-namespace {
-
-// A lumpy closed rock: a UV sphere of 2 * slices * (stacks - 1) triangles with
-// outward face normals.
-void add_rock(test_mesh *t, std::vector<tacka3> *normals, tacka3 center, float radius, int slices, int stacks,
-              unsigned seed)
-{
-    auto lump = [&](int i, int j) {
-        unsigned h = (unsigned(i) * 73856093u) ^ (unsigned(j) * 19349663u) ^ seed;
-        h = (h ^ (h >> 13)) * 1274126177u;
-        return 1.0f + 0.15f * (float(h % 1000) / 1000.0f - 0.5f);
-    };
-    auto point = [&](int i, int j) {
-        if (j == 0) return tacka3_add(center, {0, 0, radius});
-        if (j == stacks) return tacka3_add(center, {0, 0, -radius});
-        float theta = float(M_PI) * float(j) / float(stacks), phi = 2.0f * float(M_PI) * float(i % slices) / float(slices);
-        float r = radius * lump(i % slices, j);
-        return tacka3_add(center, {r * std::sin(theta) * std::cos(phi), r * std::sin(theta) * std::sin(phi),
-                                   r * std::cos(theta)});
-    };
-    auto tri = [&](tacka3 a, tacka3 b, tacka3 c) {
-        tacka3 n = tacka3_cross(tacka3_sub(b, a), tacka3_sub(c, a));
-        tacka3 out = tacka3_sub(tacka3_scale(tacka3_add(a, tacka3_add(b, c)), 1.0f / 3.0f), center);
-        if (tacka3_dot(n, out) < 0.0f) n = tacka3_neg(n);
-        t->add_tri(a, b, c);
-        normals->push_back(n);
-    };
-    for (int i = 0; i < slices; i++) {
-        for (int j = 0; j < stacks; j++) {
-            tacka3 p00 = point(i, j), p10 = point(i + 1, j), p01 = point(i, j + 1), p11 = point(i + 1, j + 1);
-            if (j != 0) tri(p00, p10, p11);
-            if (j != stacks - 1) tri(p00, p11, p01);
-        }
-    }
-}
-
-float distance_to_mesh(const test_mesh &t, tacka3 p)
-{
-    float best = INFINITY;
-    for (size_t f = 0; f < t.tris.size(); f += 3) {
-        tacka3 q = closest_point_on_triangle_solid(p, t.vertices[t.tris[f]], t.vertices[t.tris[f + 1]],
-                                                   t.vertices[t.tris[f + 2]]);
-        best = std::fmin(best, tacka3_distance(p, q));
-    }
-    return best;
-}
-
-}  // namespace
 
 TEST(CollisionSlide, NeverEndsInsideARock)
 {

@@ -1,5 +1,5 @@
-// Sliding over hulls made of many coplanar triangles: the seams between the
-// triangles never hold a sphere back, and it never sinks into the hull.
+// Sliding along hulls: the seams between coplanar triangles never hold a
+// sphere back, and neither a flat nor a curved hull lets it sink in.
 
 #include <gtest/gtest.h>
 
@@ -143,4 +143,45 @@ TEST_F(CollisionSeams, LongRunsAlongSeamsNeverStall)
     EXPECT_EQ(stalled_runs, 0);
     EXPECT_EQ(lossy_frames, 0);
     EXPECT_EQ(sunk_frames, 0);
+}
+
+TEST_F(CollisionSeams, SlidingAlongACurvedHullKeepsOffItAndMoves)
+{
+    // The fighter pressed against a station far out in the field (a round hull
+    // of 2,256 triangles) and flying along it at full speed, at frame times from
+    // 0.01 to 0.2 s: it neither sinks into the hull nor stalls on it. On a lumpy
+    // hull it may be held up by the lumps, but it never sinks either.
+    const tacka3 station{300, 100, -200};
+    for (float lumps : {0.0f, 0.15f}) {
+        test_mesh hull_mesh;
+        std::vector<tacka3> normals;
+        add_rock(&hull_mesh, &normals, station, 50.0f, 48, 24, 3u, lumps);
+        collision_mesh *m = hull_mesh.finish(COLLISION_MESH_SOLID, &hull_mesh);
+        m->face_normals = normals.data();
+        m->face_normal_count = uint32_t(normals.size());
+        int sunk = 0, stalled = 0;
+        float worst_clearance = INFINITY;
+        for (int run = 0; run < 40; run++) {
+            tacka3 out{rnd(-1, 1), rnd(-1, 1), rnd(-1, 1)};
+            if (!tacka3_try_normalize(&out)) out = {0, 0, 1};
+            float r = rnd(1, 3), dt = rnd(0.01f, 0.2f);
+            tacka3 c = tacka3_add(station, tacka3_scale(out, 60.0f + r));
+            tacka3 heading = tacka3_normalize(tacka3_cross(out, {0.3f, 0.9f, 0.1f}));
+            for (int frame = 0; frame < 200; frame++) {
+                out = tacka3_normalize(tacka3_sub(c, station));
+                tacka3 along = tacka3_normalize(tacka3_add_scaled(heading, out, -tacka3_dot(heading, out)));
+                tacka3 move = tacka3_scale(tacka3_add_scaled(tacka3_scale(along, 36.0f), out, -10.0f), dt);
+                tacka3 end = collision_slide(m, 1, nullptr, c, r, move, nullptr, nullptr, nullptr);
+                float clearance = distance_to_mesh(hull_mesh, end) - r;
+                worst_clearance = std::fmin(worst_clearance, clearance);
+                if (clearance < -0.003f) sunk++;
+                if (tacka3_dot(tacka3_sub(end, c), along) < 0.5f * 36.0f * dt) stalled++;
+                c = end;
+            }
+        }
+        EXPECT_EQ(sunk, 0) << "lumps " << lumps << ", worst clearance " << worst_clearance;
+        if (lumps == 0.0f) {
+            EXPECT_EQ(stalled, 0);
+        }
+    }
 }

@@ -141,3 +141,30 @@ TEST_F(SceneCollisions, SolidSkinnedInstanceIsNeverANonSolidContact)
     array_free(solid);
     array_free(non_solid);
 }
+
+TEST_F(SceneCollisions, RaysFollowInstancesThatMoved)
+{
+    object_instance *w = add("w1", "wall", {5, 0, 0}, "collidable = true\r\n");
+    object_instance *carrier = add("carrier", nullptr, {0, 0, 0}, nullptr);
+    object_instance *rider = add("rider", "wall", {0, 30, 0}, "collidable = true\r\n");
+    ASSERT_TRUE(scene_prepare(sc));
+    OI_attach_child(carrier, rider);
+    array<collision_record> *hits = array_new<collision_record>();
+    auto first_hit = [&](tacka3 origin, tacka3 dir) -> float {
+        hits->cur_elements = 0;
+        if (intersect_ray_and_scene(hits, sc, origin, dir) == 0) return -1.0f;
+        return hits->data[0].distance;
+    };
+    EXPECT_NEAR(first_hit({0, 0, 0}, {1, 0, 0}), 5.0f, 1e-4f);
+    // Moved by the game between two queries, without a scene update.
+    OI_set_position(w, {12, 0, 0});
+    EXPECT_NEAR(first_hit({0, 0, 0}, {1, 0, 0}), 12.0f, 1e-4f);
+    OI_set_position(w, {-40, 0, 0});
+    EXPECT_LT(first_hit({0, 0, 0}, {1, 0, 0}), 0.0f);
+    // Carried by its parent.
+    EXPECT_NEAR(first_hit({0, 30, 0}, {1, 0, 0}), 0.0f, 1e-4f);
+    OI_set_position(carrier, {7, -30, 0});
+    EXPECT_NEAR(first_hit({0, 0, 0}, {1, 0, 0}), 7.0f, 1e-4f);
+    EXPECT_LT(first_hit({-1, 30, 0}, {1, 0, 0}), 0.0f);
+    array_free(hits);
+}
