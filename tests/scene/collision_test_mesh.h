@@ -100,9 +100,14 @@ inline float distance_to_mesh(const test_mesh &t, tacka3 p)
 {
     float best = INFINITY;
     for (size_t f = 0; f < t.tris.size(); f += 3) {
-        tacka3 q = closest_point_on_triangle_solid(p, t.vertices[t.tris[f]], t.vertices[t.tris[f + 1]],
-                                                   t.vertices[t.tris[f + 2]]);
-        best = std::fmin(best, tacka3_distance(p, q));
+        tacka3 a = t.vertices[t.tris[f]], b = t.vertices[t.tris[f + 1]], c = t.vertices[t.tris[f + 2]];
+        // No nearer than the triangle's box: skipped when that is already too far.
+        auto gap = [](float v, float x, float y, float z) {
+            return std::fmax(0.0f, std::fmax(std::fmin(x, std::fmin(y, z)) - v, v - std::fmax(x, std::fmax(y, z))));
+        };
+        float gx = gap(p.x, a.x, b.x, c.x), gy = gap(p.y, a.y, b.y, c.y), gz = gap(p.z, a.z, b.z, c.z);
+        if (gx * gx + gy * gy + gz * gz >= best * best) continue;
+        best = std::fmin(best, tacka3_distance(p, closest_point_on_triangle_solid(p, a, b, c)));
     }
     return best;
 }
