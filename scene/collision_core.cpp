@@ -95,6 +95,32 @@ static bool __world_normal(const collision_mesh *m, const float *xf, float det, 
     return true;
 }
 
+// The clearance a sliding contact leaves: well above the rounding of positions
+// around center (a few units in the last place of its largest coordinate).
+static float __gap(tacka3 center)
+{
+    float big = std::fmax(std::fabs(center.x), std::fmax(std::fabs(center.y), std::fabs(center.z)));
+    float ulp = std::nextafter(big, INFINITY) - big;
+    return std::fmax(COLLISION_GAP, 8.0f * ulp);
+}
+
+// The box, in the space of the placement xf, around the world sphere (center,
+// radius); false when the placement cannot be inverted.
+static bool __local_box(aabox *box, const float *xf, tacka3 center, float radius)
+{
+    float inv[16];
+    if (!matrix_inverse(inv, xf)) return false;
+    // The Frobenius norm of the inverse's upper 3x3 part bounds how far it
+    // stretches any length.
+    float f2 = 0.0f;
+    for (int r = 0; r < 3; r++)
+        for (int c = 0; c < 3; c++) f2 += inv[r * 4 + c] * inv[r * 4 + c];
+    float local_radius = radius * std::sqrt(f2);
+    if (!is_finite(local_radius)) return false;
+    build_box_around_sphere(box, matrix_transform_point(inv, center), local_radius);
+    return true;
+}
+
 static void __check_mesh_has_triangles(const collision_mesh *m)
 {
     if (m->face_count > 0 && !m->tris_32 && !m->tris_16) BUG();
@@ -115,10 +141,77 @@ static void __append(array<collision_record> *results, const collision_record &r
     ASSERT(added);
 }
 
+// The sphere (c, r) swept along the unit vector d against the edge e0-e1.
+static bool __sweep_edge(contact_candidate *out, tacka3 c, float r, tacka3 d, tacka3 e0, tacka3 e1)
+{
+    tacka3 e = tacka3_sub(e1, e0);
+    float e2 = tacka3_length2(e);
+    if (!(e2 > 0.0f)) return false;
+    tacka3 s = tacka3_sub(c, e0);
+    tacka3 d_perp = tacka3_add_scaled(d, e, -tacka3_dot(d, e) / e2);
+    tacka3 s_perp = tacka3_add_scaled(s, e, -tacka3_dot(s, e) / e2);
+    float qa = tacka3_length2(d_perp);
+    if (!(qa > 1e-12f)) return false;  // moving along the edge
+    float qb = 2.0f * tacka3_dot(s_perp, d_perp);
+    float qc = tacka3_length2(s_perp) - r * r;
+    float dist;
+    if (qc <= 0.0f) {
+        // Touching the edge's line already (less deeply than an embedded
+        // sphere): met at once when moving into it, else never.
+        if (!(qb < 0.0f)) return false;
+        dist = 0.0f;
+    } else {
+        float disc = qb * qb - 4.0f * qa * qc;
+        if (disc < 0.0f) return false;
+        dist = (-qb - std::sqrt(disc)) / (2.0f * qa);
+        if (!is_finite(dist) || dist < 0.0f) return false;
+    }
+    tacka3 center_then = tacka3_add_scaled(c, d, dist);
+    tacka3 contact = tacka3_add_scaled(e0, e, tacka3_dot(tacka3_sub(center_then, e0), e) / e2);
+    if (!is_point_between(contact, e0, e1)) return false;
+    tacka3 diff = tacka3_sub(center_then, contact);
+    float len = tacka3_length(diff);
+    ASSERT(is_finite(len));
+    if (!(len > 0.0f)) return false;
+    out->kind = COLLISION_EDGE;
+    out->distance = dist;
+    out->point = contact;
+    out->normal = tacka3_scale(diff, 1.0f / len);
+    return true;
+}
+
+// The ray from the corner v against the move meets the sphere (c, r); the
+// corner must lie ahead of the sphere.
+static bool __sweep_vertex(contact_candidate *out, tacka3 c, float r, tacka3 d, tacka3 v)
+{
+    float dist;
+    if (tacka3_length2(tacka3_sub(v, c)) <= r * r)
+        dist = 0.0f;  // touching it already (less deeply than an embedded sphere)
+    else if (!ray_sphere_intersect(&dist, v, tacka3_neg(d), c, r))
+        dist = -1.0f;
+    if (dist < 0.0f || tacka3_dot(tacka3_sub(v, c), d) < 0.0f) return false;
+    tacka3 diff = tacka3_sub(tacka3_add_scaled(c, d, dist), v);
+    float len3 = tacka3_length(diff);
+    ASSERT(is_finite(len3));
+    if (!(len3 > 0.0f)) return false;
+    out->kind = COLLISION_VERTEX;
+    out->distance = dist;
+    out->point = v;
+    out->normal = tacka3_scale(diff, 1.0f / len3);
+    return true;
+}
+
 // Classifies the contact of a sphere (c, r) moving along the unit vector d with the
 // triangle (a, b, t) of unit normal n.
-static bool __classify(contact_candidate *out, tacka3 c, float r, tacka3 d, tacka3 a, tacka3 b, tacka3 t, tacka3 n)
+static bool __classify(contact_candidate *out, tacka3 c, float r, tacka3 d, float len, tacka3 a, tacka3 b, tacka3 t,
+                       tacka3 n)
 {
+    // A sphere that stays farther than its radius from the triangle's plane over
+    // the whole move meets nothing of the triangle.
+    const float h0 = tacka3_dot(tacka3_sub(c, a), n);
+    const float h1 = h0 + tacka3_dot(d, n) * len;
+    if ((h0 > r && h1 > r) || (h0 < -r && h1 < -r)) return false;
+
     tacka3 q;
     if (is_triangle_inside_sphere(&q, c, r, a, b, t, n, COLLISION_EMBED_TOLERANCE)) {
         tacka3 diff = tacka3_sub(c, q);
@@ -135,10 +228,9 @@ static bool __classify(contact_candidate *out, tacka3 c, float r, tacka3 d, tack
     // Face: the sphere's leading point carried along d to the plane.
     tacka3 p = tacka3_add_scaled(c, n, -r);
     float dn = tacka3_dot(d, n);
-    tacka3 plane_point;
     if (dn != 0.0f) {
         float travel = tacka3_dot(tacka3_sub(a, p), n) / dn;
-        plane_point = tacka3_add_scaled(p, d, travel);
+        tacka3 plane_point = tacka3_add_scaled(p, d, travel);
         if (travel >= COLLISION_FACE_TOLERANCE && is_point_within_triangle_3d(plane_point, a, b, t, n)) {
             out->kind = COLLISION_FACE;
             out->distance = travel;
@@ -146,56 +238,37 @@ static bool __classify(contact_candidate *out, tacka3 c, float r, tacka3 d, tack
             out->normal = n;
             return true;
         }
-    } else {
-        // Moving parallel to the plane: the center's foot on it stands in for the hit.
-        plane_point = tacka3_add_scaled(c, n, -tacka3_dot(tacka3_sub(c, a), n));
+        // Already touching the face (less deeply than an embedded sphere) and
+        // moving into it too steeply for the tolerance above: met at once, at the
+        // center's foot. Carrying on would sink the sphere through the face onto
+        // the far side of an edge, which would throw it off the surface.
+        tacka3 foot = tacka3_add_scaled(c, n, -h0);
+        if (travel < 0.0f && h0 > 0.0f && h0 < r && is_point_within_triangle_3d(foot, a, b, t, n)) {
+            out->kind = COLLISION_FACE;
+            out->distance = 0.0f;
+            out->point = foot;
+            out->normal = n;
+            return true;
+        }
     }
 
-    tacka3 edge_start, edge_end;
-    bool on_edge;
-    tacka3 nearest = closest_point_on_triangle(&edge_start, &edge_end, &on_edge, plane_point, a, b, t);
-    if (on_edge) {
-        // Edge: the sphere swept along d against the edge's line.
-        tacka3 e = tacka3_sub(edge_end, edge_start);
-        float e2 = tacka3_length2(e);
-        tacka3 s = tacka3_sub(c, edge_start);
-        tacka3 d_perp = tacka3_add_scaled(d, e, -tacka3_dot(d, e) / e2);
-        tacka3 s_perp = tacka3_add_scaled(s, e, -tacka3_dot(s, e) / e2);
-        float qa = tacka3_length2(d_perp);
-        if (!(qa > 1e-12f)) return false;  // moving along the edge
-        float qb = 2.0f * tacka3_dot(s_perp, d_perp);
-        float qc = tacka3_length2(s_perp) - r * r;
-        float disc = qb * qb - 4.0f * qa * qc;
-        if (disc < 0.0f) return false;
-        float dist = (-qb - std::sqrt(disc)) / (2.0f * qa);
-        if (!is_finite(dist) || dist < 0.0f) return false;
-        tacka3 center_then = tacka3_add_scaled(c, d, dist);
-        tacka3 contact = tacka3_add_scaled(edge_start, e, tacka3_dot(tacka3_sub(center_then, edge_start), e) / e2);
-        if (!is_point_between(contact, edge_start, edge_end)) return false;
-        tacka3 diff = tacka3_sub(center_then, contact);
-        float len = tacka3_length(diff);
-        ASSERT(is_finite(len));
-        if (!(len > 0.0f)) return false;
-        out->kind = COLLISION_EDGE;
-        out->distance = dist;
-        out->point = contact;
-        out->normal = tacka3_scale(diff, 1.0f / len);
-        return true;
+    // Edges and corners: the one the sphere meets first, facing it. (The
+    // boundary point nearest the plane hit is not enough: on a grazing move the
+    // hit lies far off, and the edge or corner nearest it need not be the one
+    // in the sphere's way.)
+    const tacka3 corners[3] = {a, b, t};
+    contact_candidate best{};
+    bool found = false;
+    for (int i = 0; i < 6; i++) {
+        contact_candidate cand{};
+        bool hit = i < 3 ? __sweep_edge(&cand, c, r, d, corners[i], corners[(i + 1) % 3])
+                         : __sweep_vertex(&cand, c, r, d, corners[i - 3]);
+        if (!hit || !(tacka3_dot(cand.normal, d) < 0.0f) || (found && !(cand.distance < best.distance))) continue;
+        best = cand;
+        found = true;
     }
-
-    // Vertex: the ray from the vertex against the move meets the sphere.
-    float dist;
-    if (!ray_sphere_intersect(&dist, nearest, tacka3_neg(d), c, r)) dist = -1.0f;
-    if (dist < 0.0f || tacka3_dot(tacka3_sub(nearest, c), d) < 0.0f) return false;
-    tacka3 diff = tacka3_sub(tacka3_add_scaled(c, d, dist), nearest);
-    float len3 = tacka3_length(diff);
-    ASSERT(is_finite(len3));
-    if (!(len3 > 0.0f)) return false;
-    out->kind = COLLISION_VERTEX;
-    out->distance = dist;
-    out->point = nearest;
-    out->normal = tacka3_scale(diff, 1.0f / len3);
-    return true;
+    if (found) *out = best;
+    return found;
 }
 
 void collision_check_solid(const collision_mesh *meshes, uint32_t mesh_count, const void *mover, tacka3 center,
@@ -225,20 +298,33 @@ void collision_check_solid(const collision_mesh *meshes, uint32_t mesh_count, co
         const float *xf = __placement(m);
         float det = xf ? __det3(xf) : 1.0f;
         bool skip_face = last_contact && last_contact->owner == m->owner;
+        // For a placed mesh, a box in its own space around the broad sphere
+        // turns most triangles away before their corners are placed.
+        aabox local_broad;
+        bool have_local = xf && __local_box(&local_broad, xf, center, radius + len + COLLISION_BROAD_MARGIN);
 
         for (uint32_t f = 0; f < m->face_count; f++) {
             if (skip_face && last_contact->face_index == f) continue;
             tacka3 a, b, c;
-            if (!__world_triangle(m, xf, f, &a, &b, &c)) continue;
+            if (!__triangle(m, f, &a, &b, &c)) continue;
             collision_triangle_checks++;
             aabox tri_box;
+            if (have_local) {
+                aabox_of_triangle(&tri_box, a, b, c);
+                if (!aabox_overlaps(&tri_box, &local_broad)) continue;
+            }
+            if (xf) {
+                a = matrix_transform_point(xf, a);
+                b = matrix_transform_point(xf, b);
+                c = matrix_transform_point(xf, c);
+            }
             aabox_of_triangle(&tri_box, a, b, c);
             if (!aabox_overlaps(&tri_box, &broad)) continue;
             tacka3 n;
             if (!__world_normal(m, xf, det, f, a, b, c, &n)) continue;
 
             contact_candidate cand;
-            if (!__classify(&cand, center, radius, d, a, b, c, n)) continue;
+            if (!__classify(&cand, center, radius, d, len, a, b, c, n)) continue;
             if (!(tacka3_dot(cand.normal, d) < 0.0f) || cand.distance > len) continue;
             if (have && !(cand.distance < best.distance)) continue;
             have = true;
@@ -260,7 +346,13 @@ void collision_check_solid(const collision_mesh *meshes, uint32_t mesh_count, co
         *step = tacka3_scale(best.contact_normal, -best.distance);
         *remaining = move;
     } else {
-        *step = tacka3_scale(d, best.distance);
+        // Up to the contact, and there a hair off it along the contact normal: a
+        // sphere left exactly touching meets the same plane again at distance 0
+        // with a normal that faces the slide only by rounding (the seams between
+        // coplanar triangles), and would make no headway. Placing the sphere from
+        // the contact point also lifts one that touched a little too deeply.
+        tacka3 at = tacka3_add_scaled(best.point, best.contact_normal, radius + __gap(center));
+        *step = tacka3_sub(at, center);
         tacka3 dest = tacka3_add(center, move);
         tacka3 on_plane =
             tacka3_add_scaled(dest, best.contact_normal, -tacka3_dot(tacka3_sub(dest, best.point), best.contact_normal));
@@ -282,7 +374,14 @@ void collision_check_non_solid(const collision_mesh *meshes, uint32_t mesh_count
     for (uint32_t i = 0; i < mesh_count; i++) {
         const collision_mesh *m = &meshes[i];
         if ((m->flags & COLLISION_MESH_SOLID) || __is_mover(m, mover)) continue;
-        if (tacka3_distance(m->bound_center, center) > m->bound_radius + radius) continue;
+        // Within reach of the sphere, or for a moving one of its whole path: a
+        // fast mover must not pass a small body unreported in one step.
+        tacka3 nearest_center = center;
+        if (moving) {
+            bool on;
+            nearest_center = closest_point_on_segment(m->bound_center, center, tacka3_add(center, move), &on);
+        }
+        if (tacka3_distance(m->bound_center, nearest_center) > m->bound_radius + radius) continue;
         int existing = __find_owner(results, m->owner);
 
         collision_record rec{};

@@ -32,7 +32,7 @@
 
 enum : uint32_t {
     COLLISION_MESH_SOLID = 1u << 0,      // blocks moving spheres; otherwise contacts are only reported
-    COLLISION_MESH_SKINNED = 1u << 1,    // soft-skinned: never solid, non-solid contact by bounds alone
+    COLLISION_MESH_SKINNED = 1u << 1,    // soft-skinned: never an obstacle; when not solid, contact by bounds alone
     COLLISION_MESH_INVISIBLE = 1u << 2,  // not hit by rays
 };
 
@@ -53,6 +53,9 @@ enum : uint8_t {
 #define COLLISION_EMBED_TOLERANCE 0.001f
 // A face contact may lie this far behind the start of the move.
 #define COLLISION_FACE_TOLERANCE (-0.002f)
+// Clearance left between a sphere and the surface it slides on (at least; more
+// far from the origin, where positions round more coarsely).
+#define COLLISION_GAP 1e-4f
 // Extra margin of the broad box around the swept sphere.
 #define COLLISION_BROAD_MARGIN 0.1f
 // Iterations of the sliding loop.

@@ -36,7 +36,9 @@ static bool __mesh_of(object_instance *oi, collision_mesh *m)
     m->bound_center = oi->bound_center;
     m->bound_radius = oi->bound_radius;
     m->bound_box = oi->bound_box;
-    if (oi->desc.solid && !skinned) m->flags |= COLLISION_MESH_SOLID;
+    // A solid skinned body is no obstacle (the solid test passes skins by) and,
+    // being solid, no non-solid contact either.
+    if (oi->desc.solid) m->flags |= COLLISION_MESH_SOLID;
     if (oi->desc.invisible) m->flags |= COLLISION_MESH_INVISIBLE;
     m->owner = oi;
     return true;

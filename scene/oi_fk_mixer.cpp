@@ -223,10 +223,14 @@ void oi_fk_mixer_update(oi_fk_mixer *mixer, float dt)
     tacka3 cur_pos = OI_get_position(oi), cur_scale = OI_get_scale(oi);
     quaternion cur_rot = OI_get_rotation(oi);
 
-    // Advance and sample.
+    // Advance and sample. An instance that was playing at the start of the frame
+    // takes part in this frame's mix even when it stops on the way: a play-once
+    // motion that reaches its end this frame gives its final pose (which then
+    // stays, as nothing moves the instance any more).
     for (uint32_t i = 0; i < mixer->count; i++) {
         motion_instance *mi = mixer->sorted[i];
-        if (!mi->is_playing && !mi->is_fading_out) continue;
+        mi->sampled = mi->is_playing || mi->is_fading_out;
+        if (!mi->sampled) continue;
         __advance_time(mi, dt);
         const motion *m = mi->mot;
         tacka3 p, s;
@@ -254,7 +258,7 @@ void oi_fk_mixer_update(oi_fk_mixer *mixer, float dt)
     float single_weight = 1.0f;
     for (uint32_t i = 0; i < mixer->count; i++) {
         motion_instance *mi = mixer->sorted[i];
-        if (mi->additive || (!mi->is_playing && !mi->is_fading_out) || mi->eff_weight < MOTION_MIN_WEIGHT) continue;
+        if (mi->additive || !mi->sampled || mi->eff_weight < MOTION_MIN_WEIGHT) continue;
         if (contributors == 0) {
             bp = mi->last_pos;
             bs = mi->last_scale;
@@ -280,7 +284,7 @@ void oi_fk_mixer_update(oi_fk_mixer *mixer, float dt)
     int additives = 0;
     for (uint32_t i = 0; i < mixer->count; i++) {
         motion_instance *mi = mixer->sorted[i];
-        if (!mi->additive || (!mi->is_playing && !mi->is_fading_out) || mi->eff_weight < MOTION_MIN_WEIGHT) continue;
+        if (!mi->additive || !mi->sampled || mi->eff_weight < MOTION_MIN_WEIGHT) continue;
         bp = tacka3_add(bp, mi->last_pos);
         bs = tacka3_add(bs, tacka3_sub(mi->last_scale, tacka3{1, 1, 1}));
         additives++;

@@ -41,6 +41,7 @@ struct motion_instance {
     int32_t priority;
     tacka3 last_pos, last_scale;
     quaternion last_rot;
+    bool sampled;  // the last sample is this frame's (set by the mixer update)
 };
 
 struct oi_fk_mixer {

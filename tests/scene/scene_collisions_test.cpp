@@ -2,6 +2,9 @@
 
 #include <gtest/gtest.h>
 
+#include <set>
+#include <string>
+
 #include "scene/collisions.h"
 #include "scene_test_util.h"
 
@@ -94,4 +97,74 @@ TEST_F(SceneCollisions, NonSolidOverlapsAreReportedNotBlocking)
     ASSERT_EQ(non_solid->get_size(), 1u);
     EXPECT_EQ(collision_record_oi(&non_solid->data[0]), scene_get_oi_by_name(sc, "zone"));
     array_free(non_solid);
+}
+
+TEST_F(SceneCollisions, SolidSkinnedInstanceIsNeverANonSolidContact)
+{
+    object *skin = test_make_quad("skin", 2.0f);
+    std::vector<object_bone_name> bones(1);
+    strcpy(bones[0].name, "bone");
+    object_insert_bones(skin, test_copy_array(bones), 1);
+    object_insert_weights(skin, test_copy_array<object_weight>({{0, 0, 1}, {1, 0, 1}, {2, 0, 1}, {3, 0, 1}}), 4);
+    scene_add_object(sc, skin);
+    add("bone", nullptr, {0, 0, 0}, nullptr);
+    add("hard", "skin", {3, 0, 0}, "collidable = true\r\nsolid = true\r\n");
+    add("soft", "skin", {6, 0, 0}, "collidable = true\r\n");
+    object_instance *ship = add("ship", nullptr, {0, 1, 0}, nullptr);
+    ASSERT_TRUE(scene_prepare(sc));
+    ASSERT_TRUE(OI_is_skinned(scene_get_oi_by_name(sc, "hard")));
+    OI_set_collision_sphere(ship, {0, 0, 0}, 0.5f);
+
+    // Through both skins (x 3..5 and 6..8) in frames of 0.25: skinned bodies are no
+    // obstacles, and only the one that is not solid is reported.
+    array<collision_record> *solid = array_new<collision_record>();
+    array<collision_record> *non_solid = array_new<collision_record>();
+    std::set<std::string> met;
+    for (int frame = 0; frame < 40; frame++) {
+        non_solid->cur_elements = 0;
+        OI_move_with_collision_detection_ws(ship, sc, {0.25f, 0, 0}, solid, non_solid);
+        for (const collision_record &r : *non_solid) met.insert(OI_get_name(collision_record_oi(&r)));
+    }
+    EXPECT_NEAR(OI_get_position_ws(ship).x, 10.0f, 1e-3f);
+    EXPECT_EQ(solid->get_size(), 0u);
+    EXPECT_EQ(met, std::set<std::string>{"soft"});
+    // Standing inside each of them in turn (one step of the loop), likewise.
+    tacka3 pos, rem;
+    non_solid->cur_elements = 0;
+    OI_set_position_ws(ship, {4, 1, 0});
+    ASSERT_TRUE(scene_collision_detection(sc, ship, nullptr, non_solid, &pos, &rem, {0, 0, 0}, nullptr));
+    EXPECT_EQ(non_solid->get_size(), 0u);
+    OI_set_position_ws(ship, {6.5f, 1, 0});
+    ASSERT_TRUE(scene_collision_detection(sc, ship, nullptr, non_solid, &pos, &rem, {0, 0, 0}, nullptr));
+    ASSERT_EQ(non_solid->get_size(), 1u);
+    EXPECT_STREQ(OI_get_name(collision_record_oi(&non_solid->data[0])), "soft");
+    array_free(solid);
+    array_free(non_solid);
+}
+
+TEST_F(SceneCollisions, RaysFollowInstancesThatMoved)
+{
+    object_instance *w = add("w1", "wall", {5, 0, 0}, "collidable = true\r\n");
+    object_instance *carrier = add("carrier", nullptr, {0, 0, 0}, nullptr);
+    object_instance *rider = add("rider", "wall", {0, 30, 0}, "collidable = true\r\n");
+    ASSERT_TRUE(scene_prepare(sc));
+    OI_attach_child(carrier, rider);
+    array<collision_record> *hits = array_new<collision_record>();
+    auto first_hit = [&](tacka3 origin, tacka3 dir) -> float {
+        hits->cur_elements = 0;
+        if (intersect_ray_and_scene(hits, sc, origin, dir) == 0) return -1.0f;
+        return hits->data[0].distance;
+    };
+    EXPECT_NEAR(first_hit({0, 0, 0}, {1, 0, 0}), 5.0f, 1e-4f);
+    // Moved by the game between two queries, without a scene update.
+    OI_set_position(w, {12, 0, 0});
+    EXPECT_NEAR(first_hit({0, 0, 0}, {1, 0, 0}), 12.0f, 1e-4f);
+    OI_set_position(w, {-40, 0, 0});
+    EXPECT_LT(first_hit({0, 0, 0}, {1, 0, 0}), 0.0f);
+    // Carried by its parent.
+    EXPECT_NEAR(first_hit({0, 30, 0}, {1, 0, 0}), 0.0f, 1e-4f);
+    OI_set_position(carrier, {7, -30, 0});
+    EXPECT_NEAR(first_hit({0, 0, 0}, {1, 0, 0}), 7.0f, 1e-4f);
+    EXPECT_LT(first_hit({-1, 30, 0}, {1, 0, 0}), 0.0f);
+    array_free(hits);
 }

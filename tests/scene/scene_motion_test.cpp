@@ -201,10 +201,11 @@ struct mixer_fixture {
     object_instance *oi = test_make_oi("o");
     motion *m = motion_init();
     motion_instance *mi = nullptr;
-    mixer_fixture(float length = 2)
+    // Linear keys from x = 0 to x = end_x over length seconds.
+    explicit mixer_fixture(float length = 2, float end_x = 20)
     {
         motion_add_linear_position_keyframe(m, 0, {0, 0, 0});
-        motion_add_linear_position_keyframe(m, length, {length * 10, 0, 0});
+        motion_add_linear_position_keyframe(m, length, {end_x, 0, 0});
         motion_add_rotation_keyframe(m, 0, quaternion_identity(), nullptr);
         motion_add_rotation_keyframe(m, length, quaternion_identity(), nullptr);
         mi = motion_instance_create(oi, m);
@@ -252,6 +253,48 @@ TEST(SceneMixer, TimeLoopsHoldsAndStops)
     // Playing an instance that plays and is not paused is a fault.
     motion_instance_play(f.mi, MOTION_PLAY_LOOP, 0, false);
     EXPECT_EXIT(motion_instance_play(f.mi, MOTION_PLAY_LOOP, 0, false), ::testing::ExitedWithCode(3), "is_paused");
+}
+
+TEST(SceneMixer, EachPlayModeShowsTheLastKeyAtTheEnd)
+{
+    // Linear keys 0 -> 10 over 2 s, stepped by 0.5 s: the pose each mode shows.
+    struct {
+        int mode;
+        float want[6];
+    } cases[] = {
+        {MOTION_PLAY_ONCE, {2.5f, 5, 7.5f, 10, 10, 10}},  // stops on the final pose and keeps it
+        {MOTION_PLAY_HOLD, {2.5f, 5, 7.5f, 10, 10, 10}},
+        {MOTION_PLAY_LOOP, {2.5f, 5, 7.5f, 0, 2.5f, 5}},  // 2 s is the start again
+    };
+    for (const auto &c : cases) {
+        mixer_fixture f(2, 10);
+        motion_instance_play(f.mi, c.mode, 0, false);
+        for (int step = 0; step < 6; step++) {
+            oi_fk_mixer_update(OI_get_fk_mixer(f.oi), 0.5f);
+            EXPECT_NEAR(OI_get_position(f.oi).x, c.want[step], 1e-5f) << "mode " << c.mode << " step " << step;
+            EXPECT_NEAR(OI_get_position_ws(f.oi).x, c.want[step], 1e-5f);
+        }
+        EXPECT_EQ(motion_instance_is_playing(f.mi), c.mode != MOTION_PLAY_ONCE);
+    }
+}
+
+TEST(SceneMixer, PlayOnceOvershootingTheEndShowsTheFinalPose)
+{
+    mixer_fixture f;  // 0 -> 20 over 2 s
+    motion_instance_play(f.mi, MOTION_PLAY_ONCE, 0, false);
+    oi_fk_mixer_update(OI_get_fk_mixer(f.oi), 0.7f);
+    EXPECT_NEAR(OI_get_position(f.oi).x, 7.0f, 1e-5f);
+    oi_fk_mixer_update(OI_get_fk_mixer(f.oi), 1.9f);  // to 2.6, past the end
+    EXPECT_NEAR(OI_get_position(f.oi).x, 20.0f, 1e-5f);
+    EXPECT_FALSE(motion_instance_is_playing(f.mi));
+    // Played again, it starts over from the first key.
+    motion_instance_play(f.mi, MOTION_PLAY_ONCE, 0, false);
+    oi_fk_mixer_update(OI_get_fk_mixer(f.oi), 0.5f);
+    EXPECT_NEAR(OI_get_position(f.oi).x, 5.0f, 1e-5f);
+    // Stopped at once, it leaves the instance where it was.
+    motion_instance_stop(f.mi, 0);
+    oi_fk_mixer_update(OI_get_fk_mixer(f.oi), 0.5f);
+    EXPECT_NEAR(OI_get_position(f.oi).x, 5.0f, 1e-5f);
 }
 
 TEST(SceneMixer, FadesAndEffectiveWeight)

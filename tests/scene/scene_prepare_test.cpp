@@ -262,7 +262,7 @@ TEST_F(ScenePrepare, ADefaultMotionIsNotStartedForAGameActor)
 
 TEST_F(ScenePrepare, PlaybackSwitchesKeepOrShortenTheDefaultMotion)
 {
-    const char *names[] = {"held", "once"};
+    const char *names[] = {"held", "once", "loops"};
     for (const char *name : names) {
         object_instance *oi = test_make_oi(name);
         scene_add_oi(sc, oi);
@@ -287,8 +287,17 @@ TEST_F(ScenePrepare, PlaybackSwitchesKeepOrShortenTheDefaultMotion)
     ASSERT_NE(mixer, nullptr);
     motion_instance *mi = dlist_entry<motion_instance>(mixer->instances.next);
     EXPECT_EQ(motion_instance_get_play_mode(mi), MOTION_PLAY_ONCE);
-    scene_update(sc, tacka3{0, 0, 0}, 3.0f);
+    object_instance *loops = scene_get_oi_by_name(sc, "loops");
+    EXPECT_FLOAT_EQ(OI_get_position_ws(once).y, 2.0f);  // the first update above: 1 s in
+    EXPECT_FLOAT_EQ(OI_get_position_ws(loops).y, 2.0f);
+    scene_update(sc, tacka3{0, 0, 0}, 1.0f);  // 2 s: the end
     EXPECT_FALSE(motion_instance_is_playing(mi));
+    EXPECT_FLOAT_EQ(OI_get_position_ws(once).y, 4.0f);   // the final pose
+    EXPECT_FLOAT_EQ(OI_get_position_ws(loops).y, 0.0f);  // the start again
+    scene_update(sc, tacka3{0, 0, 0}, 0.5f);
+    EXPECT_FLOAT_EQ(OI_get_position_ws(once).y, 4.0f);  // and it stays
+    EXPECT_FLOAT_EQ(OI_get_position_ws(loops).y, 1.0f);
+    EXPECT_FLOAT_EQ(OI_get_position_ws(held).y, 0.0f);
 }
 
 TEST_F(ScenePrepare, SharedTexturesLockCountsLevelsAndFallbacks)
