@@ -65,7 +65,11 @@ static void __button_update(gui_widget *w, const gui_mouse_state *m)
     case 1:
         if (!m->button) {
             w->state = 2;
-            if (inside) b->clicked = 1;
+            if (inside)
+                b->clicked = 1;
+            else
+                b->hot = 0; // dragged off: the highlight must not stay behind
+
         }
         break;
     case 2: w->state = 0; break;
