@@ -56,7 +56,12 @@ void gui_mouse_update(float dt)
     if (cx != x || cy != y) OGL_input_set_mouse_pos(cx, cy);
     mouse.state.x = cx;
     mouse.state.y = cy;
-    mouse.state.button = OGL_input_get_mouse_button(OGL_MOUSE_BUTTON_LEFT) == OGL_PRESS ? 1 : 0;
+    const uint8_t down = OGL_input_get_mouse_button(OGL_MOUSE_BUTTON_LEFT) == OGL_PRESS ? 1 : 0;
+    if (down && !mouse.state.button) {
+        mouse.state.press_x = cx;
+        mouse.state.press_y = cy;
+    }
+    mouse.state.button = down;
 }
 
 const gui_mouse_state *gui_mouse_get_state() { return &mouse.state; }

@@ -12,8 +12,9 @@
 #define GUI_MOUSE_HOT_NAME "mouse hi"
 
 struct gui_mouse_state {
-    int32_t x, y;   // overlay pixels
-    uint8_t button; // left button down
+    int32_t x, y;             // overlay pixels
+    uint8_t button;           // left button down
+    int32_t press_x, press_y; // where the button went down (valid while it is down)
 };
 
 // Counted: the first call loads the two cursor pictures. A picture that

@@ -21,6 +21,13 @@ void gui_draw_texture(const OGL_texture *t, int32_t x, int32_t y)
 
 static void __set_state(gui_widget *w, uint32_t state) { w->state = state; }
 
+// The button is down and went down inside the rectangle: a press that began
+// elsewhere and was dragged over a widget does not work it.
+static bool __pressed_inside(const gui_mouse_state *m, int32_t x, int32_t y, int32_t w, int32_t h)
+{
+    return m->button && gui_inside(m->press_x, m->press_y, x, y, w, h);
+}
+
 // ---- picture -----------------------------------------------------------------
 
 static void __picture_update(gui_widget *, const gui_mouse_state *) {}
@@ -58,7 +65,7 @@ static void __button_update(gui_widget *w, const gui_mouse_state *m)
         if (!inside) {
             w->state = 4;
             b->hot = 0;
-        } else if (m->button) {
+        } else if (__pressed_inside(m, b->x, b->y, b->w, b->h)) {
             w->state = 1;
         }
         break;
@@ -69,7 +76,6 @@ static void __button_update(gui_widget *w, const gui_mouse_state *m)
                 b->clicked = 1;
             else
                 b->hot = 0; // dragged off: the highlight must not stay behind
-
         }
         break;
     case 2: w->state = 0; break;
@@ -121,7 +127,7 @@ static void __slider_update(gui_widget *w, const gui_mouse_state *m)
     case 3:
         if (!in_knob) {
             w->state = 4;
-        } else if (m->button) {
+        } else if (__pressed_inside(m, s->knob_x, s->y, s->knob_w, s->knob_h)) {
             w->state = 1;
             s->grab = m->x - s->knob_x;
         }
@@ -129,7 +135,7 @@ static void __slider_update(gui_widget *w, const gui_mouse_state *m)
     case 5:
         if (!in_track) {
             w->state = 4;
-        } else if (m->button) {
+        } else if (__pressed_inside(m, s->x, s->y, s->length, s->knob_h)) {
             w->state = 1;
             s->grab = 0;
         }
@@ -173,7 +179,7 @@ static void __checkbox_update(gui_widget *w, const gui_mouse_state *m)
     case 3:
         if (!inside)
             w->state = 4;
-        else if (m->button)
+        else if (__pressed_inside(m, c->x, c->y, c->w, c->h))
             w->state = 1;
         break;
     case 1:

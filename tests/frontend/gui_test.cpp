@@ -120,6 +120,30 @@ TEST_F(GuiTest, PressInsideReleaseOutsideDoesNotClick)
     EXPECT_EQ(gui_button_hot(ctx, "ok"), 0);
 }
 
+TEST_F(GuiTest, PressOutsideDraggedOntoAWidgetDoesNotWorkIt)
+{
+    ASSERT_TRUE(gui_add_button(ctx, "ok", 100, 100, f("cold.tga").c_str(), f("hot.tga").c_str(), 0));
+    ASSERT_TRUE(gui_add_checkbox(ctx, "fx", 300, 300, f("set.tga").c_str(), f("clear.tga").c_str(), 0, 0));
+    ASSERT_TRUE(gui_add_slider(ctx, "vol", 100, 200, 148, f("knob.tga").c_str(), 0));
+    frame(10, 10, true);
+    for (auto p : {std::pair{110, 110}, std::pair{305, 305}, std::pair{180, 205}}) {
+        frame(p.first, p.second, true);
+        frame(p.first, p.second, true);
+        frame(p.first, p.second, false);
+        frame(p.first, p.second, false);
+        frame(10, 10, true);
+    }
+    EXPECT_EQ(gui_button_clicked(ctx, "ok"), 0);
+    EXPECT_EQ(gui_checkbox_get_checked(ctx, "fx"), 0);
+    EXPECT_EQ(gui_slider_get_knob_x(ctx, "vol"), 100);
+    // moving onto the button and pressing in the same frame still clicks
+    frame(10, 10, false);
+    frame(110, 110, true);
+    frame(110, 110, true);
+    frame(110, 110, false);
+    EXPECT_EQ(gui_button_clicked(ctx, "ok"), 1);
+}
+
 TEST_F(GuiTest, ButtonEdgesAreInside)
 {
     // 40 x 20 at (100, 100): x 100..140 and y 100..120 are inside, edges included
