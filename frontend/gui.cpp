@@ -25,6 +25,7 @@ static struct {
     array<gui_context *> *contexts; // a closed context leaves a null slot
     int gui_context_counter;
     uint32_t last_id;
+    array<gui_widget *> *order; // drawing order of one context, reused
 } mgr;
 
 void gui_manager_init()
@@ -43,6 +44,8 @@ void gui_system_deinit()
         log_fault_reason(__func__, __FILE__, __LINE__, "\"gui_system_deinit: gui_context_counter != 0\"");
     array_free(mgr.contexts);
     mgr.contexts = nullptr;
+    array_free(mgr.order);
+    mgr.order = nullptr;
 }
 
 int gui_context_count() { return mgr.gui_context_counter; }
@@ -369,8 +372,8 @@ void gui_update(float dt) { gui_update_with_mouse(dt, gui_mouse_get_state()); }
 void gui_render()
 {
     if (!mgr.contexts) return;
-    static array<gui_widget *> *order;
-    if (!order && !(order = array_new<gui_widget *>())) return;
+    if (!mgr.order && !(mgr.order = array_new<gui_widget *>())) return;
+    array<gui_widget *> *order = mgr.order;
     for (gui_context *c : *mgr.contexts) {
         if (!c) continue;
         order->cur_elements = 0;

@@ -212,7 +212,12 @@ static void __draw_text_utf32(gtw_font *font, const uint32_t *codes, uint32_t co
     if (count == 0) return;
     fonts_render_info *ri = font->ri;
     if (!fonts_layout(font->face, ri, codes, count, x, y, false)) return;
-    const uint32_t blit = (flags & (OGL_BLIT_ADD | OGL_BLIT_ADD_ALPHA | OGL_BLIT_FLIP_V)) | OGL_BLIT_ALPHA;
+    if (flags & (GTW_ALIGN_CENTRE | GTW_ALIGN_RIGHT)) {
+        const int32_t width = ri->max_x - ri->min_x;
+        const int32_t shift = flags & GTW_ALIGN_RIGHT ? width : width / 2;
+        for (fonts_ipoint &p : *ri->positions) p.x -= shift;
+    }
+    const uint32_t blit = (flags & (OGL_BLIT_ADD | OGL_BLIT_ADD_ALPHA)) | OGL_BLIT_ALPHA;
 
     // every glyph of the atlas in one batch
     __reset_batch(font);

@@ -80,8 +80,14 @@ bool gtw_get_text_box(gtw_font *font, const int32_t *origin, int32_t box[4], con
 bool gtw_get_text_box_n(gtw_font *font, const int32_t *origin, int32_t box[4], const uint32_t *text, uint32_t count,
                         uint32_t flags);
 
+// Alignment flags of the drawing calls: x is the centre or the right end of
+// the text (its advance width) instead of its start.
+#define GTW_ALIGN_CENTRE 0x100u
+#define GTW_ALIGN_RIGHT 0x200u
+
 // Draws zero-terminated text at (x, y) (y: baseline) in colour (RGBA floats;
-// null: white). flags are blit flags (OGL_BLIT_*); alpha blending is always on.
+// null: white). flags: blit flags (OGL_BLIT_ADD, OGL_BLIT_ADD_ALPHA; alpha
+// blending is always on) and the alignment flags.
 void gtw_draw_text(gtw_font *font, int32_t x, int32_t y, const uint32_t *text, const float *colour, uint32_t flags);
 void gtw_draw_text_n(gtw_font *font, int32_t x, int32_t y, const uint32_t *text, uint32_t count, const float *colour,
                      uint32_t flags);

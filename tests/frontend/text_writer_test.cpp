@@ -162,7 +162,7 @@ TEST_F(FontsTest, KerningOnlyBetweenNeighboursOfOneString)
     ASSERT_TRUE(fonts_layout(f, ri, a, 1, 0, 100, false));
     ASSERT_TRUE(fonts_layout(f, ri, v, 1, 0, 100, false));
     const int32_t v_alone_x = (*ri->positions)[0].x, v_width = ri->max_x;
-    EXPECT_EQ(v_alone_x, int32_t(f->metrics.pages ? fonts_get_metrics(f, 'V')->left >> 6 : 0));
+    EXPECT_EQ(v_alone_x, fonts_get_metrics(f, 'V')->left >> 6);
     EXPECT_EQ(v_width, int32_t(ref.advance('V') >> 6));
 
     ASSERT_TRUE(fonts_layout(f, ri, av_text, 2, 0, 100, false));
@@ -291,6 +291,29 @@ TEST_F(TextWriterTest, TextDrawsInsideItsBoxInItsColour)
     gltest_reset_state();
     gtw_draw_text(font, 100, 200, t, nullptr, 0);
     EXPECT_GT(lit(box[0], box[1], w, h, 1), 200) << "no colour: white";
+    gtw_free_font(font);
+}
+
+TEST_F(TextWriterTest, RightAndCentredTextEndAndCentreAtX)
+{
+    gtw_font *font = gtw_load_font(SANS, 1536, 0);
+    ASSERT_NE(font, nullptr);
+    const uint32_t text[] = {'I', 'I', 'I', 'I', 0};
+    int32_t box[4];
+    const int32_t origin[2] = {0, 300};
+    ASSERT_TRUE(gtw_get_text_box(font, origin, box, text, 0));
+    const int32_t width = box[2] - box[0];
+    ASSERT_GT(width, 20);
+    gtw_draw_text(font, 600, 300, text, nullptr, GTW_ALIGN_RIGHT);
+    EXPECT_GT(lit(600 - width, box[1], width, box[3] - box[1]), 50);
+    EXPECT_EQ(lit(600, 0, 200, 600), 0) << "nothing right of x";
+    EXPECT_EQ(lit(0, 0, 600 - width - 1, 600), 0);
+    gltest_reset_state();
+    gtw_draw_text(font, 400, 300, text, nullptr, GTW_ALIGN_CENTRE);
+    const int left = lit(400 - width / 2 - 1, box[1], width / 2 + 1, box[3] - box[1]);
+    const int right = lit(400, box[1], width / 2 + 2, box[3] - box[1]);
+    EXPECT_GT(left, 20);
+    EXPECT_NEAR(left, right, left / 4) << "as much ink left of x as right of it";
     gtw_free_font(font);
 }
 
