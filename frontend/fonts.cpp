@@ -11,7 +11,9 @@
 #include "fonts.h"
 
 #include <cstring>
+#include <string>
 
+#include "corelib/files.h"
 #include "corelib/log.h"
 #include "corelib/mem.h"
 
@@ -68,13 +70,15 @@ fonts_face *fonts_load_face(const char *file, uint32_t size, uint32_t hdpi, uint
         return nullptr;
     }
 
+    // the data names paths with backslashes
+    const std::string native = file_native_path(ret->filename);
     FT_Parameter param;
     param.tag = __TAG_UNPATENTED_HINTING;
     param.data = nullptr;
     FT_Open_Args args;
     std::memset(&args, 0, sizeof args);
     args.flags = FT_OPEN_PATHNAME | FT_OPEN_PARAMS;
-    args.pathname = ret->filename;
+    args.pathname = const_cast<char *>(native.c_str());
     args.num_params = 1;
     args.params = &param;
     FT_Error err = FT_Open_Face(library, &args, 0, &ret->face);

@@ -430,3 +430,25 @@ TEST_F(TextWriterTest, FreeingAFontReleasesEveryTexture)
     gtw_free_font(font);
     EXPECT_EQ(OGL_texture_count(), before);
 }
+
+TEST_F(TextWriterTest, EveryFontOfTheDefaultDataLoadsAndDraws)
+{
+    const std::string data = std::string(VORN_BINARY_DIR) + "/data/";
+    if (!test_file_exists(data + "arial.ttf")) GTEST_SKIP() << "no default data (build the data target)";
+    // the HUD font and the six cockpit fonts, named as the game names them
+    struct {
+        const char *file;
+        uint32_t size;
+    } fonts[] = {{"arial.ttf", 640},          {"ui\\Ftr____.ttf", 1152}, {"ui\\Ftr____.ttf", 768},
+                 {"ui\\ANDROMED.ttf", 640}, {"ui\\arial.ttf", 768},    {"ui\\freon.ttf", 1152},
+                 {"ui\\freon.ttf", 640}};
+    int y = 40;
+    for (auto f : fonts) {
+        gtw_font *font = gtw_load_font((data + f.file).c_str(), f.size, 0);
+        ASSERT_NE(font, nullptr) << f.file;
+        gtw_draw_text_utf8(font, 20, y, "SCORE 0012500 \xc3\x84\xc3\x96\xc3\x9c", nullptr, 0);
+        EXPECT_GT(lit(20, y - 20, 400, 26), 30) << f.file;
+        gtw_free_font(font);
+        y += 40;
+    }
+}
