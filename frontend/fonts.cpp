@@ -55,6 +55,7 @@ static void __free_face(fonts_face *f)
 {
     if (f->face) FT_Done_Face(f->face);
     fonts_table_free(&f->metrics);
+    array_free(f->scratch);
     mem_free(f->filename);
     mem_free(f);
 }
@@ -65,7 +66,8 @@ fonts_face *fonts_load_face(const char *file, uint32_t size, uint32_t hdpi, uint
     fonts_face *ret = mem_new_zeroed<fonts_face>();
     if (!ret) return nullptr;
     ret->filename = mem_strdup(file ? file : "");
-    if (!ret->filename || !fonts_table_init(&ret->metrics)) {
+    ret->scratch = array_new<uint8_t>();
+    if (!ret->filename || !ret->scratch || !fonts_table_init(&ret->metrics)) {
         __free_face(ret);
         return nullptr;
     }
@@ -173,12 +175,23 @@ bool fonts_render_glyph(fonts_face *f, uint32_t code, uint32_t flags, fonts_bitm
     ASSERT(int(b.rows) >= 0);
     bitmap->width = int32_t(b.width);
     bitmap->rows = int32_t(b.rows);
-    bitmap->pitch = b.pitch;
+    bitmap->pitch = bitmap->width;
     bitmap->pixels = b.buffer;
     if (bitmap->width == 0 || bitmap->rows == 0 || !b.buffer) {
-        bitmap->width = bitmap->rows = 0;
+        bitmap->width = bitmap->rows = bitmap->pitch = 0;
         bitmap->pixels = nullptr;
+        return true;
     }
+    if (b.pitch == int(b.width)) return true;
+    // Padded rows, or an upward flow (negative pitch: the buffer starts with
+    // the bottom row): repacked top first.
+    const size_t row_bytes = b.width, abs_pitch = size_t(b.pitch < 0 ? -b.pitch : b.pitch);
+    if (f->scratch->max_elements < row_bytes * b.rows && !f->scratch->resize(uint32_t(row_bytes * b.rows))) return false;
+    for (size_t row = 0; row < b.rows; row++) {
+        const size_t src_row = b.pitch < 0 ? b.rows - 1 - row : row;
+        std::memcpy(f->scratch->data + row * row_bytes, b.buffer + src_row * abs_pitch, row_bytes);
+    }
+    bitmap->pixels = f->scratch->data;
     return true;
 }
 

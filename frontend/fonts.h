@@ -35,9 +35,11 @@ struct fonts_face {
     int32_t ascender;   // scaled to the size, 26.6
     int32_t descender;  // scaled to the size, 26.6 (negative below the baseline)
     fonts_table<fonts_glyph_metrics> metrics;
+    array<uint8_t> *scratch; // a rendered bitmap repacked
 };
 
-// An 8-bit coverage bitmap, rows top first, pitch bytes apart.
+// An 8-bit coverage bitmap, rows top first and tightly packed (pitch ==
+// width).
 struct fonts_bitmap {
     int32_t width, rows, pitch;
     const uint8_t *pixels; // valid until the face renders its next glyph

@@ -129,13 +129,12 @@ const gtw_glyph *gtw_cache_glyph(gtw_font *font, uint32_t code)
         ASSERT(m->height == bm.rows);
         OGL_texture_input_data id = {};
         id.flags = OGL_TEXTURE_INPUT_SINGLE_CHANNEL | OGL_TEXTURE_INPUT_NEAREST;
-        id.row_length = uint32_t(bm.pitch);
         id.xsize = uint32_t(bm.width);
         id.ysize = uint32_t(bm.rows);
         id.bpp = 8;
         id.pixels = bm.pixels;
         gtw_rect r;
-        if (bm.pitch >= bm.width && __find_place_in_the_big_cache(font, bm.width, bm.rows, &r)) {
+        if (__find_place_in_the_big_cache(font, bm.width, bm.rows, &r)) {
             ASSERT(r.max_x - r.min_x == bm.width);
             ASSERT(r.max_y - r.min_y == bm.rows);
             if (OGL_texture_region_update(font->atlas, uint32_t(r.min_x), uint32_t(r.min_y), &id)) {
@@ -145,18 +144,8 @@ const gtw_glyph *gtw_cache_glyph(gtw_font *font, uint32_t code)
                 g->dy = bm.rows;
             }
         } else {
-            // rows are copied tightly packed for a texture of its own
-            uint8_t *packed = static_cast<uint8_t *>(mem_alloc(size_t(bm.width) * size_t(bm.rows)));
-            if (packed) {
-                for (int32_t row = 0; row < bm.rows; row++)
-                    std::memcpy(packed + size_t(row) * size_t(bm.width), bm.pixels + ptrdiff_t(row) * bm.pitch,
-                                size_t(bm.width));
-                id.row_length = 0;
-                id.filename = GTW_GLYPH_TEXTURE_NAME;
-                id.pixels = packed;
-                g->texture = OGL_texture_create(&id);
-                mem_free(packed);
-            }
+            id.filename = GTW_GLYPH_TEXTURE_NAME;
+            g->texture = OGL_texture_create(&id);
             if (g->texture) {
                 g->dx = bm.width;
                 g->dy = bm.rows;

@@ -452,3 +452,39 @@ TEST_F(TextWriterTest, EveryFontOfTheDefaultDataLoadsAndDraws)
         y += 40;
     }
 }
+
+// The drawn glyph, pixel by pixel, is FreeType's coverage bitmap: white text
+// on black shows the coverage in every channel.
+static void expect_drawn_as_freetype_renders(gtw_font *font, uint32_t code, int x, int y)
+{
+    reference_face ref(SANS, int(font->size));
+    ASSERT_EQ(FT_Load_Char(ref.face, code, FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP | FT_LOAD_RENDER), 0);
+    const FT_Bitmap &b = ref.face->glyph->bitmap;
+    const int gx = x + ref.face->glyph->bitmap_left, gy = y - ref.face->glyph->bitmap_top;
+    const uint32_t text[] = {code, 0};
+    gtw_draw_text(font, x, y, text, nullptr, 0);
+    std::vector<uint8_t> px = gltest_read_rgba(gx, GLTEST_HEIGHT - gy - int(b.rows), int(b.width), int(b.rows));
+    int bad = 0;
+    for (unsigned row = 0; row < b.rows; row++)
+        for (unsigned col = 0; col < b.width; col++) {
+            const int want = b.buffer[row * unsigned(b.pitch) + col];
+            // read-back rows run bottom-up
+            const int got = px[((b.rows - 1 - row) * b.width + col) * 4];
+            bad += std::abs(got - want) > 3;
+        }
+    EXPECT_EQ(bad, 0) << "of " << b.width * b.rows << " pixels";
+}
+
+TEST_F(TextWriterTest, GlyphsFromTheAtlasAndFromOwnTexturesAreFreeTypesBitmaps)
+{
+    gtw_font *font = gtw_load_font(SANS, 3072, 0);
+    ASSERT_NE(font, nullptr);
+    expect_drawn_as_freetype_renders(font, 'W', 100, 200);
+    expect_drawn_as_freetype_renders(font, 'g', 300, 200);
+    EXPECT_EQ(font->own_textures, 0u);
+    font->shelf.top = GTW_ATLAS_SIZE; // as if full
+    gltest_reset_state();
+    expect_drawn_as_freetype_renders(font, 'R', 100, 400);
+    EXPECT_EQ(font->own_textures, 1u);
+    gtw_free_font(font);
+}
