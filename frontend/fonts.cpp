@@ -20,6 +20,7 @@
 // Hinting without the patented byte-code interpreter ("unpa"); FreeType
 // versions that no longer know the parameter ignore it.
 #define __TAG_UNPATENTED_HINTING FT_MAKE_TAG('u', 'n', 'p', 'a')
+#define FONTS_MAX_GLYPH_PIXELS 4096
 #define __LOAD_FLAGS (FT_LOAD_DEFAULT | FT_LOAD_NO_BITMAP)
 
 static FT_Library library;
@@ -121,6 +122,9 @@ static bool __load_glyph(fonts_face *f, uint32_t index, bool render)
 {
     if (FT_Load_Glyph(f->face, index, __LOAD_FLAGS)) return false;
     FT_GlyphSlot g = f->face->glyph;
+    // a damaged outline may claim any size: nothing larger than a screen is rendered
+    if (g->metrics.width > FONTS_MAX_GLYPH_PIXELS * 64 || g->metrics.height > FONTS_MAX_GLYPH_PIXELS * 64)
+        return false;
     if (render && g->format != FT_GLYPH_FORMAT_BITMAP && FT_Render_Glyph(g, FT_RENDER_MODE_NORMAL)) return false;
     if (g->bitmap.width > 0 && g->bitmap.rows > 0 && g->bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) return false;
     return true;

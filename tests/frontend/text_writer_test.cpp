@@ -249,6 +249,22 @@ TEST_F(FontsTest, CodePointsTheFontLacksTakeTheMissingGlyph)
     fonts_free_face(f);
 }
 
+TEST_F(FontsTest, GlyphsLargerThanAnyScreenAreLeftEmpty)
+{
+    fonts_face *f = fonts_load_face(SANS, 5000 * 64, 96, 96); // 5000 pt: glyphs of thousands of pixels
+    ASSERT_NE(f, nullptr);
+    ::testing::internal::CaptureStderr();
+    const fonts_glyph_metrics *m = fonts_get_metrics(f, 'W');
+    std::string err = ::testing::internal::GetCapturedStderr();
+    ASSERT_NE(m, nullptr);
+    EXPECT_EQ(m->width, 0);
+    EXPECT_EQ(m->height, 0);
+    EXPECT_NE(err.find(SANS), std::string::npos) << err;
+    const fonts_glyph_metrics *dot = fonts_get_metrics(f, '.');
+    EXPECT_GT(dot->width, 0) << "a glyph that is not too large still renders";
+    fonts_free_face(f);
+}
+
 // ---- drawing (GL) ------------------------------------------------------------
 
 class TextWriterTest : public GLTest {
