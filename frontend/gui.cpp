@@ -1,4 +1,4 @@
-// The GUI manager: contexts, their widgets, polling by name, update and drawing.
+// The GUI manager: contexts, making widgets, update and drawing.
 
 #include "gui.h"
 
@@ -14,12 +14,6 @@
 #include "gui_textures.h"
 #include "gui_widgets.h"
 #include "renderer/OGL_texture.h"
-
-struct gui_context {
-    uint32_t id;
-    dlist widgets;
-    uint32_t widget_count;
-};
 
 static struct {
     array<gui_context *> *contexts; // a closed context leaves a null slot
@@ -88,7 +82,7 @@ static gui_context *__find_context(uint32_t id)
     return nullptr;
 }
 
-static gui_context *__context_or_log(uint32_t id)
+gui_context *gui_find_context_or_log(uint32_t id)
 {
     gui_context *c = __find_context(id);
     if (!c) do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "context %d not found.", int(id));
@@ -127,7 +121,7 @@ void gui_context_deinit(uint32_t id)
 
 // ---- widgets -----------------------------------------------------------------
 
-static gui_widget *__find_widget(gui_context *c, const char *name, uint32_t kind = 0)
+gui_widget *gui_find_widget(gui_context *c, const char *name, uint32_t kind)
 {
     dlist_for_each(pos, &c->widgets)
     {
@@ -135,14 +129,6 @@ static gui_widget *__find_widget(gui_context *c, const char *name, uint32_t kind
         if ((kind == 0 || w->kind == kind) && std::strcmp(w->name, name) == 0) return w;
     }
     return nullptr;
-}
-
-template <typename D> static D *__find_data(uint32_t context, const char *name, uint32_t kind)
-{
-    gui_context *c = __context_or_log(context);
-    if (!c) return nullptr;
-    gui_widget *w = __find_widget(c, name, kind);
-    return w ? static_cast<D *>(w->data) : nullptr;
 }
 
 static bool __add_widget(gui_context *c, const char *name, uint32_t kind, const gui_widget_ops *ops, void *data,
@@ -164,7 +150,7 @@ static bool __add_widget(gui_context *c, const char *name, uint32_t kind, const 
 
 bool gui_add_gfx(uint32_t context, const char *name, int32_t x, int32_t y, const char *texture_file, uint32_t layer)
 {
-    gui_context *c = __context_or_log(context);
+    gui_context *c = gui_find_context_or_log(context);
     if (!c) return false;
     OGL_texture *t = gui_texture_get(texture_file);
     if (!t) return false;
@@ -177,7 +163,7 @@ bool gui_add_gfx(uint32_t context, const char *name, int32_t x, int32_t y, const
 bool gui_add_button(uint32_t context, const char *name, int32_t x, int32_t y, const char *cold_texture_file,
                     const char *hot_texture_file, uint32_t layer)
 {
-    gui_context *c = __context_or_log(context);
+    gui_context *c = gui_find_context_or_log(context);
     if (!c) return false;
     OGL_texture *cold = gui_texture_get(cold_texture_file);
     OGL_texture *hot = gui_texture_get(hot_texture_file);
@@ -200,7 +186,7 @@ bool gui_add_button(uint32_t context, const char *name, int32_t x, int32_t y, co
 bool gui_add_slider(uint32_t context, const char *name, int32_t x, int32_t y, int32_t length,
                     const char *knob_texture_file, uint32_t layer)
 {
-    gui_context *c = __context_or_log(context);
+    gui_context *c = gui_find_context_or_log(context);
     if (!c) return false;
     OGL_texture *knob = gui_texture_get(knob_texture_file);
     if (!knob) return false;
@@ -219,7 +205,7 @@ bool gui_add_slider(uint32_t context, const char *name, int32_t x, int32_t y, in
 bool gui_add_checkbox(uint32_t context, const char *name, int32_t x, int32_t y, const char *set_image_file,
                       const char *clear_image_file, uint8_t value, uint32_t layer)
 {
-    gui_context *c = __context_or_log(context);
+    gui_context *c = gui_find_context_or_log(context);
     if (!c) return false;
     OGL_texture *set = gui_texture_get(set_image_file);
     OGL_texture *clear = gui_texture_get(clear_image_file);
@@ -239,116 +225,6 @@ bool gui_add_checkbox(uint32_t context, const char *name, int32_t x, int32_t y, 
     d->w = int32_t(d->shown->xsize);
     d->h = int32_t(d->shown->ysize);
     return __add_widget(c, name, GUI_WIDGET_CHECKBOX, &GUI_CHECKBOX_OPS, d, layer);
-}
-
-// ---- polling -----------------------------------------------------------------
-
-uint8_t gui_button_clicked(uint32_t context, const char *name)
-{
-    gui_button_data *b = __find_data<gui_button_data>(context, name, GUI_WIDGET_BUTTON);
-    if (!b) return 0;
-    uint8_t r = b->clicked;
-    b->clicked = 0;
-    return r;
-}
-
-uint8_t gui_button_entered(uint32_t context, const char *name)
-{
-    gui_button_data *b = __find_data<gui_button_data>(context, name, GUI_WIDGET_BUTTON);
-    if (!b) return 0;
-    uint8_t r = b->entered;
-    b->entered = 0;
-    return r;
-}
-
-uint8_t gui_button_hot(uint32_t context, const char *name)
-{
-    gui_button_data *b = __find_data<gui_button_data>(context, name, GUI_WIDGET_BUTTON);
-    return b ? b->hot : 0;
-}
-
-float gui_slider_get_value(uint32_t context, const char *name)
-{
-    gui_context *c = __context_or_log(context);
-    if (!c) return -1.0f;
-    gui_widget *w = __find_widget(c, name, GUI_WIDGET_SLIDER);
-    if (!w) return 0.0f;
-    const gui_slider_data *s = static_cast<const gui_slider_data *>(w->data);
-    return s->length > 0 ? float(s->knob_x - s->x) / float(s->length) : 0.0f;
-}
-
-void gui_slider_set_value(uint32_t context, const char *name, float value)
-{
-    gui_slider_data *s = __find_data<gui_slider_data>(context, name, GUI_WIDGET_SLIDER);
-    if (!s) return;
-    if (!(value > 0.0f)) value = 0.0f; // NaN too
-    if (value > 1.0f) value = 1.0f;
-    if (value == 0.0f)
-        s->knob_x = s->x;
-    else if (value == 1.0f)
-        s->knob_x = s->x + s->length;
-    else
-        s->knob_x = s->x + int32_t(float(s->length) * value);
-}
-
-bool gui_slider_set_steps(uint32_t context, const char *name, int32_t steps)
-{
-    gui_context *c = __context_or_log(context);
-    if (!c || steps <= 0) return false;
-    bool any = false;
-    dlist_for_each(pos, &c->widgets)
-    {
-        gui_widget *w = dlist_entry<gui_widget>(pos);
-        if (w->kind != GUI_WIDGET_SLIDER || std::strcmp(w->name, name) != 0) continue;
-        gui_slider_data *s = static_cast<gui_slider_data *>(w->data);
-        s->stepped = 1;
-        s->steps = steps;
-        any = true;
-    }
-    return any;
-}
-
-int32_t gui_slider_get_knob_x(uint32_t context, const char *name)
-{
-    gui_slider_data *s = __find_data<gui_slider_data>(context, name, GUI_WIDGET_SLIDER);
-    return s ? s->knob_x : 0;
-}
-
-uint8_t gui_checkbox_get_checked(uint32_t context, const char *name)
-{
-    gui_checkbox_data *d = __find_data<gui_checkbox_data>(context, name, GUI_WIDGET_CHECKBOX);
-    return d ? d->value : 0;
-}
-
-void gui_checkbox_set_checked(uint32_t context, const char *name, uint8_t checked)
-{
-    gui_checkbox_data *d = __find_data<gui_checkbox_data>(context, name, GUI_WIDGET_CHECKBOX);
-    if (!d) return;
-    d->value = checked ? 1 : 0;
-    d->shown = d->value ? d->set_image : d->clear_image;
-}
-
-int32_t gui_widget_get_state(uint32_t context, const char *name)
-{
-    gui_context *c = __context_or_log(context);
-    gui_widget *w = c ? __find_widget(c, name) : nullptr;
-    return w ? int32_t(w->state) : -1;
-}
-
-void gui_widget_set_visible(uint32_t context, const char *name, bool visible)
-{
-    gui_context *c = __context_or_log(context);
-    gui_widget *w = c ? __find_widget(c, name) : nullptr;
-    if (w) w->visible = visible ? 1 : 0;
-}
-
-void gui_widget_set_enabled(uint32_t context, const char *name, bool enabled)
-{
-    gui_context *c = __context_or_log(context);
-    gui_widget *w = c ? __find_widget(c, name) : nullptr;
-    if (!w) return;
-    w->enabled = enabled ? 1 : 0;
-    if (!enabled) w->ops->set_state(w, 0);
 }
 
 // ---- frame -------------------------------------------------------------------

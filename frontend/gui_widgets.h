@@ -56,6 +56,18 @@ struct gui_checkbox_data {
     uint8_t value;
 };
 
+// A context: its identifier and its widgets in the order they were added.
+struct gui_context {
+    uint32_t id;
+    dlist widgets;
+    uint32_t widget_count;
+};
+
+// The open context of an identifier; null, logged "context %d not found.", when none.
+gui_context *gui_find_context_or_log(uint32_t id);
+// The first widget of that name (and kind, unless 0) in the context.
+gui_widget *gui_find_widget(gui_context *c, const char *name, uint32_t kind = 0);
+
 extern const gui_widget_ops GUI_PICTURE_OPS, GUI_BUTTON_OPS, GUI_SLIDER_OPS, GUI_CHECKBOX_OPS;
 
 // The hit test: edges included.
