@@ -1,5 +1,5 @@
-// Stand-ins for the attackers, the station and the sentinels until their
-// implementations join: they take their instances and stay dormant.
+// Stand-in for the fighter until its implementation joins: it takes its
+// instances and stays dormant.
 
 #include "actors/actors.h"
 #include "corelib/mem.h"
@@ -24,14 +24,4 @@ bool dormant_is_alive(game_actor *) { return false; }
 
 #define DORMANT(ident, text) \
     const game_actor_interface ident = {text, dormant_init, dormant_deinit, nullptr, dormant_is_alive, nullptr, nullptr};
-DORMANT(ga_asteroid_a_interface, "asteroid_a")
-DORMANT(ga_asteroid_b_interface, "asteroid_b")
-DORMANT(ga_asteroid_c_interface, "asteroid_c")
-DORMANT(ga_asteroid_d_interface, "asteroid_d")
-DORMANT(ga_junk_a_interface, "junk_a")
-DORMANT(ga_junk_b_interface, "junk_b")
-DORMANT(ga_junk_c_interface, "junk_c")
-DORMANT(ga_junk_d_interface, "junk_d")
-DORMANT(ga_station_interface, "station")
-DORMANT(ga_sentinel_interface, "sentinel")
 DORMANT(ga_fighter_interface, "fighter")
