@@ -124,10 +124,9 @@ class GameWorld : public ::testing::Test {
         if (!parser_is_inited()) {
             EXPECT_TRUE(parser_init());
         }
-        static bool images = gfxloader_init();
-        EXPECT_TRUE(images);
-        static bool random = drand_init();
-        EXPECT_TRUE(random);
+        EXPECT_TRUE(gfxloader_init());
+        EXPECT_TRUE(drand_init());
+        services = true;
         drand_seed(1234);
         resource_folder_set(folder.c_str());
         auren_init();
@@ -175,6 +174,11 @@ class GameWorld : public ::testing::Test {
         sc = nullptr;
         vorn_set_world(nullptr, nullptr);
         if (auren_is_inited()) auren_deinit();
+        if (services) {
+            drand_deinit();
+            gfxloader_deinit();
+        }
+        services = false;
     }
 
     // One level frame: the launcher, the actors, shots, missiles, the scene's
@@ -239,6 +243,7 @@ class GameWorld : public ::testing::Test {
     }
 
     std::string folder;
+    bool services = false;
     scene *sc = nullptr;
     game_actor_system *gas = nullptr;
 };
