@@ -59,3 +59,43 @@ struct ga_station_power_query {
     float answer;
     tacka3 position;
 };
+
+#define GA_STATION_MAX_LIFE 50.0f
+#define GA_STATION_INNER_RADIUS 150.0f
+#define GA_STATION_OUTER_RADIUS 500.0f
+// Energy per second at full power.
+#define GA_STATION_ENERGY_RATE 10.0f
+// Points off the score for every hit on the station.
+#define GA_STATION_HIT_PENALTY 300
+// The power field's figures: 1 within the inner radius, falling linearly in
+// the squared distance to 0 at the outer radius; life / 50 clamped to 0..1.
+float ga_station_distance_power_mod(float distance2);
+float ga_station_functionality_mod(float life);
+// Called on every hit of the station (the HUD's station alert).
+void ga_station_set_alert_handler(void (*handler)());
+
+// Sentinel queries (besides the common ones).
+enum {
+    GA_SENTINEL_Q_TARGET = 0,  // game_actor *, or null
+};
+// Sentinel aim states.
+enum {
+    GA_SENTINEL_AIM_NONE = 0,
+    GA_SENTINEL_AIM_TURNING = 1,  // target newly found or turning towards it
+    GA_SENTINEL_AIM_ON_TARGET = 2,
+};
+#define GA_SENTINEL_LIFE 1.0f
+#define GA_SENTINEL_RANGE 150.0f
+// The target search runs on every fourth update, the real view test on every sixth call.
+#define GA_SENTINEL_SEARCH_PERIOD 4u
+#define GA_SENTINEL_VIEW_PERIOD 6u
+// Turning by less than this (10 degrees, in radians) is on target.
+#define GA_SENTINEL_ON_TARGET_ANGLE 0.17453292f
+// Shots aim where the target will be this many seconds on, give or take this
+// much per axis, and leave this far in front of the turret.
+#define GA_SENTINEL_LEAD_SECONDS 2.0f
+#define GA_SENTINEL_ERROR 3.5f
+#define GA_SENTINEL_MUZZLE 3.0f
+#define GA_SENTINEL_SHOT_POWER 1.0f
+#define GA_SENTINEL_SHOT_SAMPLE "sound\\bot_shot.ogg"
+#define GA_SENTINEL_AMBIENT_SAMPLE "sound\\bot_static.ogg"

@@ -52,6 +52,12 @@ view *vorn_get_view_camera() { return vorn_view_camera; }
 
 game_actor_system *vorn_get_gas() { return vorn_gas; }
 
+void vorn_set_world(scene *sc, game_actor_system *gas)
+{
+    vorn_scene = sc;
+    vorn_gas = gas;
+}
+
 game_actor *vorn_get_game_actor(const char *name, const char *type)
 {
     game_actor *ga = vorn_gas ? gas_find_actor(vorn_gas, name, type) : nullptr;

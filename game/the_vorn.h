@@ -36,6 +36,9 @@ struct game_actor;
 scene *vorn_get_scene();
 view *vorn_get_view_camera();
 game_actor_system *vorn_get_gas();
+// Hands the game a scene and an actor system made elsewhere (tests, tools):
+// the game logic then runs on them without vorn_init.
+void vorn_set_world(scene *sc, game_actor_system *gas);
 // The actor of this name and type; a missing one is a fault report.
 game_actor *vorn_get_game_actor(const char *name, const char *type);
 struct auren_stream_t;

@@ -193,6 +193,12 @@ void vorn_particles_set_quantity(float configured)
 
 float vorn_particles_get_quantity() { return g_vp.configured_quantity; }
 
+static bool effects_enabled = true;
+
+void vorn_particles_set_enabled(bool on) { effects_enabled = on; }
+
+bool vorn_particles_are_enabled() { return effects_enabled; }
+
 // ---------------------------------------------------------------- sky box
 
 void vorn_skysphere_init(scene *sc, tacka3 centre)
@@ -266,6 +272,7 @@ static sps *__start(sps *s)
 
 sps *vorn_create_trail(tacka3 position, tacka3 direction)
 {
+    if (!effects_enabled) return nullptr;
     sps *s = __take(VORN_SPS_TRAIL);
     sps_reset_position(s, position);
     sps_set_system_velocity(s, tacka3_neg(direction));
@@ -286,7 +293,7 @@ sps *vorn_create_pulse(tacka3 position, tacka3 direction)
 
 sps *vorn_create_debris(tacka3 position)
 {
-    if (!(g_vp.configured_quantity > 0.0f)) return nullptr;
+    if (!effects_enabled || !(g_vp.configured_quantity > 0.0f)) return nullptr;
     sps *s = __take(VORN_SPS_DEBRIS);
     sps_reset_position(s, position);
     sps_set_duration(s, 0.8f);
@@ -295,6 +302,7 @@ sps *vorn_create_debris(tacka3 position)
 
 sps *vorn_create_debris_trails(tacka3 position, tacka3 direction, float duration)
 {
+    if (!effects_enabled) return nullptr;
     sps *s = __take(VORN_SPS_DEBRIS_TRAIL);
     sps_reset_position(s, position);
     sps_set_system_velocity(s, direction);
@@ -346,6 +354,7 @@ static tacka3 __random_direction()
 
 sps *vorn_create_hit(tacka3 point)
 {
+    if (!effects_enabled) return nullptr;
     sps *s = __take(VORN_SPS_HIT);
     sps_reset_position(s, point);
     sps_set_particle_life_span(s, 0.2f, 0.8f);
@@ -363,7 +372,7 @@ sps *vorn_create_hit(tacka3 point)
 
 static spcquox2 *__start_composition(spcquox2 **copies, int count, tacka3 point, const char *what)
 {
-    if (!(g_vp.configured_quantity > 0.0f)) return nullptr;
+    if (!effects_enabled || !(g_vp.configured_quantity > 0.0f)) return nullptr;
     for (int i = 0; i < count; i++) {
         spcquox2 *c = copies[i];
         if (!c || spcquox2_is_active(c)) continue;

@@ -81,6 +81,12 @@ sps_manager *vorn_get_particle_manager();
 // The configured particle quantity (0..1); the manager runs with at least 0.2.
 void vorn_particles_set_quantity(float configured);
 float vorn_particles_get_quantity();
+// The player's particle effects switch (on by default). Off, the trails,
+// hits, debris, explosions and station hits are not started (their starters
+// return none); pulses, missiles, the glow and the jet still are, as they
+// carry the shots, the missiles and the engine.
+void vorn_particles_set_enabled(bool on);
+bool vorn_particles_are_enabled();
 
 // The six sky box instances "left", "right", "back", "front", "bottom", "top"
 // (each required): no depth writes, moved to the centre.

@@ -27,8 +27,14 @@ class Fighter : public GameHarness {
         bolid = scene_get_oi_by_name(vorn_get_scene(), "bolid");
         ASSERT_NE(bolid, nullptr);
     }
-    // Far from the station's power field the fighter recharges by dt a second.
-    void park_far_away() { OI_set_position_ws(bolid, {20000.0f, 0.0f, 0.0f}); }
+    // Far from the station's power field the fighter recharges by dt a second;
+    // it faces away from the field, so nothing is ahead of it.
+    void park_far_away()
+    {
+        OI_set_position_ws(bolid, {20000.0f, 0.0f, 0.0f});
+        OI_set_rotation_ws(bolid, quaternion_from_axis_angle({0, 1, 0}, 3.14159265f));
+        ASSERT_GT(quaternion_rotate(OI_get_rotation_ws(bolid), {-1, 0, 0}).x, 0.99f);
+    }
     float engine() { return fighter_query_float(GA_FIGHTER_Q_ENGINE) * GA_FIGHTER_MAX_ENERGY; }
     float lasers() { return fighter_query_float(GA_FIGHTER_Q_LASERS) * GA_FIGHTER_MAX_ENERGY; }
     float speed() { return fighter_query_float(GA_QUERY_SPEED); }
