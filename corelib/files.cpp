@@ -34,53 +34,80 @@ std::string file_executable_dir()
     return slash == std::string::npos ? std::string("./") : p.substr(0, slash + 1);
 }
 
-bool load_file_to_buffer(const char *path, void **block, size_t *size)
+static bool __read_failed(file_read_failure *failure, file_read_step step, int error, const char *reason)
+{
+    failure->step = step;
+    failure->error = error;
+    failure->reason = reason ? reason : (error ? strerror(error) : "unknown error");
+    return false;
+}
+
+bool file_read_whole(const char *path, uint64_t max_size, void **block, size_t *size, file_read_failure *failure)
 {
     std::string native = file_native_path(path);
     int fd = open(native.c_str(), O_RDONLY);
-    if (fd < 0) {
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "%s: _open(%s) FAILED: %s!\n", "load_file_to_buffer", path,
-               strerror(errno));
-        return false;
-    }
+    if (fd < 0) return __read_failed(failure, FILE_READ_OPEN, errno, nullptr);
     struct stat st;
+    int error = 0;
     const char *why = nullptr;
     if (fstat(fd, &st) != 0)
-        why = strerror(errno);
+        error = errno;
     else if (S_ISDIR(st.st_mode))
-        why = strerror(EISDIR);
+        error = EISDIR;
     else if (!S_ISREG(st.st_mode))
         why = "not a regular file";
-    if (why) {
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "load_file(): _filelength(%s) FAILED: %s!\n", path, why);
+    else if (uint64_t(st.st_size) > max_size || uint64_t(st.st_size) >= SIZE_MAX)
+        why = "file too large";
+    if (error || why) {
         close(fd);
-        return false;
+        return __read_failed(failure, FILE_READ_LENGTH, error, why);
     }
     size_t length = size_t(st.st_size);
-    void *data = mem_alloc(length);
+    // One byte at least, so that an empty file still yields a block to free.
+    uint8_t *data = static_cast<uint8_t *>(mem_alloc(length ? length : 1));
     if (!data) {
-        do_log(LOG_WARNING, LOG_TO_ALL, "load_file(): malloc() FAILED: %s!", strerror(errno));
+        error = errno ? errno : ENOMEM;
         close(fd);
-        return false;
+        return __read_failed(failure, FILE_READ_MEMORY, error, nullptr);
     }
     size_t got = 0;
+    error = 0;
     while (got < length) {
-        ssize_t r = read(fd, static_cast<char *>(data) + got, length - got);
+        ssize_t r = read(fd, data + got, length - got);
         if (r < 0 && errno == EINTR) continue;
+        if (r < 0) error = errno;
         if (r <= 0) break;
         got += size_t(r);
     }
-    if (got != length) {
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "load_file(): _read(%s) FAILED: %s!\n", path,
-               errno ? strerror(errno) : "short read");
-        mem_free(data);
-        close(fd);
-        return false;
-    }
     close(fd);
+    if (got != length) {
+        mem_free(data);
+        return __read_failed(failure, FILE_READ_READ, error, error ? nullptr : "unexpected end of file");
+    }
     *block = data;
     *size = length;
     return true;
+}
+
+bool load_file_to_buffer(const char *path, void **block, size_t *size)
+{
+    file_read_failure why;
+    if (file_read_whole(path, UINT64_MAX, block, size, &why)) return true;
+    switch (why.step) {
+    case FILE_READ_OPEN:
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "%s: _open(%s) FAILED: %s!\n", "load_file_to_buffer", path,
+               why.reason);
+        break;
+    case FILE_READ_LENGTH:
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "load_file(): _filelength(%s) FAILED: %s!\n", path,
+               why.reason);
+        break;
+    case FILE_READ_MEMORY: do_log(LOG_WARNING, LOG_TO_ALL, "load_file(): malloc() FAILED: %s!", why.reason); break;
+    case FILE_READ_READ:
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "load_file(): _read(%s) FAILED: %s!\n", path, why.reason);
+        break;
+    }
+    return false;
 }
 
 bool load_text_file(const char *path, text_buffer *buffer)

@@ -2,9 +2,32 @@
 // Whole-file loading and path helpers.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "text_buffer.h"
+
+// Why a whole-file read failed: the step that failed and the reason in words
+// (the C library's error text, or what was wrong with the file).
+enum file_read_step {
+    FILE_READ_OPEN = 1,  // the file could not be opened (errno tells why)
+    FILE_READ_LENGTH,    // not a regular file, its length unknown, or longer than allowed
+    FILE_READ_MEMORY,    // no block of its size could be had
+    FILE_READ_READ,      // reading stopped short of the length
+};
+struct file_read_failure {
+    file_read_step step;
+    int error;           // errno of the failed call, 0 when there was none
+    const char *reason;  // never null
+};
+
+// The one whole-file reader under every loader: opens the file, checks that it
+// is a regular file of at most max_size bytes, reads all of it into a new block
+// of exactly its size (the caller frees it with mem_free()) and closes it.
+// Logs nothing: on failure *block and *size are left as they were, nothing
+// stays allocated, and *failure says why, so that each loader writes its own
+// message naming the file.
+bool file_read_whole(const char *path, uint64_t max_size, void **block, size_t *size, file_read_failure *failure);
 
 // Reads the whole file into a new block of exactly its size (no terminating
 // zero); the caller frees it with mem_free(). Logs and returns false on failure.

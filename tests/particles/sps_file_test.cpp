@@ -483,17 +483,17 @@ TEST_F(SpsFileTest, JsonDumpOfBothKinds)
     fclose(out);
     std::string j(buf, len);
     free(buf);
-    EXPECT_NE(j.find("\"name\": \"say \\\"hi\\\"\""), std::string::npos) << j;
-    EXPECT_NE(j.find("\"texture\": \"flash.tga\""), std::string::npos) << j;
-    EXPECT_NE(j.find("\"object\": \"rock\""), std::string::npos) << j;
-    EXPECT_NE(j.find("\"population\": 150"), std::string::npos) << j;
-    EXPECT_NE(j.find("\"position\": [1, 2, 3]"), std::string::npos) << j;
-    EXPECT_NE(j.find("\"life\": [0.5, 1.5]"), std::string::npos) << j;
-    EXPECT_NE(j.find("\"blend\": [0, 0]"), std::string::npos) << j;
-    EXPECT_NE(j.find("\"keyframes\": [[0, 0, 0, 0, 1, 1, 180, 1, 0.5, 0, 1], [0.400000006"), std::string::npos) << j;
+    EXPECT_NE(j.find("\"name\":\"say \\\"hi\\\"\""), std::string::npos) << j;
+    EXPECT_NE(j.find("\"texture\":\"flash.tga\""), std::string::npos) << j;
+    EXPECT_NE(j.find("\"object\":\"rock\""), std::string::npos) << j;
+    EXPECT_NE(j.find("\"population\":150"), std::string::npos) << j;
+    EXPECT_NE(j.find("\"position\":[1,2,3]"), std::string::npos) << j;
+    EXPECT_NE(j.find("\"life\":[0.5,1.5]"), std::string::npos) << j;
+    EXPECT_NE(j.find("\"blend\":[0,0]"), std::string::npos) << j;
+    EXPECT_NE(j.find("\"keyframes\":[[0,0,0,0,1,1,180,1,0.5,0,1],[0.400000006"), std::string::npos) << j;
     for (const char *k : {"duration", "velocity", "kind", "bound", "coverage", "follow", "random_angle", "align",
                           "size_spread", "velocity_spread", "spin_spread", "burst", "time_scale"})
-        EXPECT_NE(j.find(std::string("\"") + k + "\": "), std::string::npos) << k;
+        EXPECT_NE(j.find(std::string("\"") + k + "\":"), std::string::npos) << k;
 
     spcquox2 *c = spcquox2_init();
     spcquox2_copy_name(c, "boom");
@@ -507,7 +507,20 @@ TEST_F(SpsFileTest, JsonDumpOfBothKinds)
     fclose(out);
     j.assign(buf, len);
     free(buf);
-    EXPECT_EQ(j, "{\"name\": \"boom\", \"systems\": [\"a\\\\b.spsquox2\", \"c.spsquox2\"]}\n");
+    EXPECT_EQ(j, "{\"name\":\"boom\",\"systems\":[\"a\\\\b.spsquox2\",\"c.spsquox2\"]}\n");
+
+    // Eight-bit names are escaped as the scene dump escapes them, never written raw.
+    c = spcquox2_init();
+    spcquox2_copy_name(c, "caf\xE9 \xC3\xA9");
+    spcquox2_add_system(c, "\x81.spsquox2");
+    ASSERT_TRUE(spcquox2_save_composer_to_file(cp.c_str(), c));
+    spcquox2_deinit(c);
+    out = open_memstream(&buf, &len);
+    ASSERT_TRUE(sps_file_dump_json(cp.c_str(), out));
+    fclose(out);
+    j.assign(buf, len);
+    free(buf);
+    EXPECT_EQ(j, "{\"name\":\"caf\\u00e9 \xC3\xA9\",\"systems\":[\"\\u0081.spsquox2\"]}\n");
 
     test_write_file(path("junk.bin"), "JUNKJUNKJUNKJUNK");
     out = open_memstream(&buf, &len);
