@@ -13,7 +13,8 @@ class ToolOptions : public TempDirTest {
     // Runs build/bin/<program> with the arguments (already quoted for the shell).
     test_run_result run(const char *program, const std::string &args)
     {
-        return test_run(std::string("'" VORN_BINARY_DIR "/bin/") + program + "' " + args + " </dev/null");
+        // In the scratch folder, where the game may leave its log.
+        return test_run("cd '" + dir + "' && '" VORN_BINARY_DIR "/bin/" + program + "' " + args + " </dev/null");
     }
     void expect_refused(const char *program, const std::string &args)
     {
