@@ -143,3 +143,33 @@ void json_numbers(json_writer *j, const float *v, int n)
     for (int i = 0; i < n; i++) json_number(j, v[i]);
     json_end_array(j);
 }
+
+void json_field_string(json_writer *j, const char *key, const char *text)
+{
+    json_key(j, key);
+    json_string(j, text);
+}
+
+void json_field_number(json_writer *j, const char *key, double v)
+{
+    json_key(j, key);
+    json_number(j, v);
+}
+
+void json_field_integer(json_writer *j, const char *key, long long v)
+{
+    json_key(j, key);
+    json_integer(j, v);
+}
+
+void json_field_bool(json_writer *j, const char *key, bool v)
+{
+    json_key(j, key);
+    json_bool(j, v);
+}
+
+void json_field_numbers(json_writer *j, const char *key, const float *v, int n)
+{
+    json_key(j, key);
+    json_numbers(j, v, n);
+}

@@ -38,3 +38,10 @@ void json_begin_array(json_writer *j);
 void json_end_array(json_writer *j);
 // An array of n numbers.
 void json_numbers(json_writer *j, const float *v, int n);
+
+// A key and its value in one call.
+void json_field_string(json_writer *j, const char *key, const char *text);
+void json_field_number(json_writer *j, const char *key, double v);
+void json_field_integer(json_writer *j, const char *key, long long v);
+void json_field_bool(json_writer *j, const char *key, bool v);
+void json_field_numbers(json_writer *j, const char *key, const float *v, int n);

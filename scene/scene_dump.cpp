@@ -32,25 +32,17 @@ void __quat(json_writer *j, quaternion q)
 void __object(json_writer &j, const object *o)
 {
     json_begin_object(&j);
-    json_key(&j, "name");
-    json_string(&j, object_has_name(o) ? o->name : nullptr);
-    json_key(&j, "type");
-    json_integer(&j, o->type);
-    json_key(&j, "vertices");
-    json_integer(&j, object_has_vertexs(o) ? o->vertexsno : 0);
-    json_key(&j, "faces");
-    json_integer(&j, object_has_triangle_list(o) ? o->facesno : 0);
-    json_key(&j, "index_bits");
-    json_integer(&j, object_has_triangle_list_ints(o) ? 32 : (object_has_triangle_list_shorts(o) ? 16 : 0));
+    json_field_string(&j, "name", object_has_name(o) ? o->name : nullptr);
+    json_field_integer(&j, "type", o->type);
+    json_field_integer(&j, "vertices", object_has_vertexs(o) ? o->vertexsno : 0);
+    json_field_integer(&j, "faces", object_has_triangle_list(o) ? o->facesno : 0);
+    json_field_integer(&j, "index_bits", object_has_triangle_list_ints(o) ? 32 : (object_has_triangle_list_shorts(o) ? 16 : 0));
     json_key(&j, "strips");
     if (object_has_triangle_strips(o)) {
         json_begin_object(&j);
-        json_key(&j, "count");
-        json_integer(&j, o->strips_count);
-        json_key(&j, "words");
-        json_integer(&j, o->strips_words);
-        json_key(&j, "triangles");
-        json_integer(&j, o->strips_triangles);
+        json_field_integer(&j, "count", o->strips_count);
+        json_field_integer(&j, "words", o->strips_words);
+        json_field_integer(&j, "triangles", o->strips_triangles);
         json_end_object(&j);
     } else {
         json_null(&j);
@@ -59,10 +51,8 @@ void __object(json_writer &j, const object *o)
     json_begin_array(&j);
     for (uint32_t c = 0; c < o->tvertexs_chns_no; c++) json_integer(&j, o->tvertexs_counts[c]);
     json_end_array(&j);
-    json_key(&j, "has_normals");
-    json_bool(&j, object_has_vertex_normals(o));
-    json_key(&j, "has_tangent_space");
-    json_bool(&j, object_has_tangent_space(o));
+    json_field_bool(&j, "has_normals", object_has_vertex_normals(o));
+    json_field_bool(&j, "has_tangent_space", object_has_tangent_space(o));
     json_key(&j, "weights");
     json_begin_array(&j);
     for (uint32_t i = 0; object_has_weights(o) && i < o->weightsno; i++) {
@@ -82,14 +72,10 @@ void __object(json_writer &j, const object *o)
     for (uint32_t i = 0; i < object_get_generic_data_streams_no(o); i++) {
         const generic_data_stream *s = object_get_generic_data_stream(o, i);
         json_begin_object(&j);
-        json_key(&j, "kind");
-        json_integer(&j, s->kind);
-        json_key(&j, "type");
-        json_integer(&j, s->type);
-        json_key(&j, "a");
-        json_integer(&j, s->a);
-        json_key(&j, "b");
-        json_integer(&j, s->b);
+        json_field_integer(&j, "kind", s->kind);
+        json_field_integer(&j, "type", s->type);
+        json_field_integer(&j, "a", s->a);
+        json_field_integer(&j, "b", s->b);
         json_end_object(&j);
     }
     json_end_array(&j);
@@ -99,34 +85,26 @@ void __object(json_writer &j, const object *o)
 void __instance(json_writer &j, const object_instance *oi)
 {
     json_begin_object(&j);
-    json_key(&j, "name");
-    json_string(&j, OI_has_name(oi) ? oi->name : nullptr);
-    json_key(&j, "object");
-    json_string(&j, OI_has_instance_name(oi) ? oi->instance_name : nullptr);
-    json_key(&j, "parent");
-    json_string(&j, OI_has_parent_name(oi) ? oi->parent_name : nullptr);
-    json_key(&j, "material");
-    json_string(&j, OI_has_material_name(oi) ? oi->material_name : nullptr);
-    json_key(&j, "type");
-    json_integer(&j, oi->type);
+    json_field_string(&j, "name", OI_has_name(oi) ? oi->name : nullptr);
+    json_field_string(&j, "object", OI_has_instance_name(oi) ? oi->instance_name : nullptr);
+    json_field_string(&j, "parent", OI_has_parent_name(oi) ? oi->parent_name : nullptr);
+    json_field_string(&j, "material", OI_has_material_name(oi) ? oi->material_name : nullptr);
+    json_field_integer(&j, "type", oi->type);
     json_key(&j, "position");
     __t3(&j, oi->init_pos_ws);
     json_key(&j, "rotation");
     __quat(&j, oi->init_rot_ws);
     json_key(&j, "scale");
     __t3(&j, oi->init_scale_ws);
-    json_key(&j, "properties");
-    json_string(&j, OI_has_user_defined_properties(oi) ? oi->user_properties : nullptr);
+    json_field_string(&j, "properties", OI_has_user_defined_properties(oi) ? oi->user_properties : nullptr);
     json_end_object(&j);
 }
 
 void __material(json_writer &j, const material *m)
 {
     json_begin_object(&j);
-    json_key(&j, "name");
-    json_string(&j, material_has_name(m) ? m->name : nullptr);
-    json_key(&j, "kind");
-    json_integer(&j, m->material_kind);
+    json_field_string(&j, "name", material_has_name(m) ? m->name : nullptr);
+    json_field_integer(&j, "kind", m->material_kind);
     json_key(&j, "id");
     if (material_has_id(m))
         json_integer(&j, m->id);
@@ -155,10 +133,8 @@ void __material(json_writer &j, const material *m)
         json_numbers(&j, a, 4);
     }
     json_end_array(&j);
-    json_key(&j, "values");
-    json_numbers(&j, m->values, 2);
-    json_key(&j, "flag");
-    json_integer(&j, m->render_flag);
+    json_field_numbers(&j, "values", m->values, 2);
+    json_field_integer(&j, "flag", m->render_flag);
     json_key(&j, "submaterials");
     json_begin_array(&j);
     if (m->material_kind == MATERIAL_KIND_COMPOSITE) {
@@ -178,8 +154,7 @@ void __material(json_writer &j, const material *m)
 void __light(json_writer &j, const light *l)
 {
     json_begin_object(&j);
-    json_key(&j, "name");
-    json_string(&j, light_has_name(l) ? l->name : nullptr);
+    json_field_string(&j, "name", light_has_name(l) ? l->name : nullptr);
     json_key(&j, "type");
     if (light_has_type(l))
         json_integer(&j, l->type);
@@ -191,26 +166,19 @@ void __light(json_writer &j, const light *l)
     json_key(&j, "range");
     float r[2] = {l->range1, l->range2};
     json_numbers(&j, r, 2);
-    json_key(&j, "target");
-    json_string(&j, light_has_target_name(l) ? l->target_name : nullptr);
-    json_key(&j, "spot");
-    json_number(&j, l->spot);
-    json_key(&j, "projector");
-    json_string(&j, light_has_bitmap_filename(l) ? l->bitmap_filename : nullptr);
+    json_field_string(&j, "target", light_has_target_name(l) ? l->target_name : nullptr);
+    json_field_number(&j, "spot", l->spot);
+    json_field_string(&j, "projector", light_has_bitmap_filename(l) ? l->bitmap_filename : nullptr);
     json_end_object(&j);
 }
 
 void __camera(json_writer &j, const camera *c)
 {
     json_begin_object(&j);
-    json_key(&j, "name");
-    json_string(&j, camera_has_name(c) ? c->name : nullptr);
-    json_key(&j, "type");
-    json_integer(&j, c->type);
-    json_key(&j, "fov");
-    json_number(&j, c->fov);
-    json_key(&j, "manual_clipping");
-    json_bool(&j, camera_has_manual_clipping(c));
+    json_field_string(&j, "name", camera_has_name(c) ? c->name : nullptr);
+    json_field_integer(&j, "type", c->type);
+    json_field_number(&j, "fov", c->fov);
+    json_field_bool(&j, "manual_clipping", camera_has_manual_clipping(c));
     json_key(&j, "near");
     if (camera_has_manual_clipping(c))
         json_number(&j, c->near_clip_range);
@@ -221,18 +189,15 @@ void __camera(json_writer &j, const camera *c)
         json_number(&j, c->far_clip_range);
     else
         json_null(&j);
-    json_key(&j, "target");
-    json_string(&j, camera_has_target_name(c) ? c->target_name : nullptr);
+    json_field_string(&j, "target", camera_has_target_name(c) ? c->target_name : nullptr);
     json_end_object(&j);
 }
 
 void __motion(json_writer &j, const motion *m)
 {
     json_begin_object(&j);
-    json_key(&j, "name");
-    json_string(&j, motion_has_name(m) ? m->name : nullptr);
-    json_key(&j, "motionset");
-    json_string(&j, m->parent && motionset_has_name(m->parent) ? m->parent->name : nullptr);
+    json_field_string(&j, "name", motion_has_name(m) ? m->name : nullptr);
+    json_field_string(&j, "motionset", m->parent && motionset_has_name(m->parent) ? m->parent->name : nullptr);
     json_key(&j, "initial_pose");
     if (motion_has_initial_pose(m)) {
         json_begin_object(&j);
@@ -297,8 +262,7 @@ std::string scene_dump_json(const scene *sc, bool loaded, bool had_terrain)
 {
     json_writer j;
     json_begin_object(&j);
-    json_key(&j, "loaded");
-    json_bool(&j, loaded);
+    json_field_bool(&j, "loaded", loaded);
     json_key(&j, "objects");
     json_begin_array(&j);
     dlist_for_each(n, &sc->objects) __object(j, scene_object_of(n));
@@ -330,10 +294,8 @@ std::string scene_dump_json(const scene *sc, bool loaded, bool had_terrain)
     {
         const motionset *ms = scene_motionset_of(n);
         json_begin_object(&j);
-        json_key(&j, "name");
-        json_string(&j, ms->name);
-        json_key(&j, "length");
-        json_number(&j, ms->length);
+        json_field_string(&j, "name", ms->name);
+        json_field_number(&j, "length", ms->length);
         json_key(&j, "motions");
         json_begin_array(&j);
         dlist_for_each(k, &ms->motions)
@@ -345,8 +307,7 @@ std::string scene_dump_json(const scene *sc, bool loaded, bool had_terrain)
         json_end_object(&j);
     }
     json_end_array(&j);
-    json_key(&j, "terrain");
-    json_bool(&j, had_terrain || sc->terr != nullptr);
+    json_field_bool(&j, "terrain", had_terrain || sc->terr != nullptr);
     json_end_object(&j);
     j.out += '\n';
     return j.out;
