@@ -42,11 +42,14 @@ static bool __read_failed(file_read_failure *failure, file_read_step step, int e
     return false;
 }
 
-bool file_read_whole(const char *path, uint64_t max_size, void **block, size_t *size, file_read_failure *failure)
+int file_open_regular(const char *path, uint64_t max_size, uint64_t *length, file_read_failure *failure)
 {
     std::string native = file_native_path(path);
     int fd = open(native.c_str(), O_RDONLY);
-    if (fd < 0) return __read_failed(failure, FILE_READ_OPEN, errno, nullptr);
+    if (fd < 0) {
+        __read_failed(failure, FILE_READ_OPEN, errno, nullptr);
+        return -1;
+    }
     struct stat st;
     int error = 0;
     const char *why = nullptr;
@@ -60,29 +63,44 @@ bool file_read_whole(const char *path, uint64_t max_size, void **block, size_t *
         why = "file too large";
     if (error || why) {
         close(fd);
-        return __read_failed(failure, FILE_READ_LENGTH, error, why);
+        __read_failed(failure, FILE_READ_LENGTH, error, why);
+        return -1;
     }
-    size_t length = size_t(st.st_size);
+    *length = uint64_t(st.st_size);
+    return fd;
+}
+
+bool file_read_exact(int fd, void *dst, size_t n, file_read_failure *failure)
+{
+    uint8_t *out = static_cast<uint8_t *>(dst);
+    size_t got = 0;
+    while (got < n) {
+        ssize_t r = read(fd, out + got, n - got);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) return __read_failed(failure, FILE_READ_READ, errno, nullptr);
+        if (r == 0) return __read_failed(failure, FILE_READ_READ, 0, "unexpected end of file");
+        got += size_t(r);
+    }
+    return true;
+}
+
+bool file_read_whole(const char *path, uint64_t max_size, void **block, size_t *size, file_read_failure *failure)
+{
+    uint64_t length64 = 0;
+    int fd = file_open_regular(path, max_size, &length64, failure);
+    if (fd < 0) return false;
+    size_t length = size_t(length64);
     // One byte at least, so that an empty file still yields a block to free.
     uint8_t *data = static_cast<uint8_t *>(mem_alloc(length ? length : 1));
     if (!data) {
-        error = errno ? errno : ENOMEM;
         close(fd);
-        return __read_failed(failure, FILE_READ_MEMORY, error, nullptr);
+        return __read_failed(failure, FILE_READ_MEMORY, ENOMEM, nullptr);
     }
-    size_t got = 0;
-    error = 0;
-    while (got < length) {
-        ssize_t r = read(fd, data + got, length - got);
-        if (r < 0 && errno == EINTR) continue;
-        if (r < 0) error = errno;
-        if (r <= 0) break;
-        got += size_t(r);
-    }
+    bool ok = file_read_exact(fd, data, length, failure);
     close(fd);
-    if (got != length) {
+    if (!ok) {
         mem_free(data);
-        return __read_failed(failure, FILE_READ_READ, error, error ? nullptr : "unexpected end of file");
+        return false;
     }
     *block = data;
     *size = length;

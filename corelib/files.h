@@ -21,12 +21,18 @@ struct file_read_failure {
     const char *reason;  // never null
 };
 
-// The one whole-file reader under every loader: opens the file, checks that it
-// is a regular file of at most max_size bytes, reads all of it into a new block
-// of exactly its size (the caller frees it with mem_free()) and closes it.
-// Logs nothing: on failure *block and *size are left as they were, nothing
-// stays allocated, and *failure says why, so that each loader writes its own
+// The file reading under every loader, in two steps and whole. None of them
+// logs: on failure *failure says why, so that each loader writes its own
 // message naming the file.
+//
+// Opens a regular file of at most max_size bytes for reading; its descriptor
+// (the caller closes it), or -1.
+int file_open_regular(const char *path, uint64_t max_size, uint64_t *length, file_read_failure *failure);
+// Reads exactly n bytes from the descriptor; a short read is a failure.
+bool file_read_exact(int fd, void *dst, size_t n, file_read_failure *failure);
+// Opens, sizes and reads the whole file into a new block of exactly its size
+// (the caller frees it with mem_free()) and closes it. On failure *block and
+// *size are left as they were and nothing stays allocated.
 bool file_read_whole(const char *path, uint64_t max_size, void **block, size_t *size, file_read_failure *failure);
 
 // Reads the whole file into a new block of exactly its size (no terminating

@@ -2,6 +2,7 @@
 
 #include <cmath>
 #include <cstring>
+#include <unistd.h>
 
 #include "corelib/array.h"
 #include "corelib/files.h"
@@ -10,24 +11,25 @@
 #include "scene/camera.h"
 #include "scene/light.h"
 #include "scene/material.h"
-#include "scene/quox2_chunks.h"
 #include "scene/motion.h"
 #include "scene/motionset.h"
 #include "scene/object.h"
 #include "scene/object_instance.h"
+#include "scene/quox2_chunks.h"
 #include "scene/scene.h"
 #include "scene/scene_renderer.h"
 #include "scene/terrain.h"
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the reader maps little-endian fields directly");
 
+#define QUOX2_READ_BUFFER 65536u
 #define WARN_BOX (LOG_TO_MSGBOX | LOG_TO_DEBUGGER)
 #define WARN_DBG LOG_TO_DEBUGGER
 
 static uint32_t g_material_id = 0;
 uint32_t quox2_get_next_material_id() { return g_material_id; }
 
-// ---- forward reading from the file's bytes ----
+// ---- buffered forward reading ----
 
 static const char *g_read_error = "";
 
@@ -35,22 +37,57 @@ static const char *g_read_error = "";
 // did remain is consumed by the failed read.
 static bool __read(quox2_file *f, void *dst, uint64_t n)
 {
-    uint64_t left = f->pos < f->length ? f->length - f->pos : 0;
-    if (n > left) {
-        g_read_error = "unexpected end of file";
+    uint8_t *out = static_cast<uint8_t *>(dst);
+    uint32_t avail = f->buf_len - f->buf_pos;
+    uint64_t k = n < avail ? n : avail;
+    if (k) {
+        memcpy(out, f->buf + f->buf_pos, k);
+        f->buf_pos += uint32_t(k);
+        f->pos += k;
+        out += k;
+        n -= k;
+    }
+    if (n == 0) return true;
+    file_read_failure why;
+    bool ok = n <= f->length - f->pos;
+    if (!ok) {
+        why.reason = "unexpected end of file";
+    } else if (n >= QUOX2_READ_BUFFER) {
+        // Large payloads go straight to their place.
+        ok = n <= SIZE_MAX && file_read_exact(f->fd, out, size_t(n), &why);
+    } else {
+        uint64_t left = f->length - f->pos;
+        uint32_t fill = left < QUOX2_READ_BUFFER ? uint32_t(left) : QUOX2_READ_BUFFER;
+        f->buf_pos = f->buf_len = 0;
+        ok = file_read_exact(f->fd, f->buf, fill, &why);
+        if (ok) {
+            f->buf_len = fill;
+            memcpy(out, f->buf, n);
+            f->buf_pos = uint32_t(n);
+        }
+    }
+    if (!ok) {
+        g_read_error = why.reason;
         f->pos = f->length;
+        f->buf_pos = f->buf_len = 0;
         return false;
     }
-    if (n) memcpy(dst, f->data + f->pos, size_t(n));
     f->pos += n;
     return true;
 }
 
 static bool __skip(quox2_file *f, uint64_t n)
 {
-    if (f->pos > f->length || n > f->length - f->pos) return false;
+    uint32_t avail = f->buf_len - f->buf_pos;
+    if (n <= avail) {
+        f->buf_pos += uint32_t(n);
+        f->pos += n;
+        return true;
+    }
+    if (n > f->length - f->pos) return false;
     f->pos += n;
-    return true;
+    f->buf_pos = f->buf_len = 0;
+    return lseek(f->fd, off_t(f->pos), SEEK_SET) == off_t(f->pos);
 }
 
 static bool __at_end(const quox2_file *f) { return f->pos >= f->length; }
@@ -62,26 +99,23 @@ quox2_file *quox2_open_file(const char *file_name)
 {
     quox2_file *f = mem_new_zeroed<quox2_file>();
     if (!f) return nullptr;
+    f->fd = -1;
     f->name = mem_strdup(file_name);
-    if (!f->name) {
+    f->buf = static_cast<uint8_t *>(mem_alloc(QUOX2_READ_BUFFER));
+    if (!f->name || !f->buf) {
         quox2_close_file(f);
         return nullptr;
     }
-    void *block;
-    size_t length;
     file_read_failure why;
-    if (!file_read_whole(file_name, UINT64_MAX, &block, &length, &why)) {
+    f->fd = file_open_regular(file_name, UINT64_MAX, &f->length, &why);
+    if (f->fd < 0) {
         if (why.step == FILE_READ_OPEN)
             do_log(LOG_WARNING, WARN_BOX, "quox2_open_file(): _open(%s) FAILED: %s!", file_name, why.reason);
-        else if (why.step == FILE_READ_READ)
-            do_log(LOG_WARNING, WARN_BOX, "quox2_open_file(): _read(%s) FAILED: %s!", file_name, why.reason);
         else
             do_log(LOG_WARNING, WARN_BOX, "quox2_open_file(): _filelength(%s) FAILED: %s!", file_name, why.reason);
         quox2_close_file(f);
         return nullptr;
     }
-    f->data = static_cast<uint8_t *>(block);
-    f->length = length;
     if (!__read(f, f->header, QUOX2_HEADER_SIZE)) {
         do_log(LOG_WARNING, WARN_BOX, "quox2_open_file(): _read(%s) FAILED: %s!", file_name, g_read_error);
         quox2_close_file(f);
@@ -98,8 +132,9 @@ quox2_file *quox2_open_file(const char *file_name)
 void quox2_close_file(quox2_file *f)
 {
     if (!f) return;
-    mem_free(f->data);
+    if (f->fd >= 0) close(f->fd);
     mem_free(f->name);
+    mem_free(f->buf);
     mem_free(f);
 }
 

@@ -12,13 +12,15 @@
 // Nested materials deeper than this are refused.
 #define QUOX2_MAX_MATERIAL_DEPTH 16
 
-// An open file: its bytes, read whole, and the reading position in them.
 struct quox2_file {
-    uint8_t *data;
+    int fd;
     uint64_t length;
     uint8_t header[QUOX2_HEADER_SIZE];
     char *name;
+    // Read buffer and the position in the file.
     uint64_t pos;
+    uint8_t *buf;
+    uint32_t buf_pos, buf_len;
     bool had_terrain;  // a "#VTER" chunk was read
 };
 

@@ -10,11 +10,11 @@
 #include "scene/camera.h"
 #include "scene/light.h"
 #include "scene/material.h"
-#include "scene/quox2_chunks.h"
 #include "scene/motion.h"
 #include "scene/motionset.h"
 #include "scene/object.h"
 #include "scene/object_instance.h"
+#include "scene/quox2_chunks.h"
 #include "scene/scene.h"
 #include "scene/terrain.h"
 

@@ -6,6 +6,7 @@
 #include <cerrno>
 #include <cmath>
 #include <cstring>
+#include <unistd.h>
 
 #include "corelib/dlist.h"
 #include "corelib/drand.h"
@@ -162,6 +163,26 @@ TEST_F(FilesTest, WholeFileReadTellsEachLoaderWhyItFailed)
     ASSERT_TRUE(file_read_whole(windows.c_str(), 10, &block, &size, &why));
     EXPECT_EQ(size, 10u);
     mem_free(block);
+}
+
+TEST_F(FilesTest, StepwiseReadingStopsAtTheEndOfTheFile)
+{
+    test_write_file(path("six"), "abcdef");
+    uint64_t length = 0;
+    file_read_failure why{};
+    int fd = file_open_regular(path("six").c_str(), UINT64_MAX, &length, &why);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(length, 6u);
+    char buf[8] = {};
+    ASSERT_TRUE(file_read_exact(fd, buf, 4, &why));
+    EXPECT_STREQ(buf, "abcd");
+    // Three more than the two left: a failure, not a short success.
+    EXPECT_FALSE(file_read_exact(fd, buf, 3, &why));
+    EXPECT_EQ(why.step, FILE_READ_READ);
+    EXPECT_STREQ(why.reason, "unexpected end of file");
+    close(fd);
+    EXPECT_LT(file_open_regular(path("six").c_str(), 5, &length, &why), 0);
+    EXPECT_EQ(why.step, FILE_READ_LENGTH);
 }
 
 TEST_F(FilesTest, TextFilesRefuseZeroBytesAndBackslashPathsOpen)
