@@ -1,18 +1,19 @@
 // Particle system timings: 100 active systems of 200 live particles each
 // (20000 particles), every one with the four tracks a compiled system has,
 // random start angles and spin. Each frame updates every system and rebuilds
-// its camera-facing quads. Prints the CPU cost per frame and per particle
-// (median of the runs), and the update and rebuild parts apart.
+// its camera-facing quads. One iteration is one frame: the cost per frame and
+// per particle (goal: at most 100 ns for update and rebuild together), and the
+// update and rebuild parts apart.
 //
-//   particles_bench [frames]
+//   particles_bench [Google Benchmark options, e.g. --benchmark_format=json]
 
-#include <algorithm>
 #include <cstdio>
-#include <cstdlib>
+#include <string>
 #include <vector>
 
+#include <benchmark/benchmark.h>
+
 #include "corelib/drand.h"
-#include "corelib/hw_timer.h"
 #include "corelib/view.h"
 #include "particles/simple_particles.h"
 #include "scene/scene.h"
@@ -54,72 +55,98 @@ sps *make_system(scene *sc, int n)
     return s;
 }
 
-double median(std::vector<double> v)
+// The systems, made and filled once for every benchmark.
+struct bench_field {
+    scene *sc;
+    sps_manager *mgr;
+    std::vector<sps *> systems;
+    view *camera;
+};
+bench_field field;
+
+bool field_make()
 {
-    std::sort(v.begin(), v.end());
-    return v[v.size() / 2];
+    if (!drand_init()) return false;
+    drand_seed(42);
+    field.sc = scene_init();
+    field.mgr = sps_manager_init();
+    for (int i = 0; i < SYSTEMS; i++) {
+        sps *s = make_system(field.sc, i);
+        if (!s) {
+            fprintf(stderr, "particles_bench: cannot make system %d\n", i);
+            return false;
+        }
+        sps_manager_add(field.mgr, s);
+        sps_activate(s, false);
+        sps_start_burst(s);
+        field.systems.push_back(s);
+    }
+    field.camera = view_create();
+    view_set_position(field.camera, tacka3{45, 45, -80});
+    view_set_target(field.camera, tacka3{45, 45, 0});
+    view_set_up(field.camera, tacka3{0, 1, 0});
+    view_compute_view_matrix(field.camera);
+
+    sps_manager_update(field.mgr, 0.5f, field.camera);  // fill every pool
+    uint32_t live = 0;
+    for (sps *s : field.systems) live += sps_get_num_active_particles(s);
+    if (live != uint32_t(SYSTEMS) * POPULATION) {
+        fprintf(stderr, "particles_bench: %u live particles, expected %u\n", live, SYSTEMS * POPULATION);
+        return false;
+    }
+    return true;
 }
+
+void field_free()
+{
+    view_free(field.camera);
+    sps_manager_deinit(field.mgr);
+    scene_deinit(field.sc);
+    drand_deinit();
+}
+
+// Time per particle, in the console as seconds with an SI prefix ("85ns").
+void set_per_particle(benchmark::State &state)
+{
+    state.counters["per_particle"] = benchmark::Counter(double(SYSTEMS) * POPULATION,
+                                                        benchmark::Counter::kIsIterationInvariantRate |
+                                                            benchmark::Counter::kInvert);
+}
+
+void BM_ParticlesUpdateAndRebuild(benchmark::State &state)
+{
+    for (auto _ : state) sps_manager_update(field.mgr, DT, field.camera);
+    set_per_particle(state);
+    state.SetLabel("goal: per_particle <= 100ns");
+}
+BENCHMARK(BM_ParticlesUpdateAndRebuild)->Unit(benchmark::kMillisecond);
+
+void BM_ParticlesUpdate(benchmark::State &state)
+{
+    for (auto _ : state)
+        for (sps *s : field.systems) sps_update(s, DT);
+    set_per_particle(state);
+}
+BENCHMARK(BM_ParticlesUpdate)->Unit(benchmark::kMillisecond);
+
+void BM_ParticlesRebuild(benchmark::State &state)
+{
+    for (auto _ : state)
+        for (sps *s : field.systems) sps_update_oi(s, field.camera);
+    set_per_particle(state);
+}
+BENCHMARK(BM_ParticlesRebuild)->Unit(benchmark::kMillisecond);
 
 }  // namespace
 
 int main(int argc, char **argv)
 {
-    int frames = argc > 1 ? atoi(argv[1]) : 300;
-    if (frames < 10) frames = 10;
-    if (!drand_init()) return 1;
-    drand_seed(42);
-    scene *sc = scene_init();
-    sps_manager *mgr = sps_manager_init();
-    std::vector<sps *> systems;
-    for (int i = 0; i < SYSTEMS; i++) {
-        sps *s = make_system(sc, i);
-        if (!s) {
-            fprintf(stderr, "particles_bench: cannot make system %d\n", i);
-            return 1;
-        }
-        sps_manager_add(mgr, s);
-        sps_activate(s, false);
-        sps_start_burst(s);
-        systems.push_back(s);
-    }
-    view *camera = view_create();
-    view_set_position(camera, tacka3{45, 45, -80});
-    view_set_target(camera, tacka3{45, 45, 0});
-    view_set_up(camera, tacka3{0, 1, 0});
-    view_compute_view_matrix(camera);
-
-    sps_manager_update(mgr, 0.5f, camera);  // fill every pool
-    uint32_t live = 0;
-    for (sps *s : systems) live += sps_get_num_active_particles(s);
-    if (live != uint32_t(SYSTEMS) * POPULATION) {
-        fprintf(stderr, "particles_bench: %u live particles, expected %u\n", live, SYSTEMS * POPULATION);
-        return 1;
-    }
-
-    hw_timer *t = hw_timer_init();
-    std::vector<double> whole, update, rebuild;
-    for (int f = 0; f < frames; f++) {
-        double t0 = hw_timer_get(t, 0);
-        sps_manager_update(mgr, DT, camera);
-        double t1 = hw_timer_get(t, 0);
-        for (sps *s : systems) sps_update(s, DT);
-        double t2 = hw_timer_get(t, 0);
-        for (sps *s : systems) sps_update_oi(s, camera);
-        double t3 = hw_timer_get(t, 0);
-        whole.push_back(t1 - t0);
-        update.push_back(t2 - t1);
-        rebuild.push_back(t3 - t2);
-    }
-    const double n = double(SYSTEMS) * POPULATION;
-    const double w = median(whole), u = median(update), r = median(rebuild);
-    printf("particles_bench: %d systems x %u particles, %d frames\n", SYSTEMS, POPULATION, frames);
-    printf("  update + rebuild: %.3f ms per frame, %.1f ns per particle (goal <= 100)\n", w * 1e3, w * 1e9 / n);
-    printf("  update alone:     %.3f ms per frame, %.1f ns per particle\n", u * 1e3, u * 1e9 / n);
-    printf("  rebuild alone:    %.3f ms per frame, %.1f ns per particle\n", r * 1e3, r * 1e9 / n);
-    hw_timer_free(t);
-    view_free(camera);
-    sps_manager_deinit(mgr);
-    scene_deinit(sc);
-    drand_deinit();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
+    if (!field_make()) return 1;
+    benchmark::AddCustomContext("particles", std::to_string(SYSTEMS) + " systems x " + std::to_string(POPULATION));
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    field_free();
     return 0;
 }

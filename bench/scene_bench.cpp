@@ -2,6 +2,8 @@
 //  - QUOX2 loader throughput on a generated ~50 MB scene, as a ratio to
 //    reading the same file into memory (goal: at least 0.5);
 //  - forward-kinematics mixer cost per animated instance.
+//
+//   scene_bench [Google Benchmark options, e.g. --benchmark_format=json]
 
 #include <algorithm>
 #include <chrono>
@@ -12,6 +14,8 @@
 #include <unistd.h>
 #include <string>
 #include <vector>
+
+#include <benchmark/benchmark.h>
 
 #include "corelib/files.h"
 #include "corelib/mem.h"
@@ -29,18 +33,6 @@ using clock_type = std::chrono::steady_clock;
 static double seconds_since(clock_type::time_point t0)
 {
     return std::chrono::duration<double>(clock_type::now() - t0).count();
-}
-
-template <typename F> static double median_time(int runs, F f)
-{
-    std::vector<double> t;
-    for (int i = 0; i < runs; i++) {
-        auto t0 = clock_type::now();
-        f();
-        t.push_back(seconds_since(t0));
-    }
-    std::sort(t.begin(), t.end());
-    return t[t.size() / 2];
 }
 
 // A grid mesh of n x n vertices with normals, one UV channel and 32-bit triangles.
@@ -74,61 +66,77 @@ static object *grid(const char *name, uint32_t n)
     return o;
 }
 
-static void bench_loader()
+static std::string g_scene_file;
+
+// The scene file the loader benchmark reads: 22 meshes of 200 x 200 vertices
+// and 20000 small instance chunks.
+static bool write_scene_file()
 {
-    std::string file = "/tmp/scene_bench_" + std::to_string(getpid()) + ".quox2";
-    {
-        scene *sc = scene_init();
-        char name[32];
-        for (int i = 0; i < 22; i++) {
-            snprintf(name, sizeof name, "mesh%d", i);
-            scene_add_object(sc, grid(name, 200));
-        }
-        // Many small chunks too: 20000 instances.
-        for (int i = 0; i < 20000; i++) {
-            object_instance *oi = OI_init();
-            snprintf(name, sizeof name, "inst%d", i);
-            OI_copy_name(oi, name);
-            snprintf(name, sizeof name, "mesh%d", i % 22);
-            OI_copy_instance_name(oi, name);
-            OI_copy_user_defined_properties(oi, "collidable = true\r\nsolid = true\r\n");
-            scene_add_oi(sc, oi);
-        }
-        if (!quox2_save_scene(file.c_str(), sc)) {
-            fprintf(stderr, "scene_bench: cannot write %s\n", file.c_str());
-            scene_deinit(sc);
-            return;
-        }
-        scene_deinit(sc);
+    g_scene_file = "/tmp/scene_bench_" + std::to_string(getpid()) + ".quox2";
+    scene *sc = scene_init();
+    char name[32];
+    for (int i = 0; i < 22; i++) {
+        snprintf(name, sizeof name, "mesh%d", i);
+        scene_add_object(sc, grid(name, 200));
     }
-    void *block;
-    size_t size = 0;
-    // Warm the page cache, then measure both.
-    if (load_file_to_buffer(file.c_str(), &block, &size)) mem_free(block);
-    double t_read = median_time(5, [&] {
-        if (load_file_to_buffer(file.c_str(), &block, &size)) mem_free(block);
-    });
-    // The load alone (making the scene empty and destroying it afterwards are not counted).
-    std::vector<double> loads;
-    for (int i = 0; i < 5; i++) {
-        scene *sc = scene_init();
-        auto t0 = clock_type::now();
-        if (!quox2_load_file(file.c_str(), sc)) fprintf(stderr, "scene_bench: load failed\n");
-        loads.push_back(seconds_since(t0));
-        scene_deinit(sc);
+    for (int i = 0; i < 20000; i++) {
+        object_instance *oi = OI_init();
+        snprintf(name, sizeof name, "inst%d", i);
+        OI_copy_name(oi, name);
+        snprintf(name, sizeof name, "mesh%d", i % 22);
+        OI_copy_instance_name(oi, name);
+        OI_copy_user_defined_properties(oi, "collidable = true\r\nsolid = true\r\n");
+        scene_add_oi(sc, oi);
     }
-    std::sort(loads.begin(), loads.end());
-    double t_load = loads[loads.size() / 2];
-    if (!getenv("SCENE_BENCH_KEEP")) unlink(file.c_str());
-    double mb = double(size) / (1024.0 * 1024.0);
-    printf("loader: file %.1f MB; read into memory %.1f ms (%.0f MB/s); load %.1f ms (%.0f MB/s)\n", mb, t_read * 1e3,
-           mb / t_read, t_load * 1e3, mb / t_load);
-    printf("loader throughput ratio (load / read): %.2f (goal >= 0.5)\n", t_read / t_load);
+    bool ok = quox2_save_scene(g_scene_file.c_str(), sc);
+    if (!ok) fprintf(stderr, "scene_bench: cannot write %s\n", g_scene_file.c_str());
+    scene_deinit(sc);
+    return ok;
 }
 
-static void bench_mixer()
+static double median_of(std::vector<double> v)
 {
-    const int instances = 1000, frames = 200;
+    std::sort(v.begin(), v.end());
+    return v.empty() ? 0.0 : v[v.size() / 2];
+}
+
+// Each iteration loads the file into an empty scene (making the scene and
+// destroying it are not counted). Beforehand, the same file read into memory
+// five times: the ratio compares the medians.
+static void BM_Quox2Load(benchmark::State &state)
+{
+    void *block;
+    size_t size = 0;
+    if (load_file_to_buffer(g_scene_file.c_str(), &block, &size)) mem_free(block);  // warm the page cache
+    std::vector<double> reads, loads;
+    for (int i = 0; i < 5; i++) {
+        auto t0 = clock_type::now();
+        if (load_file_to_buffer(g_scene_file.c_str(), &block, &size)) mem_free(block);
+        reads.push_back(seconds_since(t0));
+    }
+    for (auto _ : state) {
+        scene *sc = scene_init();
+        auto t0 = clock_type::now();
+        if (!quox2_load_file(g_scene_file.c_str(), sc)) state.SkipWithError("the scene did not load");
+        double t = seconds_since(t0);
+        scene_deinit(sc);
+        loads.push_back(t);
+        state.SetIterationTime(t);
+    }
+    double mb = double(size) / (1024.0 * 1024.0), t_read = median_of(reads), t_load = median_of(loads);
+    state.counters["file_MB"] = mb;
+    state.counters["read_MBps"] = t_read > 0 ? mb / t_read : 0;
+    state.counters["load_MBps"] = t_load > 0 ? mb / t_load : 0;
+    state.counters["load_to_read_ratio"] = t_load > 0 ? t_read / t_load : 0;
+    state.SetLabel("goal: load_to_read_ratio >= 0.5");
+}
+BENCHMARK(BM_Quox2Load)->UseManualTime()->Iterations(5)->Unit(benchmark::kMillisecond);
+
+// 1000 instances with 2 motion instances each (Bezier + additive, 31 keys);
+// one iteration is one frame of all of them.
+static void BM_FkMixer(benchmark::State &state)
+{
+    const int instances = 1000;
     std::vector<object_instance *> ois;
     motion *walk = motion_init(), *sway = motion_init();
     for (int k = 0; k <= 30; k++) {
@@ -149,28 +157,26 @@ static void bench_mixer()
         motion_instance_play(b, MOTION_PLAY_LOOP, 0, false);
         ois.push_back(oi);
     }
-    auto t0 = clock_type::now();
-    for (int f = 0; f < frames; f++)
+    for (auto _ : state)
         for (object_instance *oi : ois) {
             oi_fk_mixer_update(OI_get_fk_mixer(oi), 0.02f);
             OI_calc_world_transform(oi);
         }
-    double t = seconds_since(t0);
-    printf("mixer: %.2f us per animated instance per frame (2 motion instances each: Bezier + additive, 31 keys)\n",
-           t * 1e6 / (double(instances) * frames));
+    state.counters["per_instance"] =
+        benchmark::Counter(instances, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
     for (object_instance *oi : ois) OI_deinit(oi);
     motion_deinit(walk);
     motion_deinit(sway);
 }
+BENCHMARK(BM_FkMixer)->Unit(benchmark::kMillisecond);
 
 int main(int argc, char **argv)
 {
-    if (argc > 1 && !strcmp(argv[1], "--help")) {
-        printf("usage: scene_bench\nPrints the QUOX2 loader's throughput ratio to a plain file read and the\n"
-               "forward-kinematics mixer cost per animated instance.\n");
-        return 0;
-    }
-    bench_loader();
-    bench_mixer();
+    benchmark::Initialize(&argc, argv);
+    if (benchmark::ReportUnrecognizedArguments(argc, argv)) return 2;
+    if (!write_scene_file()) return 1;
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+    if (!getenv("SCENE_BENCH_KEEP")) unlink(g_scene_file.c_str());
     return 0;
 }

@@ -2,20 +2,24 @@
 // stream and 32 playing sources, and how fast the stream decodes compared
 // with real time.
 //
-//   sound_bench [--seconds S] [MUSIC.ogg]
+//   sound_bench [Google Benchmark options] [MUSIC.ogg]
 //
-// Without a file it makes 30 s of generated stereo music. Output goes where
+// Decoding: one iteration decodes the whole stream, "x_real_time" says how
+// many seconds of audio one second decodes. Playback: one iteration is one
+// second of playback; the sound thread's and the whole process's CPU time per
+// second of playback, and the longest tick. Without a file it makes 30 s of
+// generated stereo music. Output goes where
 // OpenAL Soft sends it; ALSOFT_DRIVERS=null (the default here) mixes in real
 // time without a sound card.
 
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cstring>
 #include <ctime>
 #include <string>
-#include <sys/stat.h>
 #include <unistd.h>
+
+#include <benchmark/benchmark.h>
 
 #include "corelib/hw_timer.h"
 #include "corelib/threads.h"
@@ -33,70 +37,50 @@ static double process_cpu_seconds()
     return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
 }
 
-static double thread_cpu_seconds()
+static std::string g_music, g_effect;
+
+// The stream's own chunk reader, as fast as it goes, from the start to the end.
+static void BM_StreamDecode(benchmark::State &state)
 {
-    timespec ts;
-    clock_gettime(CLOCK_THREAD_CPUTIME_ID, &ts);
-    return double(ts.tv_sec) + double(ts.tv_nsec) * 1e-9;
-}
-
-int main(int argc, char **argv)
-{
-    double seconds = 10.0;
-    std::string music;
-    for (int i = 1; i < argc; i++) {
-        if (strcmp(argv[i], "--seconds") == 0 && i + 1 < argc)
-            seconds = atof(argv[++i]);
-        else
-            music = argv[i];
+    auren_stream_t *stream = auren_stream(g_music.c_str());
+    if (!stream) {
+        state.SkipWithError("the music does not open as a stream");
+        return;
     }
-    if (!(seconds > 0)) seconds = 10.0;
-    setenv("ALSOFT_DRIVERS", "null", 0);
-
-    char dir_template[] = "/tmp/sound-bench-XXXXXX";
-    const char *dir = mkdtemp(dir_template);
-    if (!dir) return 1;
-    std::string effect = std::string(dir) + "/effect.ogg";
-    if (music.empty()) {
-        music = std::string(dir) + "/music.ogg";
-        if (!testgen_write_ogg(music, testgen_music(30.0, 44100))) return 1;
-    }
-    testgen_signal fx = testgen_noise(1.0, 1, 22050, 0.2, 5);
-    testgen_signal hum = testgen_sine(1.0, 1, 22050, 220, 0.3);
-    for (size_t i = 0; i < fx.pcm.size(); i++) fx.pcm[i] = int16_t(fx.pcm[i] / 2 + hum.pcm[i] / 2);
-    if (!testgen_write_ogg(effect, fx)) return 1;
-
-    auren_init();
-    auren_stats_t s0;
-    auren_get_stats(&s0);
-
-    // Decoding: the stream's own chunk reader, as fast as it goes.
-    auren_stream_t *stream = auren_stream(music.c_str());
-    if (!stream) return 1;
     int channels = 0, rate = 0;
     double length = 0;
     auren_stream_get_info(stream, &channels, &rate, &length);
-    struct stat st;
-    double kbps = stat(music.c_str(), &st) == 0 && length > 0 ? double(st.st_size) * 8.0 / length / 1000.0 : 0.0;
-    printf("sound_bench: %s, %.1f s, %d channel%s, %d Hz, %.0f kbit/s; device: %s\n", music.c_str(), length, channels,
-           channels == 1 ? "" : "s", rate, kbps, s0.device_opened ? "open" : "none");
     static char chunk[AUREN_STREAM_BUFFER_BYTES];
-    __auren_lock();
-    double wall0 = double(hw_timer_ticks()) * 1e-9, cpu0 = thread_cpu_seconds();
     uint64_t bytes = 0;
-    uint32_t filled = 0;
-    while (__ogg_read_buffer(stream, AUREN_STREAM_BUFFER_BYTES, chunk, &filled)) bytes += filled;
-    bytes += filled;
-    double wall = double(hw_timer_ticks()) * 1e-9 - wall0, cpu = thread_cpu_seconds() - cpu0;
-    ov_pcm_seek(&stream->decoder, 0);
-    __auren_unlock();
+    int64_t wall = 0;
+    for (auto _ : state) {
+        int64_t t0 = hw_timer_ticks();
+        __auren_lock();
+        uint32_t filled = 0;
+        while (__ogg_read_buffer(stream, AUREN_STREAM_BUFFER_BYTES, chunk, &filled)) bytes += filled;
+        bytes += filled;
+        ov_pcm_seek(&stream->decoder, 0);
+        __auren_unlock();
+        wall += hw_timer_ticks() - t0;
+    }
     double audio = double(bytes) / (2.0 * channels * rate);
-    printf("decode: %.1f s of audio in %.3f s: %.0fx real time (CPU %.3f s: %.0fx)\n", audio, wall, audio / wall, cpu,
-           audio / cpu);
+    // Seconds of audio per second of decoding.
+    state.counters["x_real_time"] = wall > 0 ? audio / (double(wall) * 1e-9) : 0.0;
+    state.counters["audio_s"] = benchmark::Counter(audio, benchmark::Counter::kAvgIterations);
+    auren_stream_stop_and_deinit(stream);
+    thread_sleep(2 * AUREN_THREAD_PERIOD);
+}
+BENCHMARK(BM_StreamDecode)->Unit(benchmark::kMillisecond)->UseRealTime();
 
-    // Playback: the music stream and 32 playing sources around a moving listener.
-    auren_sound_t *snd = auren_load(effect.c_str());
-    if (!snd) return 1;
+// The music stream and 32 playing sources around a moving listener.
+static void BM_Playback(benchmark::State &state)
+{
+    auren_stream_t *stream = auren_stream(g_music.c_str());
+    auren_sound_t *snd = auren_load(g_effect.c_str());
+    if (!stream || !snd) {
+        state.SkipWithError("the sounds do not open");
+        return;
+    }
     auren_source_t *sources[BENCH_SOURCES];
     for (int i = 0; i < BENCH_SOURCES; i++) {
         sources[i] = auren_source_add(snd);
@@ -116,29 +100,69 @@ int main(int argc, char **argv)
     auren_get_stats(&a);
     double pcpu0 = process_cpu_seconds();
     hw_timer *timer = hw_timer_init();
-    while (hw_timer_get(timer, 0) < seconds) {
-        double t = hw_timer_get(timer, 0);
-        auren_listener_set_pos({float(40 * std::sin(t)), 0, float(40 * std::cos(t))});
-        thread_sleep(0.02);
+    for (auto _ : state) {
+        double start = hw_timer_get(timer, 0);
+        while (hw_timer_get(timer, 0) - start < 1.0) {
+            double t = hw_timer_get(timer, 0);
+            auren_listener_set_pos({float(40 * std::sin(t)), 0, float(40 * std::cos(t))});
+            thread_sleep(0.02);
+        }
     }
     double played = hw_timer_get(timer, 0);
     hw_timer_free(timer);
     double pcpu = process_cpu_seconds() - pcpu0;
     auren_get_stats(&b);
     double tick_cpu = b.tick_cpu_seconds - a.tick_cpu_seconds;
-    printf("playback: %.1f s with the music stream and %d playing sources (%d voices)\n", played, BENCH_SOURCES,
-           b.live_sources);
-    printf("  sound thread: %llu ticks, %.3f ms CPU per second of playback (%.4f%% of a core), longest tick %.2f ms\n",
-           (unsigned long long)(b.ticks - a.ticks), 1000.0 * tick_cpu / played, 100.0 * tick_cpu / played,
-           1000.0 * b.tick_max_seconds);
-    printf("  whole process, OpenAL's mixer included: %.1f ms CPU per second\n", 1000.0 * pcpu / played);
+    state.counters["voices"] = b.live_sources;
+    state.counters["thread_ms_per_s"] = 1000.0 * tick_cpu / played;
+    state.counters["process_ms_per_s"] = 1000.0 * pcpu / played;
+    state.counters["longest_tick_ms"] = 1000.0 * b.tick_max_seconds;
+    state.counters["ticks_per_s"] = double(b.ticks - a.ticks) / played;
+    state.SetLabel("process: OpenAL's mixer included");
 
     auren_stream_stop_and_deinit(stream);
     thread_sleep(2 * AUREN_THREAD_PERIOD);
     auren_sound_deinit(snd);
+}
+BENCHMARK(BM_Playback)->Iterations(10)->Unit(benchmark::kMillisecond)->UseRealTime();
+
+int main(int argc, char **argv)
+{
+    benchmark::Initialize(&argc, argv);
+    // What is left besides the benchmark's own options: at most a music file.
+    if (argc > 2 || (argc == 2 && argv[1][0] == '-')) {
+        fprintf(stderr, "usage: sound_bench [Google Benchmark options] [MUSIC.ogg]\n");
+        benchmark::ReportUnrecognizedArguments(argc, argv);
+        return 2;
+    }
+    setenv("ALSOFT_DRIVERS", "null", 0);
+
+    char dir_template[] = "/tmp/sound-bench-XXXXXX";
+    const char *dir = mkdtemp(dir_template);
+    if (!dir) return 1;
+    g_effect = std::string(dir) + "/effect.ogg";
+    if (argc == 2) {
+        g_music = argv[1];
+    } else {
+        g_music = std::string(dir) + "/music.ogg";
+        if (!testgen_write_ogg(g_music, testgen_music(30.0, 44100))) return 1;
+    }
+    testgen_signal fx = testgen_noise(1.0, 1, 22050, 0.2, 5);
+    testgen_signal hum = testgen_sine(1.0, 1, 22050, 220, 0.3);
+    for (size_t i = 0; i < fx.pcm.size(); i++) fx.pcm[i] = int16_t(fx.pcm[i] / 2 + hum.pcm[i] / 2);
+    if (!testgen_write_ogg(g_effect, fx)) return 1;
+
+    auren_init();
+    auren_stats_t s0;
+    auren_get_stats(&s0);
+    benchmark::AddCustomContext("music", g_music);
+    benchmark::AddCustomContext("sound device", s0.device_opened ? "open" : "none");
+    benchmark::RunSpecifiedBenchmarks();
+    benchmark::Shutdown();
+
     auren_deinit();
-    unlink(effect.c_str());
-    if (music.rfind(dir, 0) == 0) unlink(music.c_str());
+    unlink(g_effect.c_str());
+    if (g_music.rfind(dir, 0) == 0) unlink(g_music.c_str());
     rmdir(dir);
     return 0;
 }

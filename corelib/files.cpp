@@ -34,53 +34,98 @@ std::string file_executable_dir()
     return slash == std::string::npos ? std::string("./") : p.substr(0, slash + 1);
 }
 
-bool load_file_to_buffer(const char *path, void **block, size_t *size)
+static bool __read_failed(file_read_failure *failure, file_read_step step, int error, const char *reason)
+{
+    failure->step = step;
+    failure->error = error;
+    failure->reason = reason ? reason : (error ? strerror(error) : "unknown error");
+    return false;
+}
+
+int file_open_regular(const char *path, uint64_t max_size, uint64_t *length, file_read_failure *failure)
 {
     std::string native = file_native_path(path);
     int fd = open(native.c_str(), O_RDONLY);
     if (fd < 0) {
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "%s: _open(%s) FAILED: %s!\n", "load_file_to_buffer", path,
-               strerror(errno));
-        return false;
+        __read_failed(failure, FILE_READ_OPEN, errno, nullptr);
+        return -1;
     }
     struct stat st;
+    int error = 0;
     const char *why = nullptr;
     if (fstat(fd, &st) != 0)
-        why = strerror(errno);
+        error = errno;
     else if (S_ISDIR(st.st_mode))
-        why = strerror(EISDIR);
+        error = EISDIR;
     else if (!S_ISREG(st.st_mode))
         why = "not a regular file";
-    if (why) {
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "load_file(): _filelength(%s) FAILED: %s!\n", path, why);
+    else if (uint64_t(st.st_size) > max_size || uint64_t(st.st_size) >= SIZE_MAX)
+        why = "file too large";
+    if (error || why) {
         close(fd);
-        return false;
+        __read_failed(failure, FILE_READ_LENGTH, error, why);
+        return -1;
     }
-    size_t length = size_t(st.st_size);
-    void *data = mem_alloc(length);
-    if (!data) {
-        do_log(LOG_WARNING, LOG_TO_ALL, "load_file(): malloc() FAILED: %s!", strerror(errno));
-        close(fd);
-        return false;
-    }
+    *length = uint64_t(st.st_size);
+    return fd;
+}
+
+bool file_read_exact(int fd, void *dst, size_t n, file_read_failure *failure)
+{
+    uint8_t *out = static_cast<uint8_t *>(dst);
     size_t got = 0;
-    while (got < length) {
-        ssize_t r = read(fd, static_cast<char *>(data) + got, length - got);
+    while (got < n) {
+        ssize_t r = read(fd, out + got, n - got);
         if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) break;
+        if (r < 0) return __read_failed(failure, FILE_READ_READ, errno, nullptr);
+        if (r == 0) return __read_failed(failure, FILE_READ_READ, 0, "unexpected end of file");
         got += size_t(r);
     }
-    if (got != length) {
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "load_file(): _read(%s) FAILED: %s!\n", path,
-               errno ? strerror(errno) : "short read");
-        mem_free(data);
+    return true;
+}
+
+bool file_read_whole(const char *path, uint64_t max_size, void **block, size_t *size, file_read_failure *failure)
+{
+    uint64_t length64 = 0;
+    int fd = file_open_regular(path, max_size, &length64, failure);
+    if (fd < 0) return false;
+    size_t length = size_t(length64);
+    // One byte at least, so that an empty file still yields a block to free.
+    uint8_t *data = static_cast<uint8_t *>(mem_alloc(length ? length : 1));
+    if (!data) {
         close(fd);
+        return __read_failed(failure, FILE_READ_MEMORY, ENOMEM, nullptr);
+    }
+    bool ok = file_read_exact(fd, data, length, failure);
+    close(fd);
+    if (!ok) {
+        mem_free(data);
         return false;
     }
-    close(fd);
     *block = data;
     *size = length;
     return true;
+}
+
+bool load_file_to_buffer(const char *path, void **block, size_t *size)
+{
+    file_read_failure why;
+    if (file_read_whole(path, UINT64_MAX, block, size, &why)) return true;
+    switch (why.step) {
+    case FILE_READ_OPEN:
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "%s: _open(%s) FAILED: %s!\n", "load_file_to_buffer", path,
+               why.reason);
+        break;
+    case FILE_READ_LENGTH:
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "load_file(): _filelength(%s) FAILED: %s!\n", path,
+               why.reason);
+        break;
+    case FILE_READ_MEMORY: do_log(LOG_WARNING, LOG_TO_ALL, "load_file(): malloc() FAILED: %s!", why.reason); break;
+    case FILE_READ_READ:
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "load_file(): _read(%s) FAILED: %s!\n", path, why.reason);
+        break;
+    }
+    return false;
 }
 
 bool load_text_file(const char *path, text_buffer *buffer)

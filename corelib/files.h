@@ -2,9 +2,38 @@
 // Whole-file loading and path helpers.
 
 #include <cstddef>
+#include <cstdint>
 #include <string>
 
 #include "text_buffer.h"
+
+// Why a whole-file read failed: the step that failed and the reason in words
+// (the C library's error text, or what was wrong with the file).
+enum file_read_step {
+    FILE_READ_OPEN = 1,  // the file could not be opened (errno tells why)
+    FILE_READ_LENGTH,    // not a regular file, its length unknown, or longer than allowed
+    FILE_READ_MEMORY,    // no block of its size could be had
+    FILE_READ_READ,      // reading stopped short of the length
+};
+struct file_read_failure {
+    file_read_step step;
+    int error;           // errno of the failed call, 0 when there was none
+    const char *reason;  // never null
+};
+
+// The file reading under every loader, in two steps and whole. None of them
+// logs: on failure *failure says why, so that each loader writes its own
+// message naming the file.
+//
+// Opens a regular file of at most max_size bytes for reading; its descriptor
+// (the caller closes it), or -1.
+int file_open_regular(const char *path, uint64_t max_size, uint64_t *length, file_read_failure *failure);
+// Reads exactly n bytes from the descriptor; a short read is a failure.
+bool file_read_exact(int fd, void *dst, size_t n, file_read_failure *failure);
+// Opens, sizes and reads the whole file into a new block of exactly its size
+// (the caller frees it with mem_free()) and closes it. On failure *block and
+// *size are left as they were and nothing stays allocated.
+bool file_read_whole(const char *path, uint64_t max_size, void **block, size_t *size, file_read_failure *failure);
 
 // Reads the whole file into a new block of exactly its size (no terminating
 // zero); the caller frees it with mem_free(). Logs and returns false on failure.

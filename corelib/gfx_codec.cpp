@@ -7,11 +7,8 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstring>
-#include <fcntl.h>
 #include <string>
 #include <strings.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include "files.h"
 #include "log.h"
@@ -81,39 +78,21 @@ static bool __gfx_set_source_memory(const char *name, const void *block, size_t 
 static bool __gfx_read_file()
 {
     const char *name = gfx_source.name;
-    std::string native = file_native_path(name);
-    int fd = open(native.c_str(), O_RDONLY);
-    if (fd < 0) {
-        if (errno != ENOENT && errno != ENOTDIR) gfx_refuse(name, "cannot open: %s", strerror(errno));
+    void *block;
+    size_t length;
+    file_read_failure why;
+    if (!file_read_whole(name, GFX_MAX_FILE_BYTES, &block, &length, &why)) {
+        switch (why.step) {
+        case FILE_READ_OPEN:
+            if (why.error != ENOENT && why.error != ENOTDIR) gfx_refuse(name, "cannot open: %s", why.reason);
+            return false;
+        case FILE_READ_LENGTH: return gfx_refuse(name, "cannot be read as an image: %s", why.reason);
+        case FILE_READ_MEMORY: return gfx_refuse(name, "out of memory reading the file");
+        case FILE_READ_READ: return gfx_refuse(name, "read error: %s", why.reason);
+        }
         return false;
     }
-    struct stat st;
-    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
-        close(fd);
-        return gfx_refuse(name, "not a regular file");
-    }
-    if (uint64_t(st.st_size) > GFX_MAX_FILE_BYTES) {
-        close(fd);
-        return gfx_refuse(name, "file of %lld bytes is too large for an image", (long long)st.st_size);
-    }
-    size_t length = size_t(st.st_size);
-    uint8_t *data = static_cast<uint8_t *>(mem_alloc(length));
-    if (!data) {
-        close(fd);
-        return gfx_refuse(name, "out of memory reading %zu bytes", length);
-    }
-    size_t got = 0;
-    while (got < length) {
-        ssize_t r = read(fd, data + got, length - got);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) break;
-        got += size_t(r);
-    }
-    close(fd);
-    if (got != length) {
-        mem_free(data);
-        return gfx_refuse(name, "read error");
-    }
+    uint8_t *data = static_cast<uint8_t *>(block);
     gfx_source.owned = data;
     gfx_source.data = data;
     gfx_source.size = length;

@@ -2,12 +2,14 @@
 
 #include <cstdio>
 #include <cstring>
+#include <getopt.h>
 
 #include "corelib/drand.h"
 #include "corelib/gfxloader.h"
 #include "corelib/log.h"
 #include "corelib/parser.h"
 #include "game/the_vorn.h"
+#include "renderer/OGL_input.h"
 #include "renderer/OGL_main.h"
 #include "renderer/OGL_scene.h"
 #include "renderer/OGL_window.h"
@@ -60,25 +62,34 @@ static int WinMain(uint8_t fullscreen)
 
 int main(int argc, char **argv)
 {
+    static const option LONG_OPTIONS[] = {
+        {"windowed", no_argument, nullptr, 'w'}, {"keys", required_argument, nullptr, 'k'},
+        {"help", no_argument, nullptr, 'h'},     {"version", no_argument, nullptr, 'V'},
+        {nullptr, 0, nullptr, 0},
+    };
     uint8_t fullscreen = 1;
-    for (int i = 1; i < argc; i++) {
-        if (strcmp(argv[i], "--help") == 0 || strcmp(argv[i], "-h") == 0) {
-            print_usage();
-            return 0;
+    int c;
+    // getopt_long names an unknown option or a missing list itself.
+    while ((c = getopt_long(argc, argv, "h", LONG_OPTIONS, nullptr)) != -1) {
+        switch (c) {
+        case 'w': fullscreen = 0; break;
+        case 'k':
+            // Checked now, so that a mistyped list is refused before the window opens.
+            if (!OGL_input_script_set(optarg)) {
+                fprintf(stderr, "vorn: --keys takes entries FRAME:KEY such as \"100:F8 400:ESC\", not \"%s\"\n",
+                        optarg);
+                return 2;
+            }
+            OGL_input_script_set(nullptr);
+            vorn_set_key_script(optarg);
+            break;
+        case 'h': print_usage(); return 0;
+        case 'V': printf("vorn %s\n", VORN_VERSION); return 0;
+        default: fprintf(stderr, "vorn: try --help\n"); return 2;
         }
-        if (strcmp(argv[i], "--version") == 0) {
-            printf("vorn %s\n", VORN_VERSION);
-            return 0;
-        }
-        if (strcmp(argv[i], "--windowed") == 0) {
-            fullscreen = 0;
-            continue;
-        }
-        if (strcmp(argv[i], "--keys") == 0 && i + 1 < argc) {
-            vorn_set_key_script(argv[++i]);
-            continue;
-        }
-        fprintf(stderr, "vorn: unknown option %s (try --help)\n", argv[i]);
+    }
+    if (optind < argc) {
+        fprintf(stderr, "vorn: unexpected argument %s (try --help)\n", argv[optind]);
         return 2;
     }
     int result = WinMain(fullscreen);

@@ -1,8 +1,5 @@
 #include "particles/sps_file.h"
 
-#include <fcntl.h>
-#include <sys/stat.h>
-#include <unistd.h>
 
 #include <cerrno>
 #include <cmath>
@@ -13,6 +10,7 @@
 
 #include "corelib/drand.h"
 #include "corelib/files.h"
+#include "corelib/json_writer.h"
 #include "corelib/log.h"
 #include "corelib/mem.h"
 #include "particles/simple_particles.h"
@@ -233,50 +231,23 @@ static const sps_file_msgs SPC_MSGS = {
 // Reads the whole file and checks its header; the caller frees *bytes.
 static bool __open_file(const char *path, const char magic[4], const sps_file_msgs &m, uint8_t **bytes, size_t *size)
 {
-    *bytes = nullptr;
-    *size = 0;
-    std::string native = file_native_path(path);
-    int fd = open(native.c_str(), O_RDONLY);
-    if (fd < 0) {
-        SPS_LOG(m.open, path, strerror(errno));
+    void *block;
+    size_t length;
+    file_read_failure why;
+    if (!file_read_whole(path, SPSQUOX2_MAX_FILE_SIZE, &block, &length, &why)) {
+        *bytes = nullptr;
+        *size = 0;
+        if (why.step == FILE_READ_OPEN)
+            SPS_LOG(m.open, path, why.reason);
+        else if (why.step == FILE_READ_READ)
+            SPS_LOG(m.header, path, why.reason);
+        else
+            SPS_LOG(m.length, path, why.step == FILE_READ_MEMORY ? "out of memory" : why.reason);
         return false;
     }
-    struct stat st;
-    const char *why = nullptr;
-    if (fstat(fd, &st) != 0)
-        why = strerror(errno);
-    else if (!S_ISREG(st.st_mode))
-        why = "not a regular file";
-    else if (uint64_t(st.st_size) > SPSQUOX2_MAX_FILE_SIZE)
-        why = "file too large for a particle file";
-    if (why) {
-        SPS_LOG(m.length, path, why);
-        close(fd);
-        return false;
-    }
-    size_t length = size_t(st.st_size);
-    uint8_t *data = static_cast<uint8_t *>(mem_alloc(length ? length : 1));
-    if (!data) {
-        SPS_LOG(m.length, path, "out of memory");
-        close(fd);
-        return false;
-    }
-    size_t got = 0;
-    while (got < length) {
-        ssize_t r = read(fd, data + got, length - got);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) break;
-        got += size_t(r);
-    }
-    int read_errno = errno;
-    close(fd);
-    if (got < SPSQUOX2_HEADER_SIZE) {
-        SPS_LOG(m.header, path, got < length ? strerror(read_errno) : "file shorter than its 12-byte header");
-        mem_free(data);
-        return false;
-    }
-    if (got != length) {
-        SPS_LOG(m.chunk, path, strerror(read_errno));
+    uint8_t *data = static_cast<uint8_t *>(block);
+    if (length < SPSQUOX2_HEADER_SIZE) {
+        SPS_LOG(m.header, path, "file shorter than its 12-byte header");
         mem_free(data);
         return false;
     }
@@ -492,25 +463,47 @@ bool spcquox2_save_composer_to_file(const char *path, const spcquox2 *c)
 
 // ---------------------------------------------------------------- JSON
 
-static void __json_string(FILE *out, const char *s)
+// A particle system file as one JSON object.
+static void __json_system(json_writer *j, const spsquox2 *d)
 {
-    fputc('"', out);
-    for (const unsigned char *p = reinterpret_cast<const unsigned char *>(s ? s : ""); *p; p++) {
-        if (*p == '"' || *p == '\\')
-            fprintf(out, "\\%c", *p);
-        else if (*p < 0x20)
-            fprintf(out, "\\u%04x", *p);
-        else
-            fputc(*p, out);
+    const spsquox2_data &p = d->data;
+    json_begin_object(j);
+    json_field_string(j, "name", d->name ? d->name : "");
+    json_field_string(j, "texture", d->texture ? d->texture : "");
+    json_field_string(j, "object", d->object ? d->object : "");
+    json_key(j, "data");
+    json_begin_object(j);
+    json_field_number(j, "duration", p.duration);
+    json_field_number(j, "population", p.population);
+    json_field_numbers(j, "position", &p.position.x, 3);
+    json_field_numbers(j, "velocity", &p.velocity.x, 3);
+    json_field_integer(j, "kind", p.kind);
+    json_field_integer(j, "bound", p.unbound);
+    json_field_integer(j, "coverage", p.coverage);
+    json_field_integer(j, "follow", p.follow);
+    json_field_numbers(j, "life", &p.life_min, 2);
+    json_field_integer(j, "random_angle", p.random_angle);
+    json_field_integer(j, "align", p.align);
+    json_field_numbers(j, "size_spread", &p.size_spread.x, 2);
+    json_field_numbers(j, "velocity_spread", &p.velocity_spread.x, 3);
+    json_field_number(j, "spin_spread", p.spin_spread);
+    json_field_number(j, "burst", p.burst);
+    json_field_number(j, "time_scale", p.time_scale);
+    json_key(j, "blend");
+    json_begin_array(j);
+    json_integer(j, p.blend[0]);
+    json_integer(j, p.blend[1]);
+    json_end_array(j);
+    json_end_object(j);
+    json_key(j, "keyframes");
+    json_begin_array(j);
+    for (const spsquox2_keyframe &k : *d->keyframes) {
+        const float v[11] = {k.time,   k.velocity.x, k.velocity.y, k.velocity.z, k.size.x, k.size.y,
+                             k.spin,   k.color[0],   k.color[1],   k.color[2],   k.color[3]};
+        json_numbers(j, v, 11);
     }
-    fputc('"', out);
-}
-
-static void __json_floats(FILE *out, const float *f, int n)
-{
-    fputc('[', out);
-    for (int i = 0; i < n; i++) fprintf(out, "%s%.9g", i ? ", " : "", double(f[i]));
-    fputc(']', out);
+    json_end_array(j);
+    json_end_object(j);
 }
 
 bool sps_file_dump_json(const char *path, FILE *out)
@@ -529,59 +522,33 @@ bool sps_file_dump_json(const char *path, FILE *out)
             return false;
         }
     }
+    json_writer j;
+    bool ok;
     if (!std::memcmp(magic, SPC_MAGIC, 4)) {
         spcquox2 *c = spcquox2_init();
         if (!c) return false;
-        bool ok = spcquox2_load_composer_from_file(path, c);
+        ok = spcquox2_load_composer_from_file(path, c);
         if (ok) {
-            fputs("{\"name\": ", out);
-            __json_string(out, c->name);
-            fputs(", \"systems\": [", out);
-            for (uint32_t i = 0; i < c->elements->get_size(); i++) {
-                if (i) fputs(", ", out);
-                __json_string(out, (*c->elements)[i].system_filename);
-            }
-            fputs("]}\n", out);
+            json_begin_object(&j);
+            json_field_string(&j, "name", c->name ? c->name : "");
+            json_key(&j, "systems");
+            json_begin_array(&j);
+            for (const spcquox2_element &e : *c->elements) json_string(&j, e.system_filename);
+            json_end_array(&j);
+            json_end_object(&j);
         }
         spcquox2_deinit(c);
-        return ok;
+    } else {
+        spsquox2 *d = spsquox2_init();
+        if (!d) return false;
+        ok = spsquox2_load_system_from_file(path, d);  // the magic check names the file when it is neither
+        if (ok) __json_system(&j, d);
+        spsquox2_deinit(d);
     }
-    spsquox2 *d = spsquox2_init();
-    if (!d) return false;
-    bool ok = spsquox2_load_system_from_file(path, d);  // the magic check names the file when it is neither
     if (ok) {
-        const spsquox2_data &p = d->data;
-        fputs("{\"name\": ", out);
-        __json_string(out, d->name);
-        fputs(", \"texture\": ", out);
-        __json_string(out, d->texture);
-        fputs(", \"object\": ", out);
-        __json_string(out, d->object);
-        fprintf(out, ", \"data\": {\"duration\": %.9g, \"population\": %.9g, \"position\": ", double(p.duration),
-                double(p.population));
-        __json_floats(out, &p.position.x, 3);
-        fputs(", \"velocity\": ", out);
-        __json_floats(out, &p.velocity.x, 3);
-        fprintf(out, ", \"kind\": %d, \"bound\": %d, \"coverage\": %d, \"follow\": %u, \"life\": ", p.kind, p.unbound,
-                p.coverage, p.follow);
-        __json_floats(out, &p.life_min, 2);
-        fprintf(out, ", \"random_angle\": %u, \"align\": %u, \"size_spread\": ", p.random_angle, p.align);
-        __json_floats(out, &p.size_spread.x, 2);
-        fputs(", \"velocity_spread\": ", out);
-        __json_floats(out, &p.velocity_spread.x, 3);
-        fprintf(out, ", \"spin_spread\": %.9g, \"burst\": %.9g, \"time_scale\": %.9g, \"blend\": [%u, %u]}",
-                double(p.spin_spread), double(p.burst), double(p.time_scale), p.blend[0], p.blend[1]);
-        fputs(", \"keyframes\": [", out);
-        for (uint32_t i = 0; i < d->keyframes->get_size(); i++) {
-            const spsquox2_keyframe &k = (*d->keyframes)[i];
-            if (i) fputs(", ", out);
-            const float v[11] = {k.time,   k.velocity.x, k.velocity.y, k.velocity.z, k.size.x, k.size.y,
-                                 k.spin,   k.color[0],   k.color[1],   k.color[2],   k.color[3]};
-            __json_floats(out, v, 11);
-        }
-        fputs("]}\n", out);
+        j.out += '\n';
+        fputs(j.out.c_str(), out);
     }
-    spsquox2_deinit(d);
     return ok;
 }
 

@@ -1,10 +1,7 @@
 #include "scene/quox2_loader.h"
 
-#include <cerrno>
 #include <cmath>
 #include <cstring>
-#include <fcntl.h>
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "corelib/array.h"
@@ -18,6 +15,7 @@
 #include "scene/motionset.h"
 #include "scene/object.h"
 #include "scene/object_instance.h"
+#include "scene/quox2_chunks.h"
 #include "scene/scene.h"
 #include "scene/scene_renderer.h"
 #include "scene/terrain.h"
@@ -35,7 +33,8 @@ uint32_t quox2_get_next_material_id() { return g_material_id; }
 
 static const char *g_read_error = "";
 
-// Reads exactly n bytes; false on a short read (g_read_error tells why).
+// Reads exactly n bytes; false on a short read (g_read_error tells why). What
+// did remain is consumed by the failed read.
 static bool __read(quox2_file *f, void *dst, uint64_t n)
 {
     uint8_t *out = static_cast<uint8_t *>(dst);
@@ -49,36 +48,30 @@ static bool __read(quox2_file *f, void *dst, uint64_t n)
         n -= k;
     }
     if (n == 0) return true;
-    if (n >= QUOX2_READ_BUFFER) {
-        while (n) {
-            size_t chunk = n > (1u << 30) ? (1u << 30) : size_t(n);
-            ssize_t r = read(f->fd, out, chunk);
-            if (r < 0 && errno == EINTR) continue;
-            if (r <= 0) {
-                g_read_error = r < 0 ? strerror(errno) : "unexpected end of file";
-                return false;
-            }
-            out += r;
-            n -= uint64_t(r);
-            f->pos += uint64_t(r);
+    file_read_failure why;
+    bool ok = n <= f->length - f->pos;
+    if (!ok) {
+        why.reason = "unexpected end of file";
+    } else if (n >= QUOX2_READ_BUFFER) {
+        // Large payloads go straight to their place.
+        ok = n <= SIZE_MAX && file_read_exact(f->fd, out, size_t(n), &why);
+    } else {
+        uint64_t left = f->length - f->pos;
+        uint32_t fill = left < QUOX2_READ_BUFFER ? uint32_t(left) : QUOX2_READ_BUFFER;
+        f->buf_pos = f->buf_len = 0;
+        ok = file_read_exact(f->fd, f->buf, fill, &why);
+        if (ok) {
+            f->buf_len = fill;
+            memcpy(out, f->buf, n);
+            f->buf_pos = uint32_t(n);
         }
-        return true;
     }
-    f->buf_pos = f->buf_len = 0;
-    while (f->buf_len < n) {
-        ssize_t r = read(f->fd, f->buf + f->buf_len, QUOX2_READ_BUFFER - f->buf_len);
-        if (r < 0 && errno == EINTR) continue;
-        if (r <= 0) {
-            g_read_error = r < 0 ? strerror(errno) : "unexpected end of file";
-            // What did arrive is consumed by the failed read.
-            f->pos += f->buf_len;
-            f->buf_len = 0;
-            return false;
-        }
-        f->buf_len += uint32_t(r);
+    if (!ok) {
+        g_read_error = why.reason;
+        f->pos = f->length;
+        f->buf_pos = f->buf_len = 0;
+        return false;
     }
-    memcpy(out, f->buf, n);
-    f->buf_pos = uint32_t(n);
     f->pos += n;
     return true;
 }
@@ -113,27 +106,16 @@ quox2_file *quox2_open_file(const char *file_name)
         quox2_close_file(f);
         return nullptr;
     }
-    std::string native = file_native_path(file_name);
-    f->fd = open(native.c_str(), O_RDONLY);
+    file_read_failure why;
+    f->fd = file_open_regular(file_name, UINT64_MAX, &f->length, &why);
     if (f->fd < 0) {
-        do_log(LOG_WARNING, WARN_BOX, "quox2_open_file(): _open(%s) FAILED: %s!", file_name, strerror(errno));
+        if (why.step == FILE_READ_OPEN)
+            do_log(LOG_WARNING, WARN_BOX, "quox2_open_file(): _open(%s) FAILED: %s!", file_name, why.reason);
+        else
+            do_log(LOG_WARNING, WARN_BOX, "quox2_open_file(): _filelength(%s) FAILED: %s!", file_name, why.reason);
         quox2_close_file(f);
         return nullptr;
     }
-    struct stat st;
-    const char *why = nullptr;
-    if (fstat(f->fd, &st) != 0)
-        why = strerror(errno);
-    else if (S_ISDIR(st.st_mode))
-        why = strerror(EISDIR);
-    else if (!S_ISREG(st.st_mode))
-        why = "not a regular file";
-    if (why) {
-        do_log(LOG_WARNING, WARN_BOX, "quox2_open_file(): _filelength(%s) FAILED: %s!", file_name, why);
-        quox2_close_file(f);
-        return nullptr;
-    }
-    f->length = uint64_t(st.st_size);
     if (!__read(f, f->header, QUOX2_HEADER_SIZE)) {
         do_log(LOG_WARNING, WARN_BOX, "quox2_open_file(): _read(%s) FAILED: %s!", file_name, g_read_error);
         quox2_close_file(f);
@@ -352,38 +334,38 @@ static bool __gstr(block &b, object *o, const chunk_header &h)
 
 static bool __object_chunk(block &b, object *o, const chunk_header &h)
 {
-    if (__is6(h, "#NAME")) {
+    if (__is6(h, CHUNK_ID_NAME)) {
         char *name = __name(b, h.size);
         if (!name) return false;
         object_insert_name(o, name);
         return true;
     }
-    if (__is6(h, "#TYPE")) {
+    if (__is6(h, CHUNK_ID_TYPE)) {
         int32_t type;
         if (!__fixed(b, h, 4, &type)) return false;
         object_set_type(o, type);
         return true;
     }
-    if (__is6(h, "#GSTR")) return __gstr(b, o, h);
-    if (__is6(h, "#VERT") || __is6(h, "#VNOR") || __is6(h, "#VNO2") || __is6(h, "#VBIN") || __is6(h, "#VTAN")) {
+    if (__is6(h, CHUNK_ID_GENERIC_STREAM)) return __gstr(b, o, h);
+    if (__is6(h, CHUNK_ID_VERTEXSLIST) || __is6(h, CHUNK_ID_VNORMALS) || __is6(h, CHUNK_ID_TS_NORMALS) || __is6(h, CHUNK_ID_TS_BINORMALS) || __is6(h, CHUNK_ID_TS_TANGENTS)) {
         tacka3 *v;
         uint32_t n;
         if (!__vector_chunk(b, h, false, &v, &n)) return false;
-        if (__is6(h, "#VERT"))
+        if (__is6(h, CHUNK_ID_VERTEXSLIST))
             object_insert_vertexs(o, v, n);
-        else if (__is6(h, "#VNOR")) {
+        else if (__is6(h, CHUNK_ID_VNORMALS)) {
             object_insert_vertex_normals(o, v, n);
             o->flags |= OBJ_VNORMALS_FROM_FILE;
-        } else if (__is6(h, "#VNO2"))
+        } else if (__is6(h, CHUNK_ID_TS_NORMALS))
             object_insert_tangent_space_normals(o, v, n);
-        else if (__is6(h, "#VBIN"))
+        else if (__is6(h, CHUNK_ID_TS_BINORMALS))
             object_insert_tangent_space_binormals(o, v, n);
         else
             object_insert_tangent_space_tangents(o, v, n);
         return true;
     }
-    if (__is6(h, "#TINT") || __is6(h, "#TSHO")) {
-        bool ints = __is6(h, "#TINT");
+    if (__is6(h, CHUNK_ID_TRIANGLELIST_INTS) || __is6(h, CHUNK_ID_TRIANGLELIST_SHORTS)) {
+        bool ints = __is6(h, CHUNK_ID_TRIANGLELIST_INTS);
         if (h.size < 5) return false;
         uint32_t n;
         if (!__read_count(b, &n)) return false;
@@ -400,12 +382,12 @@ static bool __object_chunk(block &b, object *o, const chunk_header &h)
             object_insert_triangle_list_shorts(o, reinterpret_cast<uint16_t *>(p), n);
         return true;
     }
-    if (__is6(h, "#LISG")) {
+    if (__is6(h, CHUNK_ID_SMOOTHING_GROUPS)) {
         do_log(LOG_WARNING, WARN_DBG, "LoadDuplicatedMesh(): smoothing groups (\"#LISG\") are not supported, QUOX2 file \"%s\"!\n",
                b.f->name);
         return false;
     }
-    if (__is6(h, "#STRI")) {
+    if (__is6(h, CHUNK_ID_TRIANGLESTRIP)) {
         if (h.size < 5) return false;
         if (h.size < 12) {
             do_log(LOG_WARNING, WARN_DBG, "LoadDuplicatedMesh(): Invalid TRIANGLESTRIP chunk size!\n");
@@ -425,7 +407,7 @@ static bool __object_chunk(block &b, object *o, const chunk_header &h)
         object_insert_triangle_strips(o, reinterpret_cast<uint32_t *>(p), head[0], head[1], head[2]);
         return true;
     }
-    if (__is6(h, "#TVER")) {
+    if (__is6(h, CHUNK_ID_TVERTEXLIST)) {
         uint32_t n;
         if (h.size < 4) {
             do_log(LOG_WARNING, WARN_DBG, "LoadDuplicatedMesh(): Invalid TVERTEXLIST chunk size!\n");
@@ -448,7 +430,7 @@ static bool __object_chunk(block &b, object *o, const chunk_header &h)
         }
         return true;
     }
-    if (__is6(h, "#WEIG")) {
+    if (__is6(h, CHUNK_ID_WEIGHTS)) {
         if (h.size < 5) return false;
         uint32_t n;
         if (!__read_count(b, &n)) return false;
@@ -471,7 +453,7 @@ static bool __object_chunk(block &b, object *o, const chunk_header &h)
         object_insert_weights(o, w, n);
         return true;
     }
-    if (__is6(h, "#BONE")) {
+    if (__is6(h, CHUNK_ID_BONES)) {
         if (h.size < 5) return false;
         uint32_t n;
         if (!__read_count(b, &n)) return false;
@@ -542,24 +524,24 @@ static const char *const OI_READ = "LoadObjectInstance(): _read(%s) FAILED: %s!\
 static bool __oi_chunk(block &b, object_instance *oi, const chunk_header &h)
 {
     char *text;
-    if (__is6(h, "#NAME")) {
+    if (__is6(h, CHUNK_ID_NAME)) {
         if (!(text = __name(b, h.size))) return false;
         OI_insert_name(oi, text);
-    } else if (__is6(h, "#USRP")) {
+    } else if (__is6(h, CHUNK_ID_USER_PROPERTIES)) {
         if (!(text = __name(b, h.size))) return false;
         mem_free(oi->user_properties);
         oi->user_properties = text;
         oi->flags |= OI_USER_PROPERTIES;
-    } else if (__is6(h, "#INME")) {
+    } else if (__is6(h, CHUNK_ID_INSTANCE_NAME)) {
         if (!(text = __name(b, h.size))) return false;
         OI_insert_instance_name(oi, text);
-    } else if (__is6(h, "#PNAM")) {
+    } else if (__is6(h, CHUNK_ID_PARENT_NAME)) {
         if (!(text = __name(b, h.size))) return false;
         OI_insert_parent_name(oi, text);
-    } else if (__is6(h, "#MATN")) {
+    } else if (__is6(h, CHUNK_ID_INSTANCE_MATERIAL)) {
         if (!(text = __name(b, h.size))) return false;
         OI_insert_material_name(oi, text);
-    } else if (__is6(h, "#NTMP")) {
+    } else if (__is6(h, CHUNK_ID_PLACEMENT)) {
         float v[10];
         if (!__fixed(b, h, 40, v)) return false;
         tacka3 p{v[0], v[1], v[2]}, s{v[7], v[8], v[9]};
@@ -573,7 +555,7 @@ static bool __oi_chunk(block &b, object_instance *oi, const chunk_header &h)
         oi->rot = r;
         oi->scale = s;
         oi->world_valid = false;
-    } else if (__is6(h, "#TYPE")) {
+    } else if (__is6(h, CHUNK_ID_TYPE)) {
         int32_t type;
         if (!__fixed(b, h, 4, &type)) return false;
         OI_set_type(oi, type);
@@ -671,7 +653,7 @@ static bool __mdat(block &b, material *m, const chunk_header &h, int depth)
         for (int i = 0; i < 2; i++) {
             chunk_header nh;
             if (!__nested_header(b, &nh)) return false;
-            if (!__is5(nh, "#MATE")) {
+            if (!__is5(nh, CHUNK_ID_MATERIAL)) {
                 if (i == 1)
                     do_log(LOG_DEBUG, WARN_DBG, "/tLoadMaterial: CHUNK_ID_MATERIAL expected but not found.\n");
                 if (!__skip(b.f, nh.size)) return false;
@@ -695,7 +677,7 @@ static bool __mdat(block &b, material *m, const chunk_header &h, int depth)
             chunk_header nh;
             if (!__nested_header(b, &nh)) return false;
             if (!material_reserve_submats(m, i + 1)) return false;
-            if (!__is5(nh, "#MSUN")) {
+            if (!__is5(nh, CHUNK_ID_SUBMATERIAL_NAME)) {
                 do_log(LOG_DEBUG, WARN_DBG, "/tLoadMaterial: CHUNK_ID_MATERIAL_SUBMAT_NAME expected but not found.\n");
                 if (!__skip(b.f, nh.size)) return false;
                 continue;
@@ -722,15 +704,6 @@ static bool __mdat(block &b, material *m, const chunk_header &h, int depth)
     }
 }
 
-static const struct {
-    const char *id;
-    int slot;
-} texture_chunks[] = {
-    {"#MDTX", MAT_SLOT_DIFFUSE},          {"#MOTX", MAT_SLOT_OPACITY}, {"#MBTX", MAT_SLOT_BUMP},
-    {"#MSTX", MAT_SLOT_SPECULAR},         {"#MLTX", MAT_SLOT_SELFILLUMINATION}, {"#MFTX", MAT_SLOT_DETAIL},
-    {"#MRTX", MAT_SLOT_REFLECTION},
-};
-
 static material *__load_material(quox2_file *f, uint32_t size, int depth)
 {
     material *m = material_init();
@@ -740,15 +713,15 @@ static material *__load_material(quox2_file *f, uint32_t size, int depth)
         chunk_header h;
         bool ok = __sub_header(b, &h);
         if (ok) {
-            if (__is6(h, "#MNAM")) {
+            if (__is6(h, CHUNK_ID_MATERIAL_NAME)) {
                 char *name = __name(b, h.size);
                 ok = name != nullptr;
                 if (ok) material_insert_name(m, name);
-            } else if (__is6(h, "#MDAT")) {
+            } else if (__is6(h, CHUNK_ID_MATERIAL_DATA)) {
                 ok = __mdat(b, m, h, depth);
             } else {
                 int slot = -1;
-                for (const auto &t : texture_chunks)
+                for (const auto &t : QUOX2_TEXTURE_CHUNKS)
                     if (__is6(h, t.id)) slot = t.slot;
                 if (slot >= 0) {
                     char *path = __name(b, h.size);
@@ -781,9 +754,9 @@ static bool __keys(block &b, motion *m, const chunk_header &h)
     }
     uint32_t kind = head[0], count = head[1];
     uint32_t key_size;
-    if (__is6(h, "#POSK"))
+    if (__is6(h, CHUNK_ID_POSITION_KEYS))
         key_size = kind == 1 ? 16 : (kind == 3 ? 40 : 0);
-    else if (__is6(h, "#ROTK"))
+    else if (__is6(h, CHUNK_ID_ROTATION_KEYS))
         key_size = kind == 2 ? 40 : 0;
     else
         key_size = kind == 3 ? 40 : 0;
@@ -804,13 +777,13 @@ static bool __keys(block &b, motion *m, const chunk_header &h)
             ok = false;
             break;
         }
-        if (__is6(h, "#POSK")) {
+        if (__is6(h, CHUNK_ID_POSITION_KEYS)) {
             if (kind == 1)
                 ok = motion_add_linear_position_keyframe(m, k[0], tacka3{k[1], k[2], k[3]});
             else
                 ok = motion_add_bezier_position_keyframe(m, k[0], tacka3{k[1], k[2], k[3]}, tacka3{k[4], k[5], k[6]},
                                                          tacka3{k[7], k[8], k[9]});
-        } else if (__is6(h, "#ROTK")) {
+        } else if (__is6(h, CHUNK_ID_ROTATION_KEYS)) {
             quaternion q{k[4], k[1], k[2], k[3]};
             ok = __usable_rotation(q) && motion_add_rotation_keyframe(m, k[0], q, k + 5);
         } else {
@@ -834,7 +807,7 @@ static motion *__load_motion(quox2_file *f, uint32_t size)
         chunk_header h;
         bool ok = __sub_header(b, &h);
         if (ok) {
-            if (__is6(h, "#MOTN")) {
+            if (__is6(h, CHUNK_ID_MOTION_NAME)) {
                 char *name = __name(b, h.size);
                 ok = name != nullptr;
                 if (ok) {
@@ -842,13 +815,13 @@ static motion *__load_motion(quox2_file *f, uint32_t size)
                     m->name = name;
                     m->flags |= MOT_NAME;
                 }
-            } else if (__is6(h, "#MOTP")) {
+            } else if (__is6(h, CHUNK_ID_MOTION_PLACEMENT)) {
                 float v[10];
                 ok = __fixed(b, h, 40, v) && __finite(v, 10) && __usable_rotation(quaternion{v[3], v[4], v[5], v[6]});
                 if (ok)
                     motion_set_initial_pose(m, tacka3{v[0], v[1], v[2]}, quaternion{v[3], v[4], v[5], v[6]},
                                             tacka3{v[7], v[8], v[9]});
-            } else if (__is6(h, "#POSK") || __is6(h, "#ROTK") || __is6(h, "#SCAK")) {
+            } else if (__is6(h, CHUNK_ID_POSITION_KEYS) || __is6(h, CHUNK_ID_ROTATION_KEYS) || __is6(h, CHUNK_ID_SCALE_KEYS)) {
                 ok = __keys(b, m, h);
             } else {
                 __unsupported(b, h);
@@ -872,18 +845,18 @@ static motionset *__load_motionset(quox2_file *f, uint32_t size, scene *sc)
         chunk_header h;
         bool ok = __sub_header(b, &h);
         if (ok) {
-            if (__is6(h, "#MSNM")) {
+            if (__is6(h, CHUNK_ID_MOTIONSET_NAME)) {
                 char *name = __name(b, h.size);
                 ok = name != nullptr;
                 if (ok) {
                     mem_free(ms->name);
                     ms->name = name;
                 }
-            } else if (__is6(h, "#MSLN")) {
+            } else if (__is6(h, CHUNK_ID_MOTIONSET_LENGTH)) {
                 float len;
                 ok = __fixed(b, h, 4, &len);
                 if (ok) motionset_set_length(ms, len);
-            } else if (__is6(h, "#MOTI")) {
+            } else if (__is6(h, CHUNK_ID_MOTION)) {
                 motion *m = __load_motion(f, h.size);
                 ok = m != nullptr;
                 if (ok) {
@@ -915,12 +888,12 @@ static light *__load_light(quox2_file *f, uint32_t size)
         chunk_header h;
         bool ok = __sub_header(b, &h);
         if (ok) {
-            if (__is6(h, "#LNAM")) {
+            if (__is6(h, CHUNK_ID_LIGHT_NAME)) {
                 char *name = __name(b, h.size);
                 ok = name != nullptr;
                 if (ok) light_copy_name(l, name);
                 mem_free(name);
-            } else if (__is6(h, "#LDAT")) {
+            } else if (__is6(h, CHUNK_ID_LIGHT_DATA)) {
                 uint8_t d[416];
                 ok = __fixed(b, h, 416, d);
                 if (ok) {
@@ -990,10 +963,10 @@ static camera *__load_camera(quox2_file *f, uint32_t size)
         chunk_header h;
         bool ok = __sub_header(b, &h);
         if (ok) {
-            if (__is6(h, "#CNAM") || __is6(h, "#CTAR")) {
+            if (__is6(h, CHUNK_ID_CAMERA_NAME) || __is6(h, CHUNK_ID_CAMERA_TARGET)) {
                 char *name = __name(b, h.size);
                 ok = name != nullptr;
-                if (ok && __is6(h, "#CNAM")) {
+                if (ok && __is6(h, CHUNK_ID_CAMERA_NAME)) {
                     if (camera_has_name(c)) camera_free_name(c);
                     ok = camera_copy_name(c, name);
                 } else if (ok) {
@@ -1001,7 +974,7 @@ static camera *__load_camera(quox2_file *f, uint32_t size)
                     ok = camera_copy_target_name(c, name);
                 }
                 mem_free(name);
-            } else if (__is6(h, "#CDAT")) {
+            } else if (__is6(h, CHUNK_ID_CAMERA_DATA)) {
                 uint8_t d[176];
                 if (h.size != 176) {
                     ok = false;
@@ -1075,7 +1048,7 @@ static terrain *__terrain_load(quox2_file *f)
             terrain_free(t);
             return nullptr;
         }
-        bool known = __is6(h, "#DESC") || __is6(h, "#VBUF") || __is6(h, "#IBUF") || __is6(h, "#NBUF") || __is6(h, "#LBUF");
+        bool known = __is6(h, CHUNK_ID_TERRAIN_DESC) || __is6(h, CHUNK_ID_TERRAIN_VBUF) || __is6(h, CHUNK_ID_TERRAIN_IBUF) || __is6(h, CHUNK_ID_TERRAIN_NBUF) || __is6(h, CHUNK_ID_TERRAIN_LBUF);
         if (!known) {
             do_log(LOG_WARNING, WARN_BOX, "Unsupported chunk \"%s\" in QUOX2 file \"%s\"!", __id(h).s, f->name);
             if (!__skip(f, h.size)) {
@@ -1127,15 +1100,15 @@ bool quox2_load_all_to_scene(quox2_file *f, scene *sc)
             terrain_free(terr);
             return false;
         }
-        bool vter = __is5(h, "#VTER");
+        bool vter = __is5(h, CHUNK_ID_TERRAIN);
         if (!vter && h.size > __left(f)) {
             do_log(LOG_WARNING, WARN_BOX, "quox2_load_all_to_scene(): _read(%s) FAILED: %s!", f->name,
                    "chunk runs past the end of the file");
             terrain_free(terr);
             return false;
         }
-        bool known = __is5(h, "#OBJE") || __is5(h, "#INST") || __is5(h, "#MOSE") || __is5(h, "#MOTI") ||
-                     __is5(h, "#MATE") || __is5(h, "#CAME") || __is5(h, "#LIGH") || vter;
+        bool known = __is5(h, CHUNK_ID_OBJECT) || __is5(h, CHUNK_ID_INSTANCE) || __is5(h, CHUNK_ID_MOTIONSET) || __is5(h, CHUNK_ID_MOTION) ||
+                     __is5(h, CHUNK_ID_MATERIAL) || __is5(h, CHUNK_ID_CAMERA) || __is5(h, CHUNK_ID_LIGHT) || vter;
         if (!known) {
             if (!__skip(f, h.size)) {
                 terrain_free(terr);
@@ -1144,25 +1117,25 @@ bool quox2_load_all_to_scene(quox2_file *f, scene *sc)
         } else {
             scene_renderer_splash_refresh();
             bool ok = true;
-            if (__is5(h, "#OBJE")) {
+            if (__is5(h, CHUNK_ID_OBJECT)) {
                 object *o = __load_object(f, h.size);
                 ok = o != nullptr;
                 if (ok && __keep_type(o->type))
                     scene_add_object(sc, o);
                 else if (ok)
                     object_deinit(o);
-            } else if (__is5(h, "#INST")) {
+            } else if (__is5(h, CHUNK_ID_INSTANCE)) {
                 object_instance *oi = __load_object_instance(f, h.size);
                 ok = oi != nullptr;
                 if (ok && __keep_type(oi->type))
                     scene_add_oi(sc, oi);
                 else if (ok)
                     OI_deinit(oi);
-            } else if (__is5(h, "#MOSE")) {
+            } else if (__is5(h, CHUNK_ID_MOTIONSET)) {
                 motionset *ms = __load_motionset(f, h.size, sc);
                 ok = ms != nullptr;
                 if (ok) scene_add_motionset(sc, ms);
-            } else if (__is5(h, "#MOTI")) {
+            } else if (__is5(h, CHUNK_ID_MOTION)) {
                 motion *m = __load_motion(f, h.size);
                 ok = m != nullptr;
                 if (ok && !motion_has_name(m)) {
@@ -1171,18 +1144,18 @@ bool quox2_load_all_to_scene(quox2_file *f, scene *sc)
                     ok = false;
                 }
                 if (ok) scene_add_motion(sc, m);
-            } else if (__is5(h, "#MATE")) {
+            } else if (__is5(h, CHUNK_ID_MATERIAL)) {
                 material *m = __load_material(f, h.size, 0);
                 ok = m != nullptr;
                 if (ok) {
                     material_set_id(m, g_material_id++);
                     scene_add_material(sc, m);
                 }
-            } else if (__is5(h, "#CAME")) {
+            } else if (__is5(h, CHUNK_ID_CAMERA)) {
                 camera *c = __load_camera(f, h.size);
                 ok = c != nullptr;
                 if (ok) scene_add_camera(sc, c);
-            } else if (__is5(h, "#LIGH")) {
+            } else if (__is5(h, CHUNK_ID_LIGHT)) {
                 light *l = __load_light(f, h.size);
                 ok = l != nullptr;
                 if (ok && !scene_add_light(sc, l)) {

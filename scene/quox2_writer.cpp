@@ -14,6 +14,7 @@
 #include "scene/motionset.h"
 #include "scene/object.h"
 #include "scene/object_instance.h"
+#include "scene/quox2_chunks.h"
 #include "scene/scene.h"
 #include "scene/terrain.h"
 
@@ -145,46 +146,46 @@ static bool __counted(quox2_writer *w, const char *id, uint32_t n, const void *d
 
 bool quox2_write_object(quox2_writer *w, const object *o)
 {
-    bool ok = quox2_writer_begin_chunk(w, "#OBJE");
-    if (ok && object_has_name(o)) ok = quox2_writer_string_chunk(w, "#NAME", o->name);
+    bool ok = quox2_writer_begin_chunk(w, CHUNK_ID_OBJECT);
+    if (ok && object_has_name(o)) ok = quox2_writer_string_chunk(w, CHUNK_ID_NAME, o->name);
     int32_t type = o->type;
-    if (ok) ok = quox2_writer_chunk(w, "#TYPE", &type, 4);
+    if (ok) ok = quox2_writer_chunk(w, CHUNK_ID_TYPE, &type, 4);
     for (uint32_t i = 0; ok && i < object_get_generic_data_streams_no(o); i++) {
         const generic_data_stream *s = object_get_generic_data_stream(o, i);
         uint32_t head[4] = {s->kind, s->type - 1, s->a, s->b};
-        ok = quox2_writer_begin_chunk(w, "#GSTR") && quox2_writer_put(w, head, 16) &&
+        ok = quox2_writer_begin_chunk(w, CHUNK_ID_GENERIC_STREAM) && quox2_writer_put(w, head, 16) &&
              quox2_writer_put(w, s->data->data, s->data->get_size()) && quox2_writer_end_chunk(w);
     }
     if (ok && object_has_vertexs(o) && o->vertexsno)
-        ok = __counted(w, "#VERT", o->vertexsno, o->vertexs, size_t(o->vertexsno) * 12);
+        ok = __counted(w, CHUNK_ID_VERTEXSLIST, o->vertexsno, o->vertexs, size_t(o->vertexsno) * 12);
     if (ok && object_has_vertex_normals(o) && o->vnormalsno)
-        ok = __counted(w, "#VNOR", o->vnormalsno, o->vnormals, size_t(o->vnormalsno) * 12);
+        ok = __counted(w, CHUNK_ID_VNORMALS, o->vnormalsno, o->vnormals, size_t(o->vnormalsno) * 12);
     if (ok && (o->flags & OBJ_TS_NORMALS) && o->ts_normalsno)
-        ok = __counted(w, "#VNO2", o->ts_normalsno, o->ts_normals, size_t(o->ts_normalsno) * 12);
+        ok = __counted(w, CHUNK_ID_TS_NORMALS, o->ts_normalsno, o->ts_normals, size_t(o->ts_normalsno) * 12);
     if (ok && (o->flags & OBJ_TS_BINORMALS) && o->ts_binormalsno)
-        ok = __counted(w, "#VBIN", o->ts_binormalsno, o->ts_binormals, size_t(o->ts_binormalsno) * 12);
+        ok = __counted(w, CHUNK_ID_TS_BINORMALS, o->ts_binormalsno, o->ts_binormals, size_t(o->ts_binormalsno) * 12);
     if (ok && (o->flags & OBJ_TS_TANGENTS) && o->ts_tangentsno)
-        ok = __counted(w, "#VTAN", o->ts_tangentsno, o->ts_tangents, size_t(o->ts_tangentsno) * 12);
+        ok = __counted(w, CHUNK_ID_TS_TANGENTS, o->ts_tangentsno, o->ts_tangents, size_t(o->ts_tangentsno) * 12);
     if (ok && object_has_triangle_list_ints(o))
-        ok = __counted(w, "#TINT", o->facesno, o->tris_ints, size_t(o->facesno) * 12);
+        ok = __counted(w, CHUNK_ID_TRIANGLELIST_INTS, o->facesno, o->tris_ints, size_t(o->facesno) * 12);
     if (ok && object_has_triangle_list_shorts(o))
-        ok = __counted(w, "#TSHO", o->facesno, o->tris_shorts, size_t(o->facesno) * 6);
+        ok = __counted(w, CHUNK_ID_TRIANGLELIST_SHORTS, o->facesno, o->tris_shorts, size_t(o->facesno) * 6);
     if (ok && object_has_triangle_strips(o)) {
         uint32_t head[3] = {o->strips_count, o->strips_words, o->strips_triangles};
-        ok = quox2_writer_begin_chunk(w, "#STRI") && quox2_writer_put(w, head, 12) &&
+        ok = quox2_writer_begin_chunk(w, CHUNK_ID_TRIANGLESTRIP) && quox2_writer_put(w, head, 12) &&
              quox2_writer_put(w, o->strips, size_t(o->strips_words) * 4) && quox2_writer_end_chunk(w);
     }
     for (uint32_t c = 0; ok && c < o->tvertexs_chns_no; c++)
-        ok = __counted(w, "#TVER", o->tvertexs_counts[c], o->tvertexs[c], size_t(o->tvertexs_counts[c]) * 8);
+        ok = __counted(w, CHUNK_ID_TVERTEXLIST, o->tvertexs_counts[c], o->tvertexs[c], size_t(o->tvertexs_counts[c]) * 8);
     if (ok && object_has_weights(o)) {
-        ok = quox2_writer_begin_chunk(w, "#WEIG") && quox2_writer_put_u32(w, o->weightsno);
+        ok = quox2_writer_begin_chunk(w, CHUNK_ID_WEIGHTS) && quox2_writer_put_u32(w, o->weightsno);
         for (uint32_t i = 0; ok && i < o->weightsno; i++)
             ok = quox2_writer_put_u32(w, o->weights[i].bone) && quox2_writer_put_u32(w, o->weights[i].vertex) &&
                  quox2_writer_put_f32(w, o->weights[i].weight);
         ok = ok && quox2_writer_end_chunk(w);
     }
     if (ok && object_has_bones(o)) {
-        ok = quox2_writer_begin_chunk(w, "#BONE") && quox2_writer_put_u32(w, o->bonesno);
+        ok = quox2_writer_begin_chunk(w, CHUNK_ID_BONES) && quox2_writer_put_u32(w, o->bonesno);
         for (uint32_t i = 0; ok && i < o->bonesno; i++)
             ok = quox2_writer_put(w, o->bones[i].name, strnlen(o->bones[i].name, OBJECT_BONE_NAME_SIZE - 1)) &&
                  quox2_writer_put(w, "", 1);
@@ -195,34 +196,25 @@ bool quox2_write_object(quox2_writer *w, const object *o)
 
 bool quox2_write_oi(quox2_writer *w, const object_instance *oi)
 {
-    bool ok = quox2_writer_begin_chunk(w, "#INST");
-    if (ok && OI_has_name(oi)) ok = quox2_writer_string_chunk(w, "#NAME", oi->name);
+    bool ok = quox2_writer_begin_chunk(w, CHUNK_ID_INSTANCE);
+    if (ok && OI_has_name(oi)) ok = quox2_writer_string_chunk(w, CHUNK_ID_NAME, oi->name);
     int32_t type = oi->type;
-    if (ok) ok = quox2_writer_chunk(w, "#TYPE", &type, 4);
-    if (ok && OI_has_instance_name(oi)) ok = quox2_writer_string_chunk(w, "#INME", oi->instance_name);
-    if (ok && OI_has_parent_name(oi)) ok = quox2_writer_string_chunk(w, "#PNAM", oi->parent_name);
-    if (ok && OI_has_material_name(oi)) ok = quox2_writer_string_chunk(w, "#MATN", oi->material_name);
-    if (ok && OI_has_user_defined_properties(oi)) ok = quox2_writer_string_chunk(w, "#USRP", oi->user_properties);
+    if (ok) ok = quox2_writer_chunk(w, CHUNK_ID_TYPE, &type, 4);
+    if (ok && OI_has_instance_name(oi)) ok = quox2_writer_string_chunk(w, CHUNK_ID_INSTANCE_NAME, oi->instance_name);
+    if (ok && OI_has_parent_name(oi)) ok = quox2_writer_string_chunk(w, CHUNK_ID_PARENT_NAME, oi->parent_name);
+    if (ok && OI_has_material_name(oi)) ok = quox2_writer_string_chunk(w, CHUNK_ID_INSTANCE_MATERIAL, oi->material_name);
+    if (ok && OI_has_user_defined_properties(oi)) ok = quox2_writer_string_chunk(w, CHUNK_ID_USER_PROPERTIES, oi->user_properties);
     float v[10] = {oi->init_pos_ws.x,   oi->init_pos_ws.y,   oi->init_pos_ws.z,   oi->init_rot_ws.w,   oi->init_rot_ws.x,
                    oi->init_rot_ws.y,   oi->init_rot_ws.z,   oi->init_scale_ws.x, oi->init_scale_ws.y, oi->init_scale_ws.z};
-    if (ok) ok = quox2_writer_chunk(w, "#NTMP", v, 40);
+    if (ok) ok = quox2_writer_chunk(w, CHUNK_ID_PLACEMENT, v, 40);
     return ok && quox2_writer_end_chunk(w);
 }
 
-static const struct {
-    const char *id;
-    int slot;
-} texture_chunks[] = {
-    {"#MDTX", MAT_SLOT_DIFFUSE},          {"#MOTX", MAT_SLOT_OPACITY}, {"#MBTX", MAT_SLOT_BUMP},
-    {"#MSTX", MAT_SLOT_SPECULAR},         {"#MLTX", MAT_SLOT_SELFILLUMINATION}, {"#MFTX", MAT_SLOT_DETAIL},
-    {"#MRTX", MAT_SLOT_REFLECTION},
-};
-
 bool quox2_write_material(quox2_writer *w, const material *m)
 {
-    bool ok = quox2_writer_begin_chunk(w, "#MATE");
-    if (ok && material_has_name(m)) ok = quox2_writer_string_chunk(w, "#MNAM", m->name);
-    for (const auto &t : texture_chunks)
+    bool ok = quox2_writer_begin_chunk(w, CHUNK_ID_MATERIAL);
+    if (ok && material_has_name(m)) ok = quox2_writer_string_chunk(w, CHUNK_ID_MATERIAL_NAME, m->name);
+    for (const auto &t : QUOX2_TEXTURE_CHUNKS)
         if (ok && material_has_texture_file_name(m, t.slot))
             ok = quox2_writer_string_chunk(w, t.id, m->slots[t.slot].file_name);
     uint8_t d[152] = {};
@@ -242,22 +234,22 @@ bool quox2_write_material(quox2_writer *w, const material *m)
         memcpy(d + 68 + s * 12, &m->slots[s].uv_channel, 4);
         memcpy(d + 72 + s * 12, m->slots[s].param, 8);
     }
-    if (ok) ok = quox2_writer_chunk(w, "#MDAT", d, sizeof d);
+    if (ok) ok = quox2_writer_chunk(w, CHUNK_ID_MATERIAL_DATA, d, sizeof d);
     if (ok && kind == 2) {
         for (const material *sub : {m->submat1, m->submat2})
-            ok = ok && (sub ? quox2_write_material(w, sub) : quox2_writer_chunk(w, "#NONE", nullptr, 0));
+            ok = ok && (sub ? quox2_write_material(w, sub) : quox2_writer_chunk(w, CHUNK_ID_NONE, nullptr, 0));
     } else if (ok && kind == 3) {
         for (uint32_t i = 0; ok && i < m->submat_no; i++)
-            ok = m->submat_names[i] ? quox2_writer_string_chunk(w, "#MSUN", m->submat_names[i])
-                                    : quox2_writer_chunk(w, "#NONE", nullptr, 0);
+            ok = m->submat_names[i] ? quox2_writer_string_chunk(w, CHUNK_ID_SUBMATERIAL_NAME, m->submat_names[i])
+                                    : quox2_writer_chunk(w, CHUNK_ID_NONE, nullptr, 0);
     }
     return ok && quox2_writer_end_chunk(w);
 }
 
 bool quox2_write_light(quox2_writer *w, const light *l)
 {
-    bool ok = quox2_writer_begin_chunk(w, "#LIGH");
-    if (ok && light_has_name(l)) ok = quox2_writer_string_chunk(w, "#LNAM", l->name);
+    bool ok = quox2_writer_begin_chunk(w, CHUNK_ID_LIGHT);
+    if (ok && light_has_name(l)) ok = quox2_writer_string_chunk(w, CHUNK_ID_LIGHT_NAME, l->name);
     uint8_t d[416] = {};
     uint32_t kind = 0;
     if (light_has_type(l)) {
@@ -282,15 +274,15 @@ bool quox2_write_light(quox2_writer *w, const light *l)
         if (light_has_target_name(l)) memcpy(d + 281, l->target_name, strnlen(l->target_name, 130));
         memcpy(d + 412, &l->spot, 4);
     }
-    if (ok) ok = quox2_writer_chunk(w, "#LDAT", d, sizeof d);
+    if (ok) ok = quox2_writer_chunk(w, CHUNK_ID_LIGHT_DATA, d, sizeof d);
     return ok && quox2_writer_end_chunk(w);
 }
 
 bool quox2_write_camera(quox2_writer *w, const camera *c)
 {
-    bool ok = quox2_writer_begin_chunk(w, "#CAME");
-    if (ok && camera_has_name(c)) ok = quox2_writer_string_chunk(w, "#CNAM", c->name);
-    if (ok && camera_has_target_name(c)) ok = quox2_writer_string_chunk(w, "#CTAR", c->target_name);
+    bool ok = quox2_writer_begin_chunk(w, CHUNK_ID_CAMERA);
+    if (ok && camera_has_name(c)) ok = quox2_writer_string_chunk(w, CHUNK_ID_CAMERA_NAME, c->name);
+    if (ok && camera_has_target_name(c)) ok = quox2_writer_string_chunk(w, CHUNK_ID_CAMERA_TARGET, c->target_name);
     uint8_t d[176] = {};
     uint32_t kind = c->type == CAMERA_TARGET ? 2 : 1;
     memcpy(d, &kind, 4);
@@ -300,23 +292,23 @@ bool quox2_write_camera(quox2_writer *w, const camera *c)
         memcpy(d + 168, &c->near_clip_range, 4);
         memcpy(d + 172, &c->far_clip_range, 4);
     }
-    if (ok) ok = quox2_writer_chunk(w, "#CDAT", d, sizeof d);
+    if (ok) ok = quox2_writer_chunk(w, CHUNK_ID_CAMERA_DATA, d, sizeof d);
     return ok && quox2_writer_end_chunk(w);
 }
 
 bool quox2_write_motion(quox2_writer *w, const motion *m)
 {
-    bool ok = quox2_writer_begin_chunk(w, "#MOTI");
-    if (ok && motion_has_name(m)) ok = quox2_writer_string_chunk(w, "#MOTN", m->name);
+    bool ok = quox2_writer_begin_chunk(w, CHUNK_ID_MOTION);
+    if (ok && motion_has_name(m)) ok = quox2_writer_string_chunk(w, CHUNK_ID_MOTION_NAME, m->name);
     if (ok && motion_has_initial_pose(m)) {
         float v[10] = {m->init_pos.x, m->init_pos.y, m->init_pos.z,   m->init_rot.w,   m->init_rot.x,
                        m->init_rot.y, m->init_rot.z, m->init_scale.x, m->init_scale.y, m->init_scale.z};
-        ok = quox2_writer_chunk(w, "#MOTP", v, 40);
+        ok = quox2_writer_chunk(w, CHUNK_ID_MOTION_PLACEMENT, v, 40);
     }
     uint32_t n = motion_get_position_keys_no(m);
     if (ok && n) {
         bool linear = motion_get_position_interpolation(m) == MOTION_INTERP_LINEAR;
-        ok = quox2_writer_begin_chunk(w, "#POSK") && quox2_writer_put_u32(w, linear ? 1 : 3) && quox2_writer_put_u32(w, n);
+        ok = quox2_writer_begin_chunk(w, CHUNK_ID_POSITION_KEYS) && quox2_writer_put_u32(w, linear ? 1 : 3) && quox2_writer_put_u32(w, n);
         for (uint32_t i = 0; ok && i < n; i++) {
             if (linear) {
                 const linear_position_keyframe *k = motion_get_linear_position_key(m, i);
@@ -330,7 +322,7 @@ bool quox2_write_motion(quox2_writer *w, const motion *m)
     }
     n = motion_get_rotation_keys_no(m);
     if (ok && n) {
-        ok = quox2_writer_begin_chunk(w, "#ROTK") && quox2_writer_put_u32(w, 2) && quox2_writer_put_u32(w, n);
+        ok = quox2_writer_begin_chunk(w, CHUNK_ID_ROTATION_KEYS) && quox2_writer_put_u32(w, 2) && quox2_writer_put_u32(w, n);
         for (uint32_t i = 0; ok && i < n; i++) {
             const tcb_rotation_keyframe *k = motion_get_rotation_key(m, i);
             float v[10] = {k->time,       k->rotation.x, k->rotation.y, k->rotation.z, k->rotation.w,
@@ -341,7 +333,7 @@ bool quox2_write_motion(quox2_writer *w, const motion *m)
     }
     n = motion_get_scale_keys_no(m);
     if (ok && n) {
-        ok = quox2_writer_begin_chunk(w, "#SCAK") && quox2_writer_put_u32(w, 3) && quox2_writer_put_u32(w, n);
+        ok = quox2_writer_begin_chunk(w, CHUNK_ID_SCALE_KEYS) && quox2_writer_put_u32(w, 3) && quox2_writer_put_u32(w, n);
         for (uint32_t i = 0; ok && i < n; i++) ok = quox2_writer_put(w, motion_get_scale_key(m, i), 40);
         ok = ok && quox2_writer_end_chunk(w);
     }
@@ -350,21 +342,21 @@ bool quox2_write_motion(quox2_writer *w, const motion *m)
 
 bool quox2_write_motionset(quox2_writer *w, const motionset *ms)
 {
-    bool ok = quox2_writer_begin_chunk(w, "#MOSE");
-    if (ok && motionset_has_name(ms)) ok = quox2_writer_string_chunk(w, "#MSNM", ms->name);
-    if (ok) ok = quox2_writer_chunk(w, "#MSLN", &ms->length, 4);
+    bool ok = quox2_writer_begin_chunk(w, CHUNK_ID_MOTIONSET);
+    if (ok && motionset_has_name(ms)) ok = quox2_writer_string_chunk(w, CHUNK_ID_MOTIONSET_NAME, ms->name);
+    if (ok) ok = quox2_writer_chunk(w, CHUNK_ID_MOTIONSET_LENGTH, &ms->length, 4);
     dlist_for_each(n, &ms->motions) if (ok) ok = quox2_write_motion(w, SCENE_ENTRY(n, motion, set_link));
     return ok && quox2_writer_end_chunk(w);
 }
 
 bool quox2_write_terrain(quox2_writer *w, const terrain *t)
 {
-    bool ok = quox2_writer_begin_chunk(w, "#VTER");
-    if (ok && (t->flags & TERRAIN_DESC)) ok = quox2_writer_chunk(w, "#DESC", t->desc, 48);
-    if (ok && (t->flags & TERRAIN_VBUF)) ok = __counted(w, "#VBUF", t->vertexsno, t->vertexs, size_t(t->vertexsno) * 12);
-    if (ok && (t->flags & TERRAIN_IBUF)) ok = __counted(w, "#IBUF", t->indicesno, t->indices, size_t(t->indicesno) * 4);
-    if (ok && (t->flags & TERRAIN_NBUF)) ok = __counted(w, "#NBUF", t->nodesno, t->nodes, t->nodes_size);
-    if (ok && (t->flags & TERRAIN_LBUF)) ok = __counted(w, "#LBUF", t->leavesno, t->leaves, t->leaves_size);
+    bool ok = quox2_writer_begin_chunk(w, CHUNK_ID_TERRAIN);
+    if (ok && (t->flags & TERRAIN_DESC)) ok = quox2_writer_chunk(w, CHUNK_ID_TERRAIN_DESC, t->desc, 48);
+    if (ok && (t->flags & TERRAIN_VBUF)) ok = __counted(w, CHUNK_ID_TERRAIN_VBUF, t->vertexsno, t->vertexs, size_t(t->vertexsno) * 12);
+    if (ok && (t->flags & TERRAIN_IBUF)) ok = __counted(w, CHUNK_ID_TERRAIN_IBUF, t->indicesno, t->indices, size_t(t->indicesno) * 4);
+    if (ok && (t->flags & TERRAIN_NBUF)) ok = __counted(w, CHUNK_ID_TERRAIN_NBUF, t->nodesno, t->nodes, t->nodes_size);
+    if (ok && (t->flags & TERRAIN_LBUF)) ok = __counted(w, CHUNK_ID_TERRAIN_LBUF, t->leavesno, t->leaves, t->leaves_size);
     return ok && quox2_writer_end_chunk(w);
 }
 

@@ -5,6 +5,7 @@
 #include <cstdio>
 #include <cstring>
 
+#include "corelib/json_writer.h"
 #include "scene/camera.h"
 #include "scene/light.h"
 #include "scene/material.h"
@@ -16,349 +17,211 @@
 
 namespace {
 
-// A small JSON emitter: values separated by commas inside arrays and objects.
-struct json {
-    std::string out;
-    bool need_comma = false;
-
-    void sep()
-    {
-        if (need_comma) out += ',';
-        need_comma = false;
-    }
-    void key(const char *k)
-    {
-        sep();
-        str_raw(k);
-        out += ':';
-    }
-    void str_raw(const char *s)
-    {
-        out += '"';
-        for (const unsigned char *p = reinterpret_cast<const unsigned char *>(s); *p; p++) {
-            switch (*p) {
-            case '"': out += "\\\""; break;
-            case '\\': out += "\\\\"; break;
-            case '\n': out += "\\n"; break;
-            case '\r': out += "\\r"; break;
-            case '\t': out += "\\t"; break;
-            default:
-                if (*p < 0x20 || *p >= 0x7f) {
-                    char b[8];
-                    snprintf(b, sizeof b, "\\u%04x", *p);
-                    out += b;
-                } else {
-                    out += char(*p);
-                }
-            }
-        }
-        out += '"';
-    }
-    void str(const char *s)
-    {
-        sep();
-        if (s)
-            str_raw(s);
-        else
-            out += "null";
-        need_comma = true;
-    }
-    void num(double v)
-    {
-        sep();
-        if (!std::isfinite(v)) {
-            out += "null";
-        } else {
-            char b[40];
-            snprintf(b, sizeof b, "%.9g", v);
-            out += b;
-        }
-        need_comma = true;
-    }
-    void integer(long long v)
-    {
-        sep();
-        out += std::to_string(v);
-        need_comma = true;
-    }
-    void boolean(bool v)
-    {
-        sep();
-        out += v ? "true" : "false";
-        need_comma = true;
-    }
-    void null()
-    {
-        sep();
-        out += "null";
-        need_comma = true;
-    }
-    void begin_obj()
-    {
-        sep();
-        out += '{';
-    }
-    void end_obj()
-    {
-        out += '}';
-        need_comma = true;
-    }
-    void begin_arr()
-    {
-        sep();
-        out += '[';
-    }
-    void end_arr()
-    {
-        out += ']';
-        need_comma = true;
-    }
-    void vec(const float *v, int n)
-    {
-        begin_arr();
-        for (int i = 0; i < n; i++) num(v[i]);
-        end_arr();
-    }
-    void t3(tacka3 v)
-    {
-        float a[3] = {v.x, v.y, v.z};
-        vec(a, 3);
-    }
-    void quat(quaternion q)
-    {
-        float a[4] = {q.w, q.x, q.y, q.z};
-        vec(a, 4);
-    }
-};
-
-void __object(json &j, const object *o)
+// Vectors and quaternions (w first) as arrays of numbers.
+void __t3(json_writer *j, tacka3 v)
 {
-    j.begin_obj();
-    j.key("name");
-    j.str(object_has_name(o) ? o->name : nullptr);
-    j.key("type");
-    j.integer(o->type);
-    j.key("vertices");
-    j.integer(object_has_vertexs(o) ? o->vertexsno : 0);
-    j.key("faces");
-    j.integer(object_has_triangle_list(o) ? o->facesno : 0);
-    j.key("index_bits");
-    j.integer(object_has_triangle_list_ints(o) ? 32 : (object_has_triangle_list_shorts(o) ? 16 : 0));
-    j.key("strips");
+    float a[3] = {v.x, v.y, v.z};
+    json_numbers(j, a, 3);
+}
+void __quat(json_writer *j, quaternion q)
+{
+    float a[4] = {q.w, q.x, q.y, q.z};
+    json_numbers(j, a, 4);
+}
+
+void __object(json_writer &j, const object *o)
+{
+    json_begin_object(&j);
+    json_field_string(&j, "name", object_has_name(o) ? o->name : nullptr);
+    json_field_integer(&j, "type", o->type);
+    json_field_integer(&j, "vertices", object_has_vertexs(o) ? o->vertexsno : 0);
+    json_field_integer(&j, "faces", object_has_triangle_list(o) ? o->facesno : 0);
+    json_field_integer(&j, "index_bits", object_has_triangle_list_ints(o) ? 32 : (object_has_triangle_list_shorts(o) ? 16 : 0));
+    json_key(&j, "strips");
     if (object_has_triangle_strips(o)) {
-        j.begin_obj();
-        j.key("count");
-        j.integer(o->strips_count);
-        j.key("words");
-        j.integer(o->strips_words);
-        j.key("triangles");
-        j.integer(o->strips_triangles);
-        j.end_obj();
+        json_begin_object(&j);
+        json_field_integer(&j, "count", o->strips_count);
+        json_field_integer(&j, "words", o->strips_words);
+        json_field_integer(&j, "triangles", o->strips_triangles);
+        json_end_object(&j);
     } else {
-        j.null();
+        json_null(&j);
     }
-    j.key("uv_channels");
-    j.begin_arr();
-    for (uint32_t c = 0; c < o->tvertexs_chns_no; c++) j.integer(o->tvertexs_counts[c]);
-    j.end_arr();
-    j.key("has_normals");
-    j.boolean(object_has_vertex_normals(o));
-    j.key("has_tangent_space");
-    j.boolean(object_has_tangent_space(o));
-    j.key("weights");
-    j.begin_arr();
+    json_key(&j, "uv_channels");
+    json_begin_array(&j);
+    for (uint32_t c = 0; c < o->tvertexs_chns_no; c++) json_integer(&j, o->tvertexs_counts[c]);
+    json_end_array(&j);
+    json_field_bool(&j, "has_normals", object_has_vertex_normals(o));
+    json_field_bool(&j, "has_tangent_space", object_has_tangent_space(o));
+    json_key(&j, "weights");
+    json_begin_array(&j);
     for (uint32_t i = 0; object_has_weights(o) && i < o->weightsno; i++) {
-        j.begin_arr();
-        j.integer(o->weights[i].vertex);
-        j.integer(o->weights[i].bone);
-        j.num(o->weights[i].weight);
-        j.end_arr();
+        json_begin_array(&j);
+        json_integer(&j, o->weights[i].vertex);
+        json_integer(&j, o->weights[i].bone);
+        json_number(&j, o->weights[i].weight);
+        json_end_array(&j);
     }
-    j.end_arr();
-    j.key("bones");
-    j.begin_arr();
-    for (uint32_t i = 0; object_has_bones(o) && i < o->bonesno; i++) j.str(o->bones[i].name);
-    j.end_arr();
-    j.key("streams");
-    j.begin_arr();
+    json_end_array(&j);
+    json_key(&j, "bones");
+    json_begin_array(&j);
+    for (uint32_t i = 0; object_has_bones(o) && i < o->bonesno; i++) json_string(&j, o->bones[i].name);
+    json_end_array(&j);
+    json_key(&j, "streams");
+    json_begin_array(&j);
     for (uint32_t i = 0; i < object_get_generic_data_streams_no(o); i++) {
         const generic_data_stream *s = object_get_generic_data_stream(o, i);
-        j.begin_obj();
-        j.key("kind");
-        j.integer(s->kind);
-        j.key("type");
-        j.integer(s->type);
-        j.key("a");
-        j.integer(s->a);
-        j.key("b");
-        j.integer(s->b);
-        j.end_obj();
+        json_begin_object(&j);
+        json_field_integer(&j, "kind", s->kind);
+        json_field_integer(&j, "type", s->type);
+        json_field_integer(&j, "a", s->a);
+        json_field_integer(&j, "b", s->b);
+        json_end_object(&j);
     }
-    j.end_arr();
-    j.end_obj();
+    json_end_array(&j);
+    json_end_object(&j);
 }
 
-void __instance(json &j, const object_instance *oi)
+void __instance(json_writer &j, const object_instance *oi)
 {
-    j.begin_obj();
-    j.key("name");
-    j.str(OI_has_name(oi) ? oi->name : nullptr);
-    j.key("object");
-    j.str(OI_has_instance_name(oi) ? oi->instance_name : nullptr);
-    j.key("parent");
-    j.str(OI_has_parent_name(oi) ? oi->parent_name : nullptr);
-    j.key("material");
-    j.str(OI_has_material_name(oi) ? oi->material_name : nullptr);
-    j.key("type");
-    j.integer(oi->type);
-    j.key("position");
-    j.t3(oi->init_pos_ws);
-    j.key("rotation");
-    j.quat(oi->init_rot_ws);
-    j.key("scale");
-    j.t3(oi->init_scale_ws);
-    j.key("properties");
-    j.str(OI_has_user_defined_properties(oi) ? oi->user_properties : nullptr);
-    j.end_obj();
+    json_begin_object(&j);
+    json_field_string(&j, "name", OI_has_name(oi) ? oi->name : nullptr);
+    json_field_string(&j, "object", OI_has_instance_name(oi) ? oi->instance_name : nullptr);
+    json_field_string(&j, "parent", OI_has_parent_name(oi) ? oi->parent_name : nullptr);
+    json_field_string(&j, "material", OI_has_material_name(oi) ? oi->material_name : nullptr);
+    json_field_integer(&j, "type", oi->type);
+    json_key(&j, "position");
+    __t3(&j, oi->init_pos_ws);
+    json_key(&j, "rotation");
+    __quat(&j, oi->init_rot_ws);
+    json_key(&j, "scale");
+    __t3(&j, oi->init_scale_ws);
+    json_field_string(&j, "properties", OI_has_user_defined_properties(oi) ? oi->user_properties : nullptr);
+    json_end_object(&j);
 }
 
-void __material(json &j, const material *m)
+void __material(json_writer &j, const material *m)
 {
-    j.begin_obj();
-    j.key("name");
-    j.str(material_has_name(m) ? m->name : nullptr);
-    j.key("kind");
-    j.integer(m->material_kind);
-    j.key("id");
+    json_begin_object(&j);
+    json_field_string(&j, "name", material_has_name(m) ? m->name : nullptr);
+    json_field_integer(&j, "kind", m->material_kind);
+    json_key(&j, "id");
     if (material_has_id(m))
-        j.integer(m->id);
+        json_integer(&j, m->id);
     else
-        j.null();
-    j.key("textures");
-    j.begin_obj();
+        json_null(&j);
+    json_key(&j, "textures");
+    json_begin_object(&j);
     for (int s : MATERIAL_SLOT_LOAD_ORDER)
         if (material_has_texture_file_name(m, s)) {
-            j.key(material_slot_name(s));
-            j.str(m->slots[s].file_name);
+            json_key(&j, material_slot_name(s));
+            json_string(&j, m->slots[s].file_name);
         }
-    j.end_obj();
-    j.key("uv_channels");
-    j.begin_obj();
+    json_end_object(&j);
+    json_key(&j, "uv_channels");
+    json_begin_object(&j);
     for (int s : MATERIAL_SLOT_LOAD_ORDER)
         if (material_has_texture_file_name(m, s)) {
-            j.key(material_slot_name(s));
-            j.integer(m->slots[s].uv_channel);
+            json_key(&j, material_slot_name(s));
+            json_integer(&j, m->slots[s].uv_channel);
         }
-    j.end_obj();
-    j.key("colors");
-    j.begin_arr();
+    json_end_object(&j);
+    json_key(&j, "colors");
+    json_begin_array(&j);
     for (const tacka4 &c : m->colors) {
         float a[4] = {c.x, c.y, c.z, c.w};
-        j.vec(a, 4);
+        json_numbers(&j, a, 4);
     }
-    j.end_arr();
-    j.key("values");
-    j.vec(m->values, 2);
-    j.key("flag");
-    j.integer(m->render_flag);
-    j.key("submaterials");
-    j.begin_arr();
+    json_end_array(&j);
+    json_field_numbers(&j, "values", m->values, 2);
+    json_field_integer(&j, "flag", m->render_flag);
+    json_key(&j, "submaterials");
+    json_begin_array(&j);
     if (m->material_kind == MATERIAL_KIND_COMPOSITE) {
-        for (uint32_t i = 0; i < m->submat_no; i++) j.str(m->submat_names[i]);
+        for (uint32_t i = 0; i < m->submat_no; i++) json_string(&j, m->submat_names[i]);
     } else if (m->material_kind == MATERIAL_KIND_NESTED) {
         for (const material *sub : {m->submat1, m->submat2}) {
             if (sub)
                 __material(j, sub);
             else
-                j.null();
+                json_null(&j);
         }
     }
-    j.end_arr();
-    j.end_obj();
+    json_end_array(&j);
+    json_end_object(&j);
 }
 
-void __light(json &j, const light *l)
+void __light(json_writer &j, const light *l)
 {
-    j.begin_obj();
-    j.key("name");
-    j.str(light_has_name(l) ? l->name : nullptr);
-    j.key("type");
+    json_begin_object(&j);
+    json_field_string(&j, "name", light_has_name(l) ? l->name : nullptr);
+    json_key(&j, "type");
     if (light_has_type(l))
-        j.integer(l->type);
+        json_integer(&j, l->type);
     else
-        j.null();
-    j.key("color");
+        json_null(&j);
+    json_key(&j, "color");
     float c[4] = {l->color.x, l->color.y, l->color.z, l->color.w};
-    j.vec(c, 4);
-    j.key("range");
+    json_numbers(&j, c, 4);
+    json_key(&j, "range");
     float r[2] = {l->range1, l->range2};
-    j.vec(r, 2);
-    j.key("target");
-    j.str(light_has_target_name(l) ? l->target_name : nullptr);
-    j.key("spot");
-    j.num(l->spot);
-    j.key("projector");
-    j.str(light_has_bitmap_filename(l) ? l->bitmap_filename : nullptr);
-    j.end_obj();
+    json_numbers(&j, r, 2);
+    json_field_string(&j, "target", light_has_target_name(l) ? l->target_name : nullptr);
+    json_field_number(&j, "spot", l->spot);
+    json_field_string(&j, "projector", light_has_bitmap_filename(l) ? l->bitmap_filename : nullptr);
+    json_end_object(&j);
 }
 
-void __camera(json &j, const camera *c)
+void __camera(json_writer &j, const camera *c)
 {
-    j.begin_obj();
-    j.key("name");
-    j.str(camera_has_name(c) ? c->name : nullptr);
-    j.key("type");
-    j.integer(c->type);
-    j.key("fov");
-    j.num(c->fov);
-    j.key("manual_clipping");
-    j.boolean(camera_has_manual_clipping(c));
-    j.key("near");
+    json_begin_object(&j);
+    json_field_string(&j, "name", camera_has_name(c) ? c->name : nullptr);
+    json_field_integer(&j, "type", c->type);
+    json_field_number(&j, "fov", c->fov);
+    json_field_bool(&j, "manual_clipping", camera_has_manual_clipping(c));
+    json_key(&j, "near");
     if (camera_has_manual_clipping(c))
-        j.num(c->near_clip_range);
+        json_number(&j, c->near_clip_range);
     else
-        j.null();
-    j.key("far");
+        json_null(&j);
+    json_key(&j, "far");
     if (camera_has_manual_clipping(c))
-        j.num(c->far_clip_range);
+        json_number(&j, c->far_clip_range);
     else
-        j.null();
-    j.key("target");
-    j.str(camera_has_target_name(c) ? c->target_name : nullptr);
-    j.end_obj();
+        json_null(&j);
+    json_field_string(&j, "target", camera_has_target_name(c) ? c->target_name : nullptr);
+    json_end_object(&j);
 }
 
-void __motion(json &j, const motion *m)
+void __motion(json_writer &j, const motion *m)
 {
-    j.begin_obj();
-    j.key("name");
-    j.str(motion_has_name(m) ? m->name : nullptr);
-    j.key("motionset");
-    j.str(m->parent && motionset_has_name(m->parent) ? m->parent->name : nullptr);
-    j.key("initial_pose");
+    json_begin_object(&j);
+    json_field_string(&j, "name", motion_has_name(m) ? m->name : nullptr);
+    json_field_string(&j, "motionset", m->parent && motionset_has_name(m->parent) ? m->parent->name : nullptr);
+    json_key(&j, "initial_pose");
     if (motion_has_initial_pose(m)) {
-        j.begin_obj();
-        j.key("position");
-        j.t3(m->init_pos);
-        j.key("rotation");
-        j.quat(m->init_rot);
-        j.key("scale");
-        j.t3(m->init_scale);
-        j.end_obj();
+        json_begin_object(&j);
+        json_key(&j, "position");
+        __t3(&j, m->init_pos);
+        json_key(&j, "rotation");
+        __quat(&j, m->init_rot);
+        json_key(&j, "scale");
+        __t3(&j, m->init_scale);
+        json_end_object(&j);
     } else {
-        j.null();
+        json_null(&j);
     }
-    j.key("position_keys");
-    j.begin_obj();
+    json_key(&j, "position_keys");
+    json_begin_object(&j);
     uint32_t n = motion_get_position_keys_no(m);
     bool linear = motion_get_position_interpolation(m) == MOTION_INTERP_LINEAR;
-    j.key("kind");
+    json_key(&j, "kind");
     if (n)
-        j.str(linear ? "linear" : "bezier");
+        json_string(&j, linear ? "linear" : "bezier");
     else
-        j.null();
-    j.key("keys");
-    j.begin_arr();
+        json_null(&j);
+    json_key(&j, "keys");
+    json_begin_array(&j);
     for (uint32_t i = 0; i < n; i++) {
         float t;
         tacka3 p;
@@ -370,86 +233,82 @@ void __motion(json &j, const motion *m)
             p = motion_get_bezier_position_key(m, i)->position;
         }
         float a[4] = {t, p.x, p.y, p.z};
-        j.vec(a, 4);
+        json_numbers(&j, a, 4);
     }
-    j.end_arr();
-    j.end_obj();
-    j.key("rotation_keys");
-    j.begin_arr();
+    json_end_array(&j);
+    json_end_object(&j);
+    json_key(&j, "rotation_keys");
+    json_begin_array(&j);
     for (uint32_t i = 0; i < motion_get_rotation_keys_no(m); i++) {
         const tcb_rotation_keyframe *k = motion_get_rotation_key(m, i);
         float a[5] = {k->time, k->rotation.w, k->rotation.x, k->rotation.y, k->rotation.z};
-        j.vec(a, 5);
+        json_numbers(&j, a, 5);
     }
-    j.end_arr();
-    j.key("scale_keys");
-    j.begin_arr();
+    json_end_array(&j);
+    json_key(&j, "scale_keys");
+    json_begin_array(&j);
     for (uint32_t i = 0; i < motion_get_scale_keys_no(m); i++) {
         const bezier_scale_keyframe *k = motion_get_scale_key(m, i);
         float a[4] = {k->time, k->scale.x, k->scale.y, k->scale.z};
-        j.vec(a, 4);
+        json_numbers(&j, a, 4);
     }
-    j.end_arr();
-    j.end_obj();
+    json_end_array(&j);
+    json_end_object(&j);
 }
 
 }  // namespace
 
 std::string scene_dump_json(const scene *sc, bool loaded, bool had_terrain)
 {
-    json j;
-    j.begin_obj();
-    j.key("loaded");
-    j.boolean(loaded);
-    j.key("objects");
-    j.begin_arr();
+    json_writer j;
+    json_begin_object(&j);
+    json_field_bool(&j, "loaded", loaded);
+    json_key(&j, "objects");
+    json_begin_array(&j);
     dlist_for_each(n, &sc->objects) __object(j, scene_object_of(n));
-    j.end_arr();
-    j.key("instances");
-    j.begin_arr();
+    json_end_array(&j);
+    json_key(&j, "instances");
+    json_begin_array(&j);
     dlist_for_each(n, &sc->ois) __instance(j, scene_oi_of(n));
-    j.end_arr();
-    j.key("materials");
-    j.begin_arr();
+    json_end_array(&j);
+    json_key(&j, "materials");
+    json_begin_array(&j);
     dlist_for_each(n, &sc->materials) __material(j, scene_material_of(n));
-    j.end_arr();
-    j.key("lights");
-    j.begin_arr();
+    json_end_array(&j);
+    json_key(&j, "lights");
+    json_begin_array(&j);
     for (const light *l : sc->lights)
         if (l) __light(j, l);
-    j.end_arr();
-    j.key("cameras");
-    j.begin_arr();
+    json_end_array(&j);
+    json_key(&j, "cameras");
+    json_begin_array(&j);
     dlist_for_each(n, &sc->cameras) __camera(j, scene_camera_of(n));
-    j.end_arr();
-    j.key("motions");
-    j.begin_arr();
+    json_end_array(&j);
+    json_key(&j, "motions");
+    json_begin_array(&j);
     dlist_for_each(n, &sc->motions) __motion(j, scene_motion_of(n));
-    j.end_arr();
-    j.key("motionsets");
-    j.begin_arr();
+    json_end_array(&j);
+    json_key(&j, "motionsets");
+    json_begin_array(&j);
     dlist_for_each(n, &sc->motionsets)
     {
         const motionset *ms = scene_motionset_of(n);
-        j.begin_obj();
-        j.key("name");
-        j.str(ms->name);
-        j.key("length");
-        j.num(ms->length);
-        j.key("motions");
-        j.begin_arr();
+        json_begin_object(&j);
+        json_field_string(&j, "name", ms->name);
+        json_field_number(&j, "length", ms->length);
+        json_key(&j, "motions");
+        json_begin_array(&j);
         dlist_for_each(k, &ms->motions)
         {
             const motion *m = SCENE_ENTRY(k, motion, set_link);
-            j.str(motion_has_name(m) ? m->name : nullptr);
+            json_string(&j, motion_has_name(m) ? m->name : nullptr);
         }
-        j.end_arr();
-        j.end_obj();
+        json_end_array(&j);
+        json_end_object(&j);
     }
-    j.end_arr();
-    j.key("terrain");
-    j.boolean(had_terrain || sc->terr != nullptr);
-    j.end_obj();
+    json_end_array(&j);
+    json_field_bool(&j, "terrain", had_terrain || sc->terr != nullptr);
+    json_end_object(&j);
     j.out += '\n';
     return j.out;
 }

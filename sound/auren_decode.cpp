@@ -4,7 +4,6 @@
 
 #include <cstring>
 #include <ogg/ogg.h>
-#include <sys/stat.h>
 
 #include "corelib/files.h"
 #include "corelib/log.h"
@@ -208,22 +207,13 @@ static bool __decode_all(const char *path, OggVorbis_File *decoder, auren_pcm_t 
 
 bool __read_sample_file(const char *path, void **bytes, size_t *size)
 {
-    std::string native = file_native_path(path);
-    struct stat st;
-    if (stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
+    file_read_failure why;
+    if (file_read_whole(path, AUREN_SAMPLE_MAX_FILE_BYTES, bytes, size, &why)) return true;
+    if (why.step == FILE_READ_LENGTH && why.error == 0 && file_exists(path))
+        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s is too big for a sample", path);
+    else
         do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: cannot open file: %s for reading", path);
-        return false;
-    }
-    if (uint64_t(st.st_size) > AUREN_SAMPLE_MAX_FILE_BYTES) {
-        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s is too big for a sample (%lld bytes)", path,
-               (long long)st.st_size);
-        return false;
-    }
-    if (!load_file_to_buffer(path, bytes, size)) {
-        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: cannot open file: %s for reading", path);
-        return false;
-    }
-    return true;
+    return false;
 }
 
 bool __load_ogg_data(const char *path, auren_pcm_t *pcm, bool decode)

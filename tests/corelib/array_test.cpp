@@ -95,11 +95,19 @@ TEST(Array, MisuseIsReportedWithTheInstanceName)
     array_free(f);
 }
 
-TEST(Array, ConstructionWithCapacity)
+TEST(Array, CapacityGivenAtConstructionIsFilledWithoutMoving)
 {
     array<double> *a = array_new<double>(250);
     ASSERT_NE(a, nullptr);
-    EXPECT_EQ(a->max_elements, 250u);
     EXPECT_EQ(a->get_size(), 0u);
+    ASSERT_TRUE(a->add(0.0));
+    const double *first = a->get_element(0);
+    // Elements kept by address stay valid while the given capacity lasts.
+    for (int i = 1; i < 250; i++) ASSERT_TRUE(a->add(double(i)));
+    EXPECT_EQ(a->get_element(0), first);
+    EXPECT_EQ(a->get_size(), 250u);
+    ASSERT_TRUE(a->add(250.0));
+    EXPECT_EQ(*a->get_element(250), 250.0);
+    EXPECT_EQ(*a->get_element(249), 249.0);
     array_free(a);
 }

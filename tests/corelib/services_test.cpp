@@ -3,7 +3,10 @@
 #include <gtest/gtest.h>
 
 #include <atomic>
+#include <cerrno>
 #include <cmath>
+#include <cstring>
+#include <unistd.h>
 
 #include "corelib/dlist.h"
 #include "corelib/drand.h"
@@ -120,6 +123,66 @@ TEST_F(FilesTest, MissingFilesAndFoldersAreReportedNotLoaded)
     EXPECT_NE(log.find("[WARNING]: load_file_to_buffer: _open(" + path("missing") + ") FAILED: No such file or directory!"),
               std::string::npos);
     EXPECT_NE(log.find("load_file(): _filelength(" + dir + ") FAILED: Is a directory!"), std::string::npos);
+}
+
+TEST_F(FilesTest, WholeFileReadTellsEachLoaderWhyItFailed)
+{
+    test_write_file(path("ten"), "0123456789");
+    void *block = reinterpret_cast<void *>(0x1);
+    size_t size = 77;
+    file_read_failure why{};
+    // Within the limit, exactly at it, and one byte over.
+    ASSERT_TRUE(file_read_whole(path("ten").c_str(), 10, &block, &size, &why));
+    EXPECT_EQ(std::string(static_cast<char *>(block), size), "0123456789");
+    mem_free(block);
+    block = reinterpret_cast<void *>(0x1);
+    size = 77;
+    EXPECT_FALSE(file_read_whole(path("ten").c_str(), 9, &block, &size, &why));
+    EXPECT_EQ(why.step, FILE_READ_LENGTH);
+    EXPECT_STREQ(why.reason, "file too large");
+    EXPECT_EQ(block, reinterpret_cast<void *>(0x1));
+    EXPECT_EQ(size, 77u);
+
+    EXPECT_FALSE(file_read_whole(path("missing").c_str(), UINT64_MAX, &block, &size, &why));
+    EXPECT_EQ(why.step, FILE_READ_OPEN);
+    EXPECT_EQ(why.error, ENOENT);
+    EXPECT_STREQ(why.reason, strerror(ENOENT));
+
+    EXPECT_FALSE(file_read_whole(dir.c_str(), UINT64_MAX, &block, &size, &why));
+    EXPECT_EQ(why.step, FILE_READ_LENGTH);
+    EXPECT_EQ(why.error, EISDIR);
+
+    // A device has no length to read up to.
+    EXPECT_FALSE(file_read_whole("/dev/zero", UINT64_MAX, &block, &size, &why));
+    EXPECT_EQ(why.step, FILE_READ_LENGTH);
+    EXPECT_STREQ(why.reason, "not a regular file");
+    EXPECT_EQ(block, reinterpret_cast<void *>(0x1));
+
+    // Backslash paths of the data files are read too.
+    std::string windows = dir + "\\ten";
+    ASSERT_TRUE(file_read_whole(windows.c_str(), 10, &block, &size, &why));
+    EXPECT_EQ(size, 10u);
+    mem_free(block);
+}
+
+TEST_F(FilesTest, StepwiseReadingStopsAtTheEndOfTheFile)
+{
+    test_write_file(path("six"), "abcdef");
+    uint64_t length = 0;
+    file_read_failure why{};
+    int fd = file_open_regular(path("six").c_str(), UINT64_MAX, &length, &why);
+    ASSERT_GE(fd, 0);
+    EXPECT_EQ(length, 6u);
+    char buf[8] = {};
+    ASSERT_TRUE(file_read_exact(fd, buf, 4, &why));
+    EXPECT_STREQ(buf, "abcd");
+    // Three more than the two left: a failure, not a short success.
+    EXPECT_FALSE(file_read_exact(fd, buf, 3, &why));
+    EXPECT_EQ(why.step, FILE_READ_READ);
+    EXPECT_STREQ(why.reason, "unexpected end of file");
+    close(fd);
+    EXPECT_LT(file_open_regular(path("six").c_str(), 5, &length, &why), 0);
+    EXPECT_EQ(why.step, FILE_READ_LENGTH);
 }
 
 TEST_F(FilesTest, TextFilesRefuseZeroBytesAndBackslashPathsOpen)

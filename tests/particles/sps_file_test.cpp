@@ -470,30 +470,38 @@ TEST_F(SpsFileTest, WriterRefusesWhatTheReaderWouldRefuse)
 
 // ---------------------------------------------------------------- JSON
 
+// What sps_file_dump_json() prints for the file.
+static bool dump_json(const std::string &file, std::string *json)
+{
+    char *buf = nullptr;
+    size_t len = 0;
+    FILE *out = open_memstream(&buf, &len);
+    bool ok = sps_file_dump_json(file.c_str(), out);
+    fclose(out);
+    json->assign(buf, len);
+    free(buf);
+    return ok;
+}
+
 TEST_F(SpsFileTest, JsonDumpOfBothKinds)
 {
     spsquox2 *d = sample_system("say \"hi\"");
     std::string sp = path("s.spsquox2");
     ASSERT_TRUE(spsquox2_save_system_to_file(sp.c_str(), d));
     spsquox2_deinit(d);
-    char *buf = nullptr;
-    size_t len = 0;
-    FILE *out = open_memstream(&buf, &len);
-    ASSERT_TRUE(sps_file_dump_json(sp.c_str(), out));
-    fclose(out);
-    std::string j(buf, len);
-    free(buf);
-    EXPECT_NE(j.find("\"name\": \"say \\\"hi\\\"\""), std::string::npos) << j;
-    EXPECT_NE(j.find("\"texture\": \"flash.tga\""), std::string::npos) << j;
-    EXPECT_NE(j.find("\"object\": \"rock\""), std::string::npos) << j;
-    EXPECT_NE(j.find("\"population\": 150"), std::string::npos) << j;
-    EXPECT_NE(j.find("\"position\": [1, 2, 3]"), std::string::npos) << j;
-    EXPECT_NE(j.find("\"life\": [0.5, 1.5]"), std::string::npos) << j;
-    EXPECT_NE(j.find("\"blend\": [0, 0]"), std::string::npos) << j;
-    EXPECT_NE(j.find("\"keyframes\": [[0, 0, 0, 0, 1, 1, 180, 1, 0.5, 0, 1], [0.400000006"), std::string::npos) << j;
+    std::string j;
+    ASSERT_TRUE(dump_json(sp, &j));
+    EXPECT_NE(j.find("\"name\":\"say \\\"hi\\\"\""), std::string::npos) << j;
+    EXPECT_NE(j.find("\"texture\":\"flash.tga\""), std::string::npos) << j;
+    EXPECT_NE(j.find("\"object\":\"rock\""), std::string::npos) << j;
+    EXPECT_NE(j.find("\"population\":150"), std::string::npos) << j;
+    EXPECT_NE(j.find("\"position\":[1,2,3]"), std::string::npos) << j;
+    EXPECT_NE(j.find("\"life\":[0.5,1.5]"), std::string::npos) << j;
+    EXPECT_NE(j.find("\"blend\":[0,0]"), std::string::npos) << j;
+    EXPECT_NE(j.find("\"keyframes\":[[0,0,0,0,1,1,180,1,0.5,0,1],[0.400000006"), std::string::npos) << j;
     for (const char *k : {"duration", "velocity", "kind", "bound", "coverage", "follow", "random_angle", "align",
                           "size_spread", "velocity_spread", "spin_spread", "burst", "time_scale"})
-        EXPECT_NE(j.find(std::string("\"") + k + "\": "), std::string::npos) << k;
+        EXPECT_NE(j.find(std::string("\"") + k + "\":"), std::string::npos) << k;
 
     spcquox2 *c = spcquox2_init();
     spcquox2_copy_name(c, "boom");
@@ -502,19 +510,21 @@ TEST_F(SpsFileTest, JsonDumpOfBothKinds)
     std::string cp = path("c.spcquox2");
     ASSERT_TRUE(spcquox2_save_composer_to_file(cp.c_str(), c));
     spcquox2_deinit(c);
-    out = open_memstream(&buf, &len);
-    ASSERT_TRUE(sps_file_dump_json(cp.c_str(), out));
-    fclose(out);
-    j.assign(buf, len);
-    free(buf);
-    EXPECT_EQ(j, "{\"name\": \"boom\", \"systems\": [\"a\\\\b.spsquox2\", \"c.spsquox2\"]}\n");
+    ASSERT_TRUE(dump_json(cp, &j));
+    EXPECT_EQ(j, "{\"name\":\"boom\",\"systems\":[\"a\\\\b.spsquox2\",\"c.spsquox2\"]}\n");
+
+    // Eight-bit names are escaped as the scene dump escapes them, never written raw.
+    c = spcquox2_init();
+    spcquox2_copy_name(c, "caf\xE9 \xC3\xA9");
+    spcquox2_add_system(c, "\x81.spsquox2");
+    ASSERT_TRUE(spcquox2_save_composer_to_file(cp.c_str(), c));
+    spcquox2_deinit(c);
+    ASSERT_TRUE(dump_json(cp, &j));
+    EXPECT_EQ(j, "{\"name\":\"caf\\u00e9 \xC3\xA9\",\"systems\":[\"\\u0081.spsquox2\"]}\n");
 
     test_write_file(path("junk.bin"), "JUNKJUNKJUNKJUNK");
-    out = open_memstream(&buf, &len);
     ::testing::internal::CaptureStderr();
-    EXPECT_FALSE(sps_file_dump_json(path("junk.bin").c_str(), out));
+    EXPECT_FALSE(dump_json(path("junk.bin"), &j));
     std::string log = ::testing::internal::GetCapturedStderr();
-    fclose(out);
-    free(buf);
     EXPECT_NE(log.find("junk.bin"), std::string::npos);
 }

@@ -2,18 +2,10 @@
 
 #include <gtest/gtest.h>
 
-#include <cstdio>
-#include <sys/wait.h>
-
 #include "corelib/files.h"
 #include "scene_test_util.h"
 
 namespace {
-
-struct run_result {
-    int status;
-    std::string out, err;
-};
 
 class Quox2Tool : public TempDirTest {
   protected:
@@ -23,19 +15,7 @@ class Quox2Tool : public TempDirTest {
         tool = std::string(VORN_BINARY_DIR) + "/bin/quox2";
         if (!file_exists(tool.c_str())) GTEST_SKIP() << "quox2 not built";
     }
-    run_result run(const std::string &args)
-    {
-        std::string cmd = tool + " " + args + " 2>" + path("err.txt");
-        FILE *p = popen(cmd.c_str(), "r");
-        run_result r{-1, "", ""};
-        char buf[4096];
-        size_t n;
-        while ((n = fread(buf, 1, sizeof buf, p)) > 0) r.out.append(buf, n);
-        int st = pclose(p);
-        r.status = WIFEXITED(st) ? WEXITSTATUS(st) : -1;
-        r.err = test_read_file(path("err.txt"));
-        return r;
-    }
+    test_run_result run(const std::string &args) { return test_run(tool + " " + args); }
     // A scene file with one of each: object, instance, material, bone.
     std::string write_scene(const char *name, bool break_it)
     {
@@ -65,7 +45,7 @@ class Quox2Tool : public TempDirTest {
 
 TEST_F(Quox2Tool, HelpAndUsage)
 {
-    run_result r = run("--help");
+    test_run_result r = run("--help");
     EXPECT_EQ(r.status, 0);
     EXPECT_NE(r.out.find("dump [--json] FILE"), std::string::npos);
     EXPECT_EQ(run("").status, 2);
@@ -76,7 +56,7 @@ TEST_F(Quox2Tool, HelpAndUsage)
 TEST_F(Quox2Tool, DumpJsonOfAGoodAndOfATruncatedFile)
 {
     std::string file = write_scene("good.quox2", false);
-    run_result r = run("dump --json " + file);
+    test_run_result r = run("dump --json " + file);
     EXPECT_EQ(r.status, 0);
     EXPECT_EQ(r.out.rfind("{\"loaded\":true,\"objects\":[{\"name\":\"quad\"", 0), 0u) << r.out;
     EXPECT_NE(r.out.find("\"bones\":[\"body\"]"), std::string::npos);
@@ -96,10 +76,28 @@ TEST_F(Quox2Tool, DumpJsonOfAGoodAndOfATruncatedFile)
     EXPECT_NE(r.out.find("object \"quad\""), std::string::npos);
 }
 
+TEST_F(Quox2Tool, DumpJsonOfEightBitNamesIsValidJson)
+{
+    // Names from an 8-bit exporter next to UTF-8 ones: a stray byte is escaped
+    // as its Latin-1 character, well-formed UTF-8 is kept.
+    scene *sc = scene_init();
+    scene_add_object(sc, test_make_quad("caf\xE9 \xC3\xA9"));
+    scene_add_material(sc, test_make_material("tab\there", "y\x81.tga"));
+    std::string file = path("names.quox2");
+    ASSERT_TRUE(quox2_save_scene(file.c_str(), sc));
+    scene_deinit(sc);
+    test_run_result r = run("dump --json " + file);
+    EXPECT_EQ(r.status, 0) << r.err;
+    EXPECT_NE(r.out.find("\"name\":\"caf\\u00e9 \xC3\xA9\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"name\":\"tab\\there\""), std::string::npos) << r.out;
+    EXPECT_NE(r.out.find("\"diffuse\":\"y\\u0081.tga\""), std::string::npos) << r.out;
+    EXPECT_EQ(r.out.find('\xE9'), std::string::npos);
+}
+
 TEST_F(Quox2Tool, CheckReportsEachMissingReference)
 {
     std::string bad = write_scene("bad.quox2", true);
-    run_result r = run("check " + bad + " --resources " + dir);
+    test_run_result r = run("check " + bad + " --resources " + dir);
     EXPECT_EQ(r.status, 1);
     EXPECT_NE(r.err.find("* object instance \"body\" points to nonexisting object \"no_such_object\" in scene"),
               std::string::npos)

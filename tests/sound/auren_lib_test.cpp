@@ -237,25 +237,13 @@ TEST_F(SoundLib, SourceHandlesStayPutAndVoicesRunOutSoftly)
     });
 }
 
-TEST_F(SoundLib, SettersKeepDefaultsRangesAndReachTheVoice)
+TEST_F(SoundLib, SettersKeepRangesAndReachTheVoice)
 {
     std::string loop = ogg("loop.ogg", testgen_sine(0.5, 1, 22050, 440, 0.3));
     child(with("null"), [&] {
         auren_init();
         auren_sound_t *snd = auren_load(loop.c_str());
         auren_source_t *src = auren_source_add(snd);
-        peek([&] {
-            EXPECT_EQ(src->state, SS_OWNED);
-            EXPECT_EQ(src->max_distance, 4131.0f);
-            EXPECT_EQ(src->reference_distance, 1.0f);
-            EXPECT_EQ(src->rolloff_factor, 0.0f);
-            EXPECT_EQ(src->pitch, 1.0f);
-            EXPECT_EQ(src->gain, 1.0f);
-            EXPECT_EQ(src->active_distance, 0.0f);
-            EXPECT_EQ(src->looping, 0);
-            EXPECT_EQ(src->source_relative, 0);
-            return 0;
-        });
         auren_set_pitch(src, 3.0f);
         EXPECT_EQ(peek([&] { return src->pitch; }), 1.99f);
         auren_set_pitch(src, 0.0f);

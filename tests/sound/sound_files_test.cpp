@@ -2,6 +2,7 @@
 // and decoding, fed with good, cut, damaged and lying files.
 
 #include <cstring>
+#include <filesystem>
 
 #include <gtest/gtest.h>
 
@@ -274,6 +275,20 @@ TEST_F(SoundOgg, RefusesDamagedAndForeignFiles)
         auren_pcm_t pcm;
         EXPECT_FALSE(load(path(name), &pcm)) << name;
     }
+}
+
+TEST_F(SoundOgg, OversizedFilesAndFoldersAreRefusedUnread)
+{
+    // A sparse file one byte over the limit: refused on its size, never read.
+    test_write_file(path("huge.ogg"), "");
+    std::filesystem::resize_file(path("huge.ogg"), uintmax_t(AUREN_SAMPLE_MAX_FILE_BYTES) + 1);
+    auren_pcm_t pcm;
+    EXPECT_FALSE(load(path("huge.ogg"), &pcm));
+    EXPECT_NE(sound_read_log(log).find("auren: " + path("huge.ogg") + " is too big for a sample"), std::string::npos);
+    std::filesystem::create_directory(path("folder.ogg"));
+    EXPECT_FALSE(load(path("folder.ogg"), &pcm));
+    EXPECT_NE(sound_read_log(log).find("auren: cannot open file: " + path("folder.ogg") + " for reading"),
+              std::string::npos);
 }
 
 TEST_F(SoundOgg, RefusesMoreThanTwoChannels)

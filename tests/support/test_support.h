@@ -10,6 +10,14 @@ void test_write_file(const std::string &path, const std::string &bytes);
 std::string test_read_file(const std::string &path);
 bool test_file_exists(const std::string &path);
 
+// A shell command run to its end: its exit status (-1 when it did not exit),
+// what it wrote to standard output and to standard error.
+struct test_run_result {
+    int status;
+    std::string out, err;
+};
+test_run_result test_run(const std::string &command);
+
 #include <gtest/gtest.h>
 
 // A test fixture with its own scratch folder in dir.

@@ -5,6 +5,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <getopt.h>
 #include <string>
 
 #include "corelib/files.h"
@@ -105,30 +106,32 @@ static int cmd_check(const char *file, const char *resources)
 
 int main(int argc, char **argv)
 {
-    for (int i = 1; i < argc; i++)
-        if (!strcmp(argv[i], "--help") || !strcmp(argv[i], "-h")) {
-            fputs(USAGE, stdout);
-            return 0;
-        }
-    if (argc < 2) return usage_error("no command given");
-    std::string cmd = argv[1];
-    const char *file = nullptr, *resources = nullptr;
+    static const option LONG_OPTIONS[] = {
+        {"json", no_argument, nullptr, 'j'},
+        {"resources", required_argument, nullptr, 'r'},
+        {"help", no_argument, nullptr, 'h'},
+        {nullptr, 0, nullptr, 0},
+    };
+    const char *resources = nullptr;
     bool as_json = false;
-    for (int i = 2; i < argc; i++) {
-        if (cmd == "dump" && !strcmp(argv[i], "--json"))
-            as_json = true;
-        else if (cmd == "check" && !strcmp(argv[i], "--resources")) {
-            if (++i >= argc) return usage_error("--resources needs a folder");
-            resources = argv[i];
-        } else if (argv[i][0] == '-' && argv[i][1])
-            return usage_error((std::string("unknown option ") + argv[i]).c_str());
-        else if (!file)
-            file = argv[i];
-        else
-            return usage_error("more than one file given");
+    int c;
+    // getopt_long names an unknown option or a missing folder itself.
+    while ((c = getopt_long(argc, argv, "h", LONG_OPTIONS, nullptr)) != -1) {
+        switch (c) {
+        case 'j': as_json = true; break;
+        case 'r': resources = optarg; break;
+        case 'h': fputs(USAGE, stdout); return 0;
+        default: fprintf(stderr, "\n%s", USAGE); return 2;
+        }
     }
+    if (optind >= argc) return usage_error("no command given");
+    std::string cmd = argv[optind];
     if (cmd != "dump" && cmd != "check") return usage_error(("unknown command " + cmd).c_str());
-    if (!file) return usage_error("no file given");
+    if (optind + 1 >= argc) return usage_error("no file given");
+    if (optind + 2 < argc) return usage_error("more than one file given");
+    const char *file = argv[optind + 1];
+    if (cmd == "dump" && resources) return usage_error("--resources belongs to check");
+    if (cmd == "check" && as_json) return usage_error("--json belongs to dump");
     parser_init();
     int status = cmd == "dump" ? cmd_dump(file, as_json) : cmd_check(file, resources);
     parser_deinit();

@@ -20,6 +20,7 @@
 #include <cstdio>
 #include <cstdlib>
 #include <cstring>
+#include <getopt.h>
 #include <string>
 #include <vector>
 
@@ -153,29 +154,56 @@ bool save_shot(const std::string &path)
 
 }  // namespace
 
+static void __usage(FILE *out)
+{
+    fprintf(out, "usage: sps-showcase [--data DIR] [--seconds N] [--effect NAME] [--shots DIR] [--no-scene]\n"
+                 "Cycles through every particle effect of the game over the default scene.\n"
+                 "  --data DIR     the resource folder (default: <executable folder>/../data)\n"
+                 "  --seconds N    stop after N seconds (default: run until the window closes)\n"
+                 "  --effect NAME  show only that effect:");
+    for (int i = 0; i < EFFECTS_NO; i++) fprintf(out, " %s", EFFECTS[i]);
+    fprintf(out, "\n"
+                 "  --shots DIR    fixed 1/60 s steps, one picture per effect saved as DIR/<effect>.tga\n"
+                 "  --no-scene     the effects alone, without the default scene\n"
+                 "  --help         show this text\n");
+}
+
 int main(int argc, char **argv)
 {
     std::string data = file_executable_dir() + "../data";
     std::string shots, only;
     double seconds = -1;
     bool with_scene = true;
-    for (int i = 1; i < argc; i++) {
-        std::string a = argv[i];
-        bool v = i + 1 < argc;
-        if (a == "--data" && v)
-            data = argv[++i];
-        else if (a == "--seconds" && v)
-            seconds = atof(argv[++i]);
-        else if (a == "--shots" && v)
-            shots = argv[++i];
-        else if (a == "--effect" && v)
-            only = argv[++i];
-        else if (a == "--no-scene")
-            with_scene = false;
-        else {
-            fprintf(stderr, "usage: sps-showcase [--data DIR] [--seconds N] [--effect NAME] [--shots DIR] [--no-scene]\n");
-            return 2;
+    static const option LONG_OPTIONS[] = {
+        {"data", required_argument, nullptr, 'd'},   {"seconds", required_argument, nullptr, 's'},
+        {"effect", required_argument, nullptr, 'e'}, {"shots", required_argument, nullptr, 'S'},
+        {"no-scene", no_argument, nullptr, 'n'},     {"help", no_argument, nullptr, 'h'},
+        {nullptr, 0, nullptr, 0},
+    };
+    int c;
+    char *end = nullptr;
+    // getopt_long names an unknown option or a missing value itself.
+    while ((c = getopt_long(argc, argv, "h", LONG_OPTIONS, nullptr)) != -1) {
+        switch (c) {
+        case 'd': data = optarg; break;
+        case 's':
+            seconds = strtod(optarg, &end);
+            if (end == optarg || *end || !std::isfinite(seconds) || seconds <= 0) {
+                fprintf(stderr, "sps-showcase: --seconds takes a number above 0, not \"%s\"\n", optarg);
+                return 2;
+            }
+            break;
+        case 'S': shots = optarg; break;
+        case 'e': only = optarg; break;
+        case 'n': with_scene = false; break;
+        case 'h': __usage(stdout); return 0;
+        default: __usage(stderr); return 2;
         }
+    }
+    if (optind < argc) {
+        fprintf(stderr, "sps-showcase: unexpected argument %s\n", argv[optind]);
+        __usage(stderr);
+        return 2;
     }
     int first = 0, count = EFFECTS_NO;
     if (!only.empty()) {

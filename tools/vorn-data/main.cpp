@@ -9,17 +9,27 @@
 #include <cstdio>
 #include <cstring>
 #include <filesystem>
+#include <getopt.h>
 #include <sstream>
 #include <string>
 #include <vector>
 
 #include "data/data_build.h"
 
-static void __usage()
+static void __usage(FILE *out)
 {
-    std::fprintf(stderr, "usage: vorn-data --out DIR [--ini FILE] [--preview DIR] [--only STEP,...] [--quiet]\nsteps:");
-    for (const auto &s : data_steps()) std::fprintf(stderr, " %s", s.name);
-    std::fprintf(stderr, "\n");
+    std::fprintf(out,
+                 "usage: vorn-data --out DIR [--ini FILE] [--preview DIR] [--only STEP,...] [--quiet]\n"
+                 "Writes the default game data into DIR.\n"
+                 "  --out DIR       the resource folder to write (an earlier build there is replaced)\n"
+                 "  --ini FILE      also write an app.ini naming DIR\n"
+                 "  --preview DIR   write contact sheets of the pictures, sounds and scene views\n"
+                 "  --only STEPS    only these steps, separated by commas\n"
+                 "  --quiet         no progress lines\n"
+                 "  --help          show this text\n"
+                 "steps:");
+    for (const auto &s : data_steps()) std::fprintf(out, " %s", s.name);
+    std::fprintf(out, "\n");
 }
 
 static std::string __with_slash(std::string dir)
@@ -33,27 +43,37 @@ int main(int argc, char **argv)
     data_ctx ctx;
     std::string ini;
     std::vector<std::string> only;
-    for (int i = 1; i < argc; i++) {
-        std::string a = argv[i];
-        bool has_value = i + 1 < argc;
-        if (a == "--out" && has_value)
-            ctx.out_dir = argv[++i];
-        else if (a == "--ini" && has_value)
-            ini = argv[++i];
-        else if (a == "--preview" && has_value)
-            ctx.preview_dir = argv[++i];
-        else if (a == "--only" && has_value) {
-            std::stringstream ss(argv[++i]);
-            for (std::string s; std::getline(ss, s, ',');) only.push_back(s);
-        } else if (a == "--quiet")
-            ctx.quiet = true;
-        else {
-            __usage();
-            return 2;
+    static const option LONG_OPTIONS[] = {
+        {"out", required_argument, nullptr, 'o'},  {"ini", required_argument, nullptr, 'i'},
+        {"preview", required_argument, nullptr, 'p'}, {"only", required_argument, nullptr, 's'},
+        {"quiet", no_argument, nullptr, 'q'},      {"help", no_argument, nullptr, 'h'},
+        {nullptr, 0, nullptr, 0},
+    };
+    int c;
+    // getopt_long names an unknown option or a missing value itself.
+    while ((c = getopt_long(argc, argv, "h", LONG_OPTIONS, nullptr)) != -1) {
+        switch (c) {
+        case 'o': ctx.out_dir = optarg; break;
+        case 'i': ini = optarg; break;
+        case 'p': ctx.preview_dir = optarg; break;
+        case 's': {
+            std::stringstream ss(optarg);
+            for (std::string step; std::getline(ss, step, ',');) only.push_back(step);
+            break;
+        }
+        case 'q': ctx.quiet = true; break;
+        case 'h': __usage(stdout); return 0;
+        default: __usage(stderr); return 2;
         }
     }
+    if (optind < argc) {
+        std::fprintf(stderr, "vorn-data: unexpected argument %s\n", argv[optind]);
+        __usage(stderr);
+        return 2;
+    }
     if (ctx.out_dir.empty()) {
-        __usage();
+        std::fprintf(stderr, "vorn-data: --out is needed\n");
+        __usage(stderr);
         return 2;
     }
     for (const auto &o : only) {
@@ -61,7 +81,7 @@ int main(int argc, char **argv)
         for (const auto &s : data_steps()) known |= o == s.name;
         if (!known) {
             std::fprintf(stderr, "vorn-data: unknown step %s\n", o.c_str());
-            __usage();
+            __usage(stderr);
             return 2;
         }
     }

@@ -1,0 +1,87 @@
+#pragma once
+// The chunk ids of QUOX2 scene files, shared by the loader and the writer so
+// that the two can never disagree. Each is the five characters of the id.
+
+#include "scene/material.h"
+
+// Top-level blocks
+#define CHUNK_ID_OBJECT "#OBJE"
+#define CHUNK_ID_INSTANCE "#INST"
+#define CHUNK_ID_MOTIONSET "#MOSE"
+#define CHUNK_ID_MOTION "#MOTI"
+#define CHUNK_ID_MATERIAL "#MATE"
+#define CHUNK_ID_CAMERA "#CAME"
+#define CHUNK_ID_LIGHT "#LIGH"
+#define CHUNK_ID_TERRAIN "#VTER"
+
+// Object ("#OBJE")
+#define CHUNK_ID_NAME "#NAME"
+#define CHUNK_ID_TYPE "#TYPE"
+#define CHUNK_ID_GENERIC_STREAM "#GSTR"
+#define CHUNK_ID_VERTEXSLIST "#VERT"
+#define CHUNK_ID_VNORMALS "#VNOR"
+#define CHUNK_ID_TS_NORMALS "#VNO2"
+#define CHUNK_ID_TS_BINORMALS "#VBIN"
+#define CHUNK_ID_TS_TANGENTS "#VTAN"
+#define CHUNK_ID_TRIANGLELIST_INTS "#TINT"
+#define CHUNK_ID_TRIANGLELIST_SHORTS "#TSHO"
+#define CHUNK_ID_SMOOTHING_GROUPS "#LISG"
+#define CHUNK_ID_TRIANGLESTRIP "#STRI"
+#define CHUNK_ID_TVERTEXLIST "#TVER"
+#define CHUNK_ID_WEIGHTS "#WEIG"
+#define CHUNK_ID_BONES "#BONE"
+
+// Instance ("#INST"; "#NAME" and "#TYPE" as above)
+#define CHUNK_ID_INSTANCE_NAME "#INME"
+#define CHUNK_ID_PARENT_NAME "#PNAM"
+#define CHUNK_ID_INSTANCE_MATERIAL "#MATN"
+#define CHUNK_ID_USER_PROPERTIES "#USRP"
+#define CHUNK_ID_PLACEMENT "#NTMP"
+
+// Material ("#MATE"; the texture slots are in QUOX2_TEXTURE_CHUNKS)
+#define CHUNK_ID_MATERIAL_NAME "#MNAM"
+#define CHUNK_ID_MATERIAL_DATA "#MDAT"
+#define CHUNK_ID_SUBMATERIAL_NAME "#MSUN"
+#define CHUNK_ID_NONE "#NONE"
+#define CHUNK_ID_TEXTURE_DIFFUSE "#MDTX"
+#define CHUNK_ID_TEXTURE_OPACITY "#MOTX"
+#define CHUNK_ID_TEXTURE_BUMP "#MBTX"
+#define CHUNK_ID_TEXTURE_SPECULAR "#MSTX"
+#define CHUNK_ID_TEXTURE_SELFILLUMINATION "#MLTX"
+#define CHUNK_ID_TEXTURE_DETAIL "#MFTX"
+#define CHUNK_ID_TEXTURE_REFLECTION "#MRTX"
+
+// Light and camera
+#define CHUNK_ID_LIGHT_NAME "#LNAM"
+#define CHUNK_ID_LIGHT_DATA "#LDAT"
+#define CHUNK_ID_CAMERA_NAME "#CNAM"
+#define CHUNK_ID_CAMERA_TARGET "#CTAR"
+#define CHUNK_ID_CAMERA_DATA "#CDAT"
+
+// Motion and motion set
+#define CHUNK_ID_MOTION_NAME "#MOTN"
+#define CHUNK_ID_MOTION_PLACEMENT "#MOTP"
+#define CHUNK_ID_POSITION_KEYS "#POSK"
+#define CHUNK_ID_ROTATION_KEYS "#ROTK"
+#define CHUNK_ID_SCALE_KEYS "#SCAK"
+#define CHUNK_ID_MOTIONSET_NAME "#MSNM"
+#define CHUNK_ID_MOTIONSET_LENGTH "#MSLN"
+
+// Terrain ("#VTER")
+#define CHUNK_ID_TERRAIN_DESC "#DESC"
+#define CHUNK_ID_TERRAIN_VBUF "#VBUF"
+#define CHUNK_ID_TERRAIN_IBUF "#IBUF"
+#define CHUNK_ID_TERRAIN_NBUF "#NBUF"
+#define CHUNK_ID_TERRAIN_LBUF "#LBUF"
+
+// The texture file name chunks of a material, one per texture slot.
+struct quox2_texture_chunk {
+    const char *id;
+    int slot;
+};
+inline constexpr quox2_texture_chunk QUOX2_TEXTURE_CHUNKS[] = {
+    {CHUNK_ID_TEXTURE_DIFFUSE, MAT_SLOT_DIFFUSE},   {CHUNK_ID_TEXTURE_OPACITY, MAT_SLOT_OPACITY},
+    {CHUNK_ID_TEXTURE_BUMP, MAT_SLOT_BUMP},         {CHUNK_ID_TEXTURE_SPECULAR, MAT_SLOT_SPECULAR},
+    {CHUNK_ID_TEXTURE_SELFILLUMINATION, MAT_SLOT_SELFILLUMINATION},
+    {CHUNK_ID_TEXTURE_DETAIL, MAT_SLOT_DETAIL},     {CHUNK_ID_TEXTURE_REFLECTION, MAT_SLOT_REFLECTION},
+};
