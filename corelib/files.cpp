@@ -1,6 +1,7 @@
 #include "files.h"
 
 #include <cerrno>
+#include <cstdlib>
 #include <cstring>
 #include <fcntl.h>
 #include <sys/stat.h>
@@ -137,4 +138,105 @@ bool load_text_file(const char *path, text_buffer *buffer)
               text_buffer_assign(buffer, static_cast<const char *>(block), uint32_t(size));
     mem_free(block);
     return ok;
+}
+
+// Writes all bytes, retrying on interruption; false with errno set.
+static bool __write_all(int fd, const void *data, size_t size)
+{
+    const char *p = static_cast<const char *>(data);
+    while (size > 0) {
+        ssize_t w = write(fd, p, size);
+        if (w < 0 && errno == EINTR) continue;
+        if (w <= 0) {
+            if (w == 0) errno = EIO;
+            return false;
+        }
+        p += w;
+        size -= size_t(w);
+    }
+    return true;
+}
+
+bool file_write_atomic(const char *path, const void *data, size_t size, unsigned mode)
+{
+    std::string native = file_native_path(path);
+    size_t slash = native.rfind('/');
+    std::string folder = slash == std::string::npos ? std::string(".") : native.substr(0, slash + 1);
+    std::string temp = native + ".XXXXXX";
+    int fd = mkstemp(temp.data());
+    if (fd < 0) {
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "file_write_atomic(): cannot create a file beside %s: %s",
+               path, strerror(errno));
+        return false;
+    }
+    const char *step = nullptr;
+    if (fchmod(fd, mode_t(mode)) != 0)
+        step = "fchmod";
+    else if (!__write_all(fd, data, size))
+        step = "write";
+    else if (fsync(fd) != 0)
+        step = "fsync";
+    int saved = errno;
+    if (close(fd) != 0 && !step) {
+        step = "close";
+        saved = errno;
+    }
+    if (!step && rename(temp.c_str(), native.c_str()) != 0) {
+        step = "rename";
+        saved = errno;
+    }
+    if (step) {
+        unlink(temp.c_str());
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "file_write_atomic(): %s of %s failed: %s; the file is unchanged",
+               step, path, strerror(saved));
+        return false;
+    }
+    // The rename itself reaches the disk with the folder.
+    int dir = open(folder.c_str(), O_RDONLY | O_DIRECTORY);
+    if (dir >= 0) {
+        fsync(dir);
+        close(dir);
+    }
+    return true;
+}
+
+bool file_read_head(const char *path, void *buffer, size_t max, size_t *size, uint64_t *total)
+{
+    std::string native = file_native_path(path);
+    int fd = open(native.c_str(), O_RDONLY);
+    if (fd < 0) {
+        int saved = errno;
+        if (saved != ENOENT)
+            do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "file_read_head(): cannot open %s: %s", path,
+                   strerror(saved));
+        errno = saved;
+        return false;
+    }
+    struct stat st = {};
+    if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
+        int saved = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "file_read_head(): %s is not a regular file", path);
+        close(fd);
+        errno = saved;
+        return false;
+    }
+    size_t got = 0;
+    while (got < max) {
+        ssize_t r = read(fd, static_cast<char *>(buffer) + got, max - got);
+        if (r < 0 && errno == EINTR) continue;
+        if (r < 0) {
+            int saved = errno;
+            do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "file_read_head(): reading %s failed: %s", path,
+                   strerror(saved));
+            close(fd);
+            errno = saved;
+            return false;
+        }
+        if (r == 0) break;
+        got += size_t(r);
+    }
+    close(fd);
+    *size = got;
+    *total = uint64_t(st.st_size);
+    return true;
 }

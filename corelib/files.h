@@ -47,3 +47,14 @@ std::string file_native_path(const char *path);
 bool file_exists(const char *path);
 // The folder of the running executable, ending in a separator.
 std::string file_executable_dir();
+
+// Replaces the file at path by these bytes so that the old contents survive
+// any failure: the bytes go to a temporary file in the same folder, which is
+// flushed to disk and then renamed over the old file. mode gives the new
+// file's permissions. Logs the reason (naming the file) and returns false on
+// failure; the old file is then untouched and no temporary file is left.
+bool file_write_atomic(const char *path, const void *data, size_t size, unsigned mode);
+// Reads at most max bytes from the start of the file; sets *size to the
+// number read and *total to the file's length. Logs and returns false when
+// the file cannot be opened or read (errno is kept: ENOENT for a missing file).
+bool file_read_head(const char *path, void *buffer, size_t max, size_t *size, uint64_t *total);
