@@ -13,6 +13,7 @@
 #include <ostream>
 
 #include "corelib/gfxloader.h"
+#include "renderer/OGL_settings.h"
 #include "renderer/OGL_features.h"
 #include "renderer/OGL_main.h"
 #include "renderer/OGL_window.h"
@@ -42,6 +43,13 @@ bool gltest_open()
     if (const char *missing = std::getenv(GLTEST_MISSING_EXTENSIONS_VAR)) OGL_features_simulate_missing(missing);
     return OGL_init("renderer tests", GLTEST_WIDTH, GLTEST_HEIGHT, false);
 }
+
+gltest_anisotropy_scope::gltest_anisotropy_scope(int mode) : before(OGL_render_settings_get_anisotropic_filtering())
+{
+    OGL_render_settings_set_anisotropic_filtering(mode);
+}
+
+gltest_anisotropy_scope::~gltest_anisotropy_scope() { OGL_render_settings_set_anisotropic_filtering(before); }
 
 void gltest_close()
 {
