@@ -2,7 +2,7 @@
 // The particle systems' hand-over to the renderer.
 //
 // Systems never call the renderer themselves: a renderer installs this table
-// (sps_ogl_install() in sps_ogl.h does it for the OpenGL renderer). Every
+// (OGL_particles_install() in renderer/OGL_particles.h does it for the OpenGL renderer). Every
 // entry may be null; with the empty table systems run and rebuild their quads
 // without being drawn (tools, tests, the benchmark).
 

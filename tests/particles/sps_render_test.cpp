@@ -8,7 +8,7 @@
 
 #include "corelib/view.h"
 #include "gl_test_context.h"
-#include "particles/sps_ogl.h"
+#include "renderer/OGL_particles.h"
 #include "particles/sps_render.h"
 #include "particles_test_util.h"
 #include "corelib/gfxloader.h"
@@ -51,7 +51,7 @@ class SpsRenderTest : public ::testing::Test {
         if (!gltest_open()) GTEST_SKIP() << "no display";
         gltest_reset_state();
         particles_test_seed();
-        ASSERT_TRUE(sps_ogl_install());
+        ASSERT_TRUE(OGL_particles_install());
         sc = scene_init();
         mgr = sps_manager_init();
     }
@@ -60,7 +60,7 @@ class SpsRenderTest : public ::testing::Test {
         if (!gltest_is_open()) return;
         sps_manager_deinit(mgr);
         scene_deinit(sc);
-        sps_ogl_uninstall();
+        OGL_particles_uninstall();
     }
     // One particle of half size 1 at p, with the colour, standing still.
     sps *one_particle(tacka3 p, uint8_t r, uint8_t g, uint8_t b, uint8_t a, bool additive)

@@ -34,7 +34,7 @@
 #include "game/the_vorn_particles.h"
 #include "particles/simple_particles.h"
 #include "particles/sps_file.h"
-#include "particles/sps_ogl.h"
+#include "renderer/OGL_particles.h"
 #include "renderer/OGL_main.h"
 #include "renderer/OGL_render_queue.h"
 #include "renderer/OGL_texture.h"
@@ -196,7 +196,7 @@ int main(int argc, char **argv)
         return 1;
     }
     OGL_scene_hooks_install();
-    sps_ogl_install();
+    OGL_particles_install();
 
     // The game's order: the scene file, the particles, the scene's preparation.
     scene *sc = scene_init();
@@ -270,7 +270,7 @@ int main(int argc, char **argv)
     view_free(camera);
     vorn_deinit_particles();
     scene_deinit(sc);
-    sps_ogl_uninstall();
+    OGL_particles_uninstall();
     OGL_scene_hooks_remove();
     OGL_deinit();
     gfxloader_deinit();
