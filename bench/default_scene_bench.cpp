@@ -39,6 +39,7 @@
 #include "renderer/OGL_scene.h"
 #include "renderer/OGL_settings.h"
 #include "renderer/OGL_window.h"
+#include "renderer/engine.h"
 #include "scene/camera.h"
 #include "scene/motion.h"
 #include "scene/object_instance.h"
@@ -60,11 +61,10 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "default_scene_bench: %s not found (build the 'data' target)\n", scene_path.c_str());
         return 1;
     }
-    if (!drand_init() || !parser_init() || !gfxloader_init()) return 1;
     bool culling = getenv("VORN_BENCH_CULLING") != nullptr;
-    if (!OGL_init("default scene bench", 800, 600, false)) return 1;
+    const engine_window window = {"default scene bench", 800, 600, false};
+    if (!engine_startup(ENGINE_ALL, &window)) return 1;
     if (culling) OGL_render_options_set(OGL_RENDER_OPTION_FRUSTUM_CULLING);
-    OGL_scene_hooks_install();
 
     scene *sc = scene_init();
     if (!sc || !quox2_load_file(scene_path.c_str(), sc) || !scene_copy_resources_folder_path(sc, folder.c_str()) ||
@@ -186,11 +186,6 @@ int main(int argc, char **argv)
 
     view_free(v);
     scene_deinit(sc);
-    OGL_scene_hooks_remove();
-    OGL_deinit();
-    OGL_window_library_deinit();
-    gfxloader_deinit();
-    parser_deinit();
-    drand_deinit();
+    engine_shutdown();
     return 0;
 }
