@@ -128,7 +128,7 @@ int main(int argc, char **argv)
     for (uint32_t i = 0; i < scene_get_ois_no(sc); i++) {
         object_instance *oi = scene_get_oi(sc, i);
         if (!(oi->flags & OI_OGL_MESH_INSTANCE)) continue;
-        auto *m = static_cast<OGL_mesh_instance *>(OI_get_ogl_mesh_instance(oi));
+        OGL_mesh_instance *m = OI_get_ogl_mesh_instance(oi);
         if (m && m->mesh && OGL_mesh_has_vbo(m->mesh) && OI_get_desc(oi)->visible && !OI_get_desc(oi)->invisible)
             drawn.push_back(m);
     }

@@ -30,7 +30,7 @@ static OGL_texture *__texture_of(const sps *sys)
 {
     if (!sys->mat || !material_has_texture(sys->mat, MAT_SLOT_DIFFUSE)) return nullptr;
     unitexture *u = material_get_texture(sys->mat, MAT_SLOT_DIFFUSE);
-    return u ? static_cast<OGL_texture *>(unitexture_get_ogl_texture(u)) : nullptr;
+    return u ? unitexture_get_ogl_texture(u) : nullptr;
 }
 
 static void __release(sps_render_record *r)

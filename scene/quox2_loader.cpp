@@ -1120,7 +1120,7 @@ bool quox2_load_all_to_scene(quox2_file *f, scene *sc)
     if (__at_end(f)) return true;
     terrain *terr = nullptr;
     for (;;) {
-        scene_renderer_splash_refresh();
+        scene_report_progress(sc, f->length ? float(double(f->pos) / double(f->length)) : 0.0f);
         chunk_header h;
         if (!__read(f, &h, sizeof h)) {
             do_log(LOG_WARNING, WARN_BOX, "quox2_load_all_to_scene(): _read(%s) FAILED: %s!", f->name, g_read_error);
@@ -1142,7 +1142,6 @@ bool quox2_load_all_to_scene(quox2_file *f, scene *sc)
                 return false;
             }
         } else {
-            scene_renderer_splash_refresh();
             bool ok = true;
             if (__is5(h, "#OBJE")) {
                 object *o = __load_object(f, h.size);
@@ -1200,6 +1199,7 @@ bool quox2_load_all_to_scene(quox2_file *f, scene *sc)
         }
         if (__at_end(f)) break;
     }
+    scene_report_progress(sc, 1.0f);
     if (!terr) return true;
     if (!terrain_initialize_system(terr, sc)) {
         do_log(LOG_CRITICAL, LOG_TO_DEBUGGER, "terrain_initialize_system error");

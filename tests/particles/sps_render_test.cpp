@@ -141,7 +141,7 @@ static bool make_texture(unitexture *u)
 }
 static void free_texture(unitexture *u)
 {
-    if (void *t = unitexture_get_ogl_texture(u)) OGL_texture_free(static_cast<OGL_texture *>(t));
+    if (OGL_texture *t = unitexture_get_ogl_texture(u)) OGL_texture_free(t);
     unitexture_set_ogl_texture(u, nullptr);
 }
 
@@ -154,7 +154,7 @@ TEST_F(SpsRenderTest, TextureOfTheSceneModulatesTheParticleColour)
     scene_renderer_hooks hooks{};
     hooks.texture_create = make_texture;
     hooks.texture_destroy = free_texture;
-    scene_renderer_set_hooks(&hooks);
+    scene_renderer_hooks_scope installed(hooks);
     scene_copy_resources_folder_path(sc, (dir + "/").c_str());
 
     sps *s = one_particle({0, 0, 0}, 100, 100, 100, 255, true);
@@ -184,6 +184,5 @@ TEST_F(SpsRenderTest, TextureOfTheSceneModulatesTheParticleColour)
     mgr = sps_manager_init();
     scene_deinit(sc);
     sc = scene_init();
-    scene_renderer_set_hooks(nullptr);
     test_remove_tree(dir);
 }
