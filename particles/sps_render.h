@@ -29,3 +29,19 @@ struct sps_render_hooks {
 // before the call are not handed over.
 void sps_render_set_hooks(const sps_render_hooks *hooks);
 const sps_render_hooks *sps_render_get_hooks();
+
+// Installs a table for the life of the scope and puts the one installed
+// before back when it ends (tests: also when an assertion leaves early).
+class sps_render_hooks_scope {
+  public:
+    explicit sps_render_hooks_scope(const sps_render_hooks &hooks) : before(*sps_render_get_hooks())
+    {
+        sps_render_set_hooks(&hooks);
+    }
+    ~sps_render_hooks_scope() { sps_render_set_hooks(&before); }
+    sps_render_hooks_scope(const sps_render_hooks_scope &) = delete;
+    sps_render_hooks_scope &operator=(const sps_render_hooks_scope &) = delete;
+
+  private:
+    sps_render_hooks before;
+};

@@ -154,15 +154,21 @@ static void __set_visible(sps *sys, bool visible)
 
 static void __state_changed(sps *sys) { __prepare(sys, __of(sys)); }
 
-bool OGL_particles_install()
+sps_render_hooks OGL_particles_hooks()
 {
-    if (!OGL_is_initialised()) return false;
     sps_render_hooks h{};
     h.create = __create;
     h.destroy = __destroy;
     h.update = __update;
     h.set_visible = __set_visible;
     h.state_changed = __state_changed;
+    return h;
+}
+
+bool OGL_particles_install()
+{
+    if (!OGL_is_initialised()) return false;
+    const sps_render_hooks h = OGL_particles_hooks();
     sps_render_set_hooks(&h);
     return true;
 }

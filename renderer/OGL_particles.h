@@ -9,6 +9,10 @@
 // texture is the one the renderer made for the system's material (picked up
 // as soon as the scene's textures are loaded).
 
+#include "particles/sps_render.h"
+
+// The renderer's table (for an sps_render_hooks_scope; the renderer must run).
+sps_render_hooks OGL_particles_hooks();
 // Installs the hooks (false when the renderer has not started).
 bool OGL_particles_install();
 // Back to systems that are not drawn.

@@ -5,6 +5,7 @@
 #include <GL/glew.h>
 
 #include <cmath>
+#include <optional>
 
 #include "corelib/view.h"
 #include "gl_test_context.h"
@@ -51,7 +52,7 @@ class SpsRenderTest : public ::testing::Test {
         if (!gltest_open()) GTEST_SKIP() << "no display";
         gltest_reset_state();
         particles_test_seed();
-        ASSERT_TRUE(OGL_particles_install());
+        drawing.emplace(OGL_particles_hooks());
         sc = scene_init();
         mgr = sps_manager_init();
     }
@@ -60,7 +61,7 @@ class SpsRenderTest : public ::testing::Test {
         if (!gltest_is_open()) return;
         sps_manager_deinit(mgr);
         scene_deinit(sc);
-        OGL_particles_uninstall();
+        drawing.reset();
     }
     // One particle of half size 1 at p, with the colour, standing still.
     sps *one_particle(tacka3 p, uint8_t r, uint8_t g, uint8_t b, uint8_t a, bool additive)
@@ -83,6 +84,7 @@ class SpsRenderTest : public ::testing::Test {
     }
     scene *sc = nullptr;
     sps_manager *mgr = nullptr;
+    std::optional<sps_render_hooks_scope> drawing;
 };
 
 }  // namespace
