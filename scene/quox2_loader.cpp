@@ -19,7 +19,6 @@
 #include "scene/object.h"
 #include "scene/object_instance.h"
 #include "scene/scene.h"
-#include "scene/scene_renderer.h"
 #include "scene/terrain.h"
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the reader maps little-endian fields directly");
