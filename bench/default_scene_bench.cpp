@@ -39,6 +39,7 @@
 #include "renderer/OGL_scene.h"
 #include "renderer/OGL_settings.h"
 #include "renderer/OGL_window.h"
+#include "renderer/engine.h"
 #include "scene/camera.h"
 #include "scene/motion.h"
 #include "scene/object_instance.h"
@@ -60,11 +61,10 @@ int main(int argc, char **argv)
         std::fprintf(stderr, "default_scene_bench: %s not found (build the 'data' target)\n", scene_path.c_str());
         return 1;
     }
-    if (!drand_init() || !parser_init() || !gfxloader_init()) return 1;
     bool culling = getenv("VORN_BENCH_CULLING") != nullptr;
-    if (!OGL_init("default scene bench", 800, 600, false)) return 1;
+    const engine_window window = {"default scene bench", 800, 600, false};
+    if (!engine_startup(ENGINE_ALL, &window)) return 1;
     if (culling) OGL_render_options_set(OGL_RENDER_OPTION_FRUSTUM_CULLING);
-    OGL_scene_hooks_install();
 
     scene *sc = scene_init();
     if (!sc || !quox2_load_file(scene_path.c_str(), sc) || !scene_copy_resources_folder_path(sc, folder.c_str()) ||
@@ -128,7 +128,7 @@ int main(int argc, char **argv)
     for (uint32_t i = 0; i < scene_get_ois_no(sc); i++) {
         object_instance *oi = scene_get_oi(sc, i);
         if (!(oi->flags & OI_OGL_MESH_INSTANCE)) continue;
-        auto *m = static_cast<OGL_mesh_instance *>(OI_get_ogl_mesh_instance(oi));
+        OGL_mesh_instance *m = OI_get_ogl_mesh_instance(oi);
         if (m && m->mesh && OGL_mesh_has_vbo(m->mesh) && OI_get_desc(oi)->visible && !OI_get_desc(oi)->invisible)
             drawn.push_back(m);
     }
@@ -186,11 +186,6 @@ int main(int argc, char **argv)
 
     view_free(v);
     scene_deinit(sc);
-    OGL_scene_hooks_remove();
-    OGL_deinit();
-    OGL_window_library_deinit();
-    gfxloader_deinit();
-    parser_deinit();
-    drand_deinit();
+    engine_shutdown();
     return 0;
 }

@@ -31,6 +31,7 @@
 #include "renderer/OGL_render_queue.h"
 #include "renderer/OGL_texture.h"
 #include "renderer/OGL_window.h"
+#include "renderer/engine.h"
 
 // A UV sphere with normals, tangents, binormals and one UV channel.
 struct sphere_geometry {
@@ -128,7 +129,8 @@ int main(int argc, char **argv)
         return 2;
     }
     log_file_set("renderer_bench-log.txt");
-    if (!OGL_window_library_init() || !OGL_init("renderer bench", 800, 600, false)) {
+    const engine_window window = {"renderer bench", 800, 600, false};
+    if (!engine_startup(ENGINE_FOUNDATION | ENGINE_RENDERER, &window)) {
         std::fprintf(stderr, "renderer_bench: no GL context (run under xvfb-run)\n");
         return 1;
     }
@@ -316,7 +318,6 @@ int main(int argc, char **argv)
     for (OGL_mesh *m : meshes) OGL_mesh_free(m);
     for (OGL_texture *t : {diffuse, normal24, normal32, detail}) OGL_texture_free(t);
     view_free(cam);
-    OGL_deinit();
-    OGL_window_library_deinit();
+    engine_shutdown();
     return 0;
 }

@@ -4,15 +4,10 @@
 #include <cstring>
 #include <getopt.h>
 
-#include "corelib/drand.h"
-#include "corelib/gfxloader.h"
 #include "corelib/log.h"
-#include "corelib/parser.h"
 #include "game/the_vorn.h"
 #include "renderer/OGL_input.h"
-#include "renderer/OGL_main.h"
-#include "renderer/OGL_scene.h"
-#include "renderer/OGL_window.h"
+#include "renderer/engine.h"
 #include "sound/auren.h"
 
 #ifndef VORN_VERSION
@@ -39,7 +34,7 @@ static int WinMain(uint8_t fullscreen)
 {
     // Foundation services; the font library joins them with the text writer.
     // The window library starts with the window.
-    if (!drand_init() || !parser_init() || !gfxloader_init()) log_fault_bug("WinMain", ".\\main", 74);
+    if (!engine_startup(ENGINE_FOUNDATION, nullptr)) log_fault_bug("WinMain", ".\\main", 74);
 
     uint8_t startup_flag = fullscreen;
     auren_init();
@@ -49,14 +44,7 @@ static int WinMain(uint8_t fullscreen)
     int result = kickoff_vorn_freeware(startup_flag);
 
     auren_deinit();
-    if (OGL_is_initialised()) {
-        OGL_scene_hooks_remove();
-        OGL_deinit();
-    }
-    OGL_window_library_deinit();
-    gfxloader_deinit();
-    parser_deinit();
-    drand_deinit();
+    engine_shutdown();
     return result;
 }
 

@@ -20,8 +20,8 @@
 #include "renderer/OGL_frame_stats.h"
 #include "renderer/OGL_input.h"
 #include "renderer/OGL_main.h"
-#include "renderer/OGL_scene.h"
 #include "renderer/OGL_window.h"
+#include "renderer/engine.h"
 #include "scene/object_instance.h"
 #include "scene/quox2_loader.h"
 #include "scene/scene.h"
@@ -178,9 +178,8 @@ bool vorn_init(uint8_t startup_flag)
     vorn_game_set_state(VORN_GAME_INTRO);
 
     if (!vorn_headless) {
-        if (!OGL_is_initialised() && !OGL_init(VORN_WINDOW_TITLE, VORN_SCREEN_WIDTH, VORN_SCREEN_HEIGHT, startup_flag))
-            return false;
-        OGL_scene_hooks_install();
+        const engine_window window = {VORN_WINDOW_TITLE, VORN_SCREEN_WIDTH, VORN_SCREEN_HEIGHT, startup_flag != 0};
+        if (!engine_startup(ENGINE_RENDERER | ENGINE_HANDOVER, &window)) return false;
         if (!vorn_key_script.empty() && !OGL_input_script_set(vorn_key_script.c_str())) return false;
         static const float fog_color[4] = {0.0f, 0.0f, 0.0f, 0.0f};
         OGL_fog_set(fog_color, 0, 100.0f, 15000.0f, 0.001f);

@@ -10,7 +10,7 @@
 #include "corelib/log.h"
 #include "particles/simple_particles.h"
 #include "particles/sps_file.h"
-#include "particles/sps_ogl.h"
+#include "renderer/OGL_particles.h"
 #include "particles/sps_render.h"
 #include "renderer/OGL_main.h"
 #include "scene/object_instance.h"
@@ -134,7 +134,7 @@ bool vorn_init_particles(scene *sc, const char *resource_folder)
     ASSERT(g_vp.mgr == NULL);
     g_vp.sc = sc;
     // With the renderer up, the systems are drawn through it.
-    if (OGL_is_initialised() && !sps_render_get_hooks()->create) g_vp.drawing_installed = sps_ogl_install();
+    if (OGL_is_initialised() && !sps_render_get_hooks()->create) g_vp.drawing_installed = OGL_particles_install();
     g_vp.mgr = sps_manager_init();
     if (!g_vp.mgr) return false;
     sps_manager_set_quantity(g_vp.mgr, std::fmax(g_vp.configured_quantity, VORN_PARTICLES_MIN_QUANTITY));
@@ -177,7 +177,7 @@ void vorn_deinit_particles()
     sps_manager_deinit(g_vp.mgr);
     g_vp.mgr = nullptr;
     g_vp.sc = nullptr;
-    if (g_vp.drawing_installed) sps_ogl_uninstall();
+    if (g_vp.drawing_installed) OGL_particles_uninstall();
     g_vp.drawing_installed = false;
     for (vorn_pool &p : g_vp.pools) p = vorn_pool{};
     for (object_instance *&oi : g_vp.sky) oi = nullptr;

@@ -72,7 +72,7 @@ const vorn_sps_template *vorn_particles_get_templates(uint32_t *count);
 // Makes the manager, loads and compiles both compositions from the resource
 // folder and builds the eight pools into the scene. With the renderer started
 // (and no particle hand-over installed yet) the systems are drawn through it
-// (sps_ogl.h). False, with the message, on any failure (the caller ends the
+// (renderer/OGL_particles.h). False, with the message, on any failure (the caller ends the
 // game with a fault report).
 bool vorn_init_particles(scene *sc, const char *resource_folder);
 void vorn_deinit_particles();

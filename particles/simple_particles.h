@@ -32,6 +32,7 @@ struct object_instance;
 struct material;
 struct view;
 struct sps_manager;
+struct sps_render_record;
 
 enum {
     SPS_TYPE_POINT = 1,
@@ -127,7 +128,7 @@ struct sps {
     object_instance *oi;
     object *mesh;
     material *mat;
-    void *render;  // the renderer's record (sps_render.h)
+    sps_render_record *render;  // the renderer's record, opaque here (sps_render.h)
 
     uint8_t active;
     uint8_t emission_over;

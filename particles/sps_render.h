@@ -2,7 +2,7 @@
 // The particle systems' hand-over to the renderer.
 //
 // Systems never call the renderer themselves: a renderer installs this table
-// (sps_ogl_install() in sps_ogl.h does it for the OpenGL renderer). Every
+// (OGL_particles_install() in renderer/OGL_particles.h does it for the OpenGL renderer). Every
 // entry may be null; with the empty table systems run and rebuild their quads
 // without being drawn (tools, tests, the benchmark).
 
@@ -29,3 +29,19 @@ struct sps_render_hooks {
 // before the call are not handed over.
 void sps_render_set_hooks(const sps_render_hooks *hooks);
 const sps_render_hooks *sps_render_get_hooks();
+
+// Installs a table for the life of the scope and puts the one installed
+// before back when it ends (tests: also when an assertion leaves early).
+class sps_render_hooks_scope {
+  public:
+    explicit sps_render_hooks_scope(const sps_render_hooks &hooks) : before(*sps_render_get_hooks())
+    {
+        sps_render_set_hooks(&hooks);
+    }
+    ~sps_render_hooks_scope() { sps_render_set_hooks(&before); }
+    sps_render_hooks_scope(const sps_render_hooks_scope &) = delete;
+    sps_render_hooks_scope &operator=(const sps_render_hooks_scope &) = delete;
+
+  private:
+    sps_render_hooks before;
+};

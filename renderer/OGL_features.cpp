@@ -52,6 +52,24 @@ float OGL_features_get_max_anisotropic_value()
     return features.max_anisotropy;
 }
 
+bool OGL_features_anisotropy_trusted_on(const char *renderer)
+{
+    if (!renderer) return false;
+    return !std::strstr(renderer, "llvmpipe") && !std::strstr(renderer, "softpipe");
+}
+
+bool OGL_features_choose_anisotropic_filtering(bool extension, bool trusted, int mode)
+{
+    if (!extension || mode == OGL_RS_ANISOTROPY_OFF) return false;
+    return mode == OGL_RS_ANISOTROPY_ON || trusted;
+}
+
+bool OGL_features_anisotropic_filtering_in_use()
+{
+    return OGL_features_choose_anisotropic_filtering(GLEW_EXT_texture_filter_anisotropic, features.anisotropy_trusted,
+                                                     OGL_render_settings_get_anisotropic_filtering());
+}
+
 bool OGL_features_vertex_programs_available() { return GLEW_ARB_vertex_program; }
 bool OGL_features_fragment_programs_available() { return GLEW_ARB_fragment_program; }
 GLuint OGL_features_get_normalisation_cube_map() { return features.normalisation_cube_map; }
@@ -208,6 +226,17 @@ bool OGL_features_detect()
         __INFO("OGL_init(): GL_EXT_texture_filter_anisotropic supported");
         glGetFloatv(GL_MAX_TEXTURE_MAX_ANISOTROPY_EXT, &features.max_anisotropy);
         __INFO("OGL_init(): max_anisotropic filters: %f\n", double(features.max_anisotropy));
+        const char *renderer = reinterpret_cast<const char *>(glGetString(GL_RENDERER));
+        features.anisotropy_trusted = OGL_features_anisotropy_trusted_on(renderer);
+        const int mode = OGL_render_settings_get_anisotropic_filtering();
+        if (mode == OGL_RS_ANISOTROPY_OFF)
+            __INFO("OGL_init(): anisotropic filtering switched off by the render settings, using linear filtering");
+        else if (!features.anisotropy_trusted && mode == OGL_RS_ANISOTROPY_AUTO)
+            __INFO("OGL_init(): anisotropic filtering not used on \"%s\" (it filters every texel under a pixel), "
+                   "using linear filtering",
+                   renderer ? renderer : "");
+        else if (!features.anisotropy_trusted)
+            __INFO("OGL_init(): anisotropic filtering used on \"%s\" as the render settings ask", renderer ? renderer : "");
     } else {
         __INFO("OGL_init(): GL_EXT_texture_filter_anisotropic not available, switching to linear");
     }

@@ -17,6 +17,7 @@ struct OGL_features {
     int max_texture_image_units, max_texture_coords; // GL_ARB_fragment_program, else 0
     GLuint normalisation_cube_map;                   // GL_ARB_texture_cube_map, else 0
     int dpi_x, dpi_y;                                // of the display, 0 when unknown
+    bool anisotropy_trusted;                         // the board filters anisotropically in bounded time
 };
 
 #define OGL_NORMALISATION_CUBE_MAP_SIZE 128
@@ -33,6 +34,19 @@ float OGL_features_get_max_anisotropic_value();   // fault without anisotropic f
 bool OGL_features_vertex_programs_available();    // GL_ARB_vertex_program after detection
 bool OGL_features_fragment_programs_available();  // GL_ARB_fragment_program after detection
 GLuint OGL_features_get_normalisation_cube_map(); // 0 without cube maps
+
+// Anisotropic filtering. Some software renderers (Mesa's llvmpipe and
+// softpipe) filter anisotropically by visiting every texel under a pixel's
+// footprint, whatever the maximum anisotropy asks: a textured triangle seen
+// edge-on then takes seconds to draw. Such boards are not trusted with it.
+// Whether a board named `renderer` (GL_RENDERER) can be trusted.
+bool OGL_features_anisotropy_trusted_on(const char *renderer);
+// The choice: the extension is present and the render setting mode
+// (OGL_RS_ANISOTROPY_*) forces it on, or leaves it to a trusted board.
+bool OGL_features_choose_anisotropic_filtering(bool extension, bool trusted, int mode);
+// The choice for this board and the current render settings; textures read
+// it whenever they set their filters.
+bool OGL_features_anisotropic_filtering_in_use();
 
 // Makes detection treat the named extensions (separated by spaces) as missing,
 // as on an older board; call before OGL_init. Only the extensions the renderer

@@ -7,7 +7,21 @@
 #include "renderer/OGL_settings.h"
 #include "scene/scene_renderer.h"
 
-void OGL_scene_hooks_install()
+// Read each time the scene uses an option, so a change is seen at once.
+static void __options(scene_render_options *o)
+{
+    *o = scene_render_options{};
+    o->frustum_culling = OGL_render_options_test(OGL_RENDER_OPTION_FRUSTUM_CULLING);
+    o->terrain_uses_fixed_function = !OGL_features_vertex_programs_available() ||
+                                     !OGL_features_fragment_programs_available() ||
+                                     OGL_render_settings_get_pixel_programs_disabled();
+    if (OGL_render_settings_get_surface_lod_override() && OGL_render_settings_has_surface_lod_distance())
+        o->surface_lod_distance_override = OGL_render_settings_get_surface_lod_distance();
+    if (OGL_render_settings_has_surface_lod_clamp())
+        OGL_render_settings_get_surface_lod_clamp(&o->surface_lod_min, &o->surface_lod_max);
+}
+
+scene_renderer_hooks OGL_scene_hooks()
 {
     scene_renderer_hooks h{};
     h.texture_create = __OGL_scene_texture_create;
@@ -21,17 +35,13 @@ void OGL_scene_hooks_install()
     h.oi_set_visible = __OGL_scene_oi_set_visible;
     h.oi_flush = __OGL_scene_oi_flush;
     h.oi_update = __OGL_scene_oi_update;
-    // No shadow volumes and no splash screen here; the scene computes the
-    // per-pixel lighting arrays itself.
+    h.get_options = __options;
+    return h;
+}
 
-    h.frustum_culling = OGL_render_options_test(OGL_RENDER_OPTION_FRUSTUM_CULLING);
-    h.terrain_uses_fixed_function = !OGL_features_vertex_programs_available() ||
-                                    !OGL_features_fragment_programs_available() ||
-                                    OGL_render_settings_get_pixel_programs_disabled();
-    if (OGL_render_settings_get_surface_lod_override() && OGL_render_settings_has_surface_lod_distance())
-        h.surface_lod_distance_override = OGL_render_settings_get_surface_lod_distance();
-    if (OGL_render_settings_has_surface_lod_clamp())
-        OGL_render_settings_get_surface_lod_clamp(&h.surface_lod_min, &h.surface_lod_max);
+void OGL_scene_hooks_install()
+{
+    const scene_renderer_hooks h = OGL_scene_hooks();
     scene_renderer_set_hooks(&h);
 }
 

@@ -8,10 +8,12 @@
 // and so that the scene's per-frame passes move, show, hide and re-level them.
 // Detaching (or destroying) the scene releases all of it.
 //
-// Install once after OGL_init(), and again after changing the render options
-// (OGL_RENDER_OPTION_FRUSTUM_CULLING) or the surface level-of-detail settings:
-// the table carries copies of them. Remove before OGL_deinit(), after every
-// scene has been detached or destroyed.
+// Install once after OGL_init() (engine_startup() does it), remove before
+// OGL_deinit(), after every scene has been detached or destroyed. The render
+// options the scene uses (OGL_RENDER_OPTION_FRUSTUM_CULLING, the surface
+// level-of-detail settings, disabled pixel programs) are read at each use:
+// a change is seen at the next frame without installing again. Tests install
+// the table for one test with scene_renderer_hooks_scope(OGL_scene_hooks()).
 //
 // A frame that draws a scene `sc` through a view `v`:
 //   scene_update(sc, view_get_position(v), dt);      animation, placement, level of detail
@@ -32,6 +34,8 @@
 
 #include <cstdint>
 
+#include "scene/scene_renderer.h"
+
 struct object_instance;
 struct OGL_mesh_light;
 struct light;
@@ -39,6 +43,8 @@ struct light;
 // Lights handed to one mesh instance at most (GL lights 1 to 6).
 #define OGL_SCENE_MAX_INSTANCE_LIGHTS 6
 
+// The renderer's table, for a scene_renderer_hooks_scope.
+scene_renderer_hooks OGL_scene_hooks();
 void OGL_scene_hooks_install();
 void OGL_scene_hooks_remove();
 

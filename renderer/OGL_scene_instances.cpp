@@ -12,25 +12,25 @@
 
 static OGL_mesh_instance *__mi(const object_instance *oi)
 {
-    return (oi->flags & OI_OGL_MESH_INSTANCE) ? static_cast<OGL_mesh_instance *>(oi->ogl_mesh_instance) : nullptr;
+    return (oi->flags & OI_OGL_MESH_INSTANCE) ? oi->ogl_mesh_instance : nullptr;
 }
 
 static const char *__oi_name(const object_instance *oi) { return OI_has_name(oi) ? oi->name : "(unnamed)"; }
 
 static bool __shown(const object_instance *oi) { return oi->desc.visible && !oi->desc.invisible; }
 
-bool __OGL_scene_oi_insert(object_instance *oi)
+scene_renderer_result __OGL_scene_oi_insert(object_instance *oi)
 {
-    if (!OI_has_object(oi)) return false;
+    if (!OI_has_object(oi)) return SCENE_RENDERER_NOT_MINE;
     if (oi->obj->type != OBJECT_TYPE_MESH) {
         do_log(LOG_DEBUG, LOG_TO_FILE, "OGL_scene: instance \"%s\" is terrain, left to the terrain", __oi_name(oi));
-        return false;
+        return SCENE_RENDERER_NOT_MINE;
     }
     OGL_mesh *mesh = __OGL_scene_mesh_acquire(oi);
     if (!mesh) {
         do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "OGL_scene: instance \"%s\" (object \"%s\") cannot be drawn",
                __oi_name(oi), object_has_name(oi->obj) ? oi->obj->name : "");
-        return false;
+        return SCENE_RENDERER_FAILED;
     }
     OGL_mesh_instance *mi = OGL_mesh_instance_init();
     OGL_mesh_instance_set_mesh(mi, mesh);
@@ -42,7 +42,7 @@ bool __OGL_scene_oi_insert(object_instance *oi)
     OI_set_ogl_mesh(oi, mesh);
     OI_set_ogl_mesh_instance(oi, mi);
     OGL_mesh_instance_set_color(mi, __OGL_scene_instance_color(oi, mi));
-    return true;
+    return SCENE_RENDERER_TAKEN;
 }
 
 void __OGL_scene_oi_remove(object_instance *oi)
@@ -51,7 +51,7 @@ void __OGL_scene_oi_remove(object_instance *oi)
         OGL_render_profile_release(mi);
         OGL_mesh_instance_deinit(mi);
     }
-    if ((oi->flags & OI_OGL_MESH) && oi->ogl_mesh) __OGL_scene_mesh_release(static_cast<OGL_mesh *>(oi->ogl_mesh));
+    if ((oi->flags & OI_OGL_MESH) && oi->ogl_mesh) __OGL_scene_mesh_release(oi->ogl_mesh);
     OI_set_ogl_mesh_instance(oi, nullptr);
     OI_set_ogl_mesh(oi, nullptr);
 }

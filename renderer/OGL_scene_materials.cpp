@@ -57,7 +57,7 @@ static OGL_texture *__texture(const object_instance *oi, const material *m, int 
 {
     if (!material_has_texture(m, slot)) return nullptr;
     const unitexture *u = material_get_texture(m, slot);
-    OGL_texture *t = u ? static_cast<OGL_texture *>(unitexture_get_ogl_texture(u)) : nullptr;
+    OGL_texture *t = u ? unitexture_get_ogl_texture(u) : nullptr;
     if (!t) return nullptr;
     bool ok = OGL_texture_is_allowed_3d_texture_size(t);
     if (ok && slot == MAT_SLOT_BUMP && t->bpp != 24 && t->bpp != 32) ok = false;

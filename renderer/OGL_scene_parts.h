@@ -3,6 +3,7 @@
 // per concern.
 
 #include "renderer/OGL_mesh_instance.h"
+#include "scene/scene_renderer.h"
 #include "scene/scene_types.h"
 
 struct OGL_mesh;
@@ -36,7 +37,7 @@ bool __OGL_scene_material_lit(const object_instance *oi);
 tacka3 __OGL_scene_material_ambient(const object_instance *oi);
 
 // Instances (OGL_scene_instances.cpp).
-bool __OGL_scene_oi_insert(object_instance *oi);
+scene_renderer_result __OGL_scene_oi_insert(object_instance *oi);
 void __OGL_scene_oi_remove(object_instance *oi);
 void __OGL_scene_oi_insert_into_profile(object_instance *oi);
 void __OGL_scene_oi_update_lights(object_instance *oi);

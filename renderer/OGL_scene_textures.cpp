@@ -198,13 +198,13 @@ bool __OGL_scene_texture_create(unitexture *u)
 
 void __OGL_scene_texture_destroy(unitexture *u)
 {
-    OGL_texture_free(static_cast<OGL_texture *>(unitexture_get_ogl_texture(u)));
+    OGL_texture_free(unitexture_get_ogl_texture(u));
     unitexture_set_ogl_texture(u, nullptr);
 }
 
 void __OGL_scene_texture_update(unitexture *u)
 {
-    OGL_texture *t = static_cast<OGL_texture *>(unitexture_get_ogl_texture(u));
+    OGL_texture *t = unitexture_get_ogl_texture(u);
     int w = 0, h = 0, bpp = 0;
     const uint8_t *px = unitexture_get_data(u, &w, &h, &bpp);
     if (!t || !px || w <= 0 || h <= 0) return;

@@ -5,7 +5,7 @@
 #include "corelib/log.h"
 
 static OGL_render_settings settings = {0, 0, 0, 0.0f, 0, OGL_RS_MAX_TEXTURE_FILTER_QUALITY, false,
-                                       OGL_RS_DEFAULT_VOLUME};
+                                       OGL_RS_DEFAULT_VOLUME, OGL_RS_ANISOTROPY_AUTO};
 static uint32_t render_options;
 
 void OGL_render_settings_reset()
@@ -86,6 +86,19 @@ void OGL_render_settings_set_pixel_programs_disabled(bool disabled)
 }
 
 bool OGL_render_settings_get_pixel_programs_disabled() { return settings.pixel_programs_disabled; }
+
+void OGL_render_settings_set_anisotropic_filtering(int mode)
+{
+    if (mode != OGL_RS_ANISOTROPY_AUTO && mode != OGL_RS_ANISOTROPY_ON && mode != OGL_RS_ANISOTROPY_OFF) BUG();
+    settings.anisotropic_filtering = mode;
+    if (mode == OGL_RS_ANISOTROPY_AUTO) settings.flags &= ~OGL_RS_ANISOTROPIC_FILTERING;
+    else settings.flags |= OGL_RS_ANISOTROPIC_FILTERING;
+}
+
+int OGL_render_settings_get_anisotropic_filtering()
+{
+    return (settings.flags & OGL_RS_ANISOTROPIC_FILTERING) ? settings.anisotropic_filtering : OGL_RS_ANISOTROPY_AUTO;
+}
 
 void OGL_render_settings_set_volume(float volume) { settings.volume = volume; }
 float OGL_render_settings_get_volume() { return settings.volume; }

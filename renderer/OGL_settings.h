@@ -13,6 +13,7 @@
 #define OGL_RS_TEXTURE_SIZE_REDUCTION 0x20u
 #define OGL_RS_TEXTURE_FILTER_QUALITY 0x40u
 #define OGL_RS_PIXEL_PROGRAMS_DISABLED 0x80u
+#define OGL_RS_ANISOTROPIC_FILTERING 0x100u
 
 #define OGL_RS_DEFAULT_VOLUME 0.75f
 #define OGL_RS_MAX_TEXTURE_SIZE_REDUCTION 2
@@ -26,6 +27,16 @@ struct OGL_render_settings {
     int texture_filter_quality; // 0..4
     bool pixel_programs_disabled;
     float volume; // handed through to the sound system
+    int anisotropic_filtering; // OGL_RS_ANISOTROPY_AUTO, _ON or _OFF
+};
+
+// Anisotropic filtering: AUTO uses it where the board can be trusted with it
+// (see OGL_features_anisotropic_filtering_in_use()), ON and OFF force it
+// either way on every board that offers the extension.
+enum {
+    OGL_RS_ANISOTROPY_AUTO = 0,
+    OGL_RS_ANISOTROPY_ON = 1,
+    OGL_RS_ANISOTROPY_OFF = 2,
 };
 
 // Back to the start values (nothing set, volume 0.75).
@@ -52,6 +63,11 @@ int OGL_render_settings_get_texture_filter_quality();
 
 void OGL_render_settings_set_pixel_programs_disabled(bool disabled);
 bool OGL_render_settings_get_pixel_programs_disabled();
+
+// Read at each use (texture creation, filter updates); unset reads AUTO.
+// Another value is a fault.
+void OGL_render_settings_set_anisotropic_filtering(int mode);
+int OGL_render_settings_get_anisotropic_filtering();
 
 void OGL_render_settings_set_volume(float volume);
 float OGL_render_settings_get_volume();

@@ -300,7 +300,7 @@ static bool __create_texture(const OGL_texture_input_data *input, OGL_texture *o
     } else {
         glTexParameteri(out->target, GL_TEXTURE_MAG_FILTER, GL_LINEAR);
         glTexParameteri(out->target, GL_TEXTURE_MIN_FILTER, mipmapped ? GL_LINEAR_MIPMAP_LINEAR : GL_LINEAR);
-        if (GLEW_EXT_texture_filter_anisotropic)
+        if (OGL_features_anisotropic_filtering_in_use())
             glTexParameterf(out->target, GL_TEXTURE_MAX_ANISOTROPY_EXT, OGL_features_get()->max_anisotropy);
     }
 
@@ -454,8 +454,10 @@ void OGL_texture_update_texture_filter(OGL_texture *t, int level)
     if (level < 0 || level > 4) BUG();
     do_log(LOG_DEBUG, LOG_TO_FILE, "setting aniso: %d", level);
     OGL_discard_errors();
+    // A board whose anisotropic filtering is not used takes the rules of
+    // boards below 2x; its textures are set back to isotropic filtering.
     const bool aniso = GLEW_EXT_texture_filter_anisotropic;
-    const float a = aniso ? OGL_features_get()->max_anisotropy : 0.0f;
+    const float a = OGL_features_anisotropic_filtering_in_use() ? OGL_features_get()->max_anisotropy : 0.0f;
     GLenum target = t->target;
     glBindTexture(target, t->gl_name);
     if (a < 2.0f) {

@@ -499,15 +499,15 @@ bool OI_is_solid(const object_instance *oi) { return oi->desc.solid != 0; }
 
 // ---- renderer hand-over ----
 
-bool OI_insert_into_renderer(object_instance *oi)
+scene_renderer_result OI_insert_into_renderer(object_instance *oi)
 {
-    if (!(oi->flags & OI_OBJECT) || oi->desc.not_renderable) return true;
+    if (!(oi->flags & OI_OBJECT) || oi->desc.not_renderable) return SCENE_RENDERER_NOT_MINE;
     const scene_renderer_hooks *h = scene_renderer_get_hooks();
-    if (!h->oi_insert) return true;
-    if (oi->flags & OI_IN_RENDERER) return true;
-    if (!h->oi_insert(oi)) return false;
-    oi->flags |= OI_IN_RENDERER;
-    return true;
+    if (!h->oi_insert) return SCENE_RENDERER_NOT_MINE;
+    if (oi->flags & OI_IN_RENDERER) return SCENE_RENDERER_TAKEN;
+    scene_renderer_result r = h->oi_insert(oi);
+    if (r == SCENE_RENDERER_TAKEN) oi->flags |= OI_IN_RENDERER;
+    return r;
 }
 void OI_remove_from_renderer(object_instance *oi)
 {
@@ -515,14 +515,15 @@ void OI_remove_from_renderer(object_instance *oi)
     const scene_renderer_hooks *h = scene_renderer_get_hooks();
     if (h->oi_remove) h->oi_remove(oi);
     oi->flags &= ~(OI_IN_RENDERER | OI_OGL_MESH | OI_OGL_MESH_INSTANCE);
-    oi->ogl_mesh = oi->ogl_mesh_instance = nullptr;
+    oi->ogl_mesh = nullptr;
+    oi->ogl_mesh_instance = nullptr;
 }
 void OI_insert_into_profile(object_instance *oi)
 {
     const scene_renderer_hooks *h = scene_renderer_get_hooks();
     if ((oi->flags & OI_IN_RENDERER) && h->oi_insert_into_profile) h->oi_insert_into_profile(oi);
 }
-void OI_set_ogl_mesh(object_instance *oi, void *mesh)
+void OI_set_ogl_mesh(object_instance *oi, OGL_mesh *mesh)
 {
     oi->ogl_mesh = mesh;
     if (mesh)
@@ -530,12 +531,12 @@ void OI_set_ogl_mesh(object_instance *oi, void *mesh)
     else
         oi->flags &= ~OI_OGL_MESH;
 }
-void *OI_get_ogl_mesh(const object_instance *oi)
+OGL_mesh *OI_get_ogl_mesh(const object_instance *oi)
 {
     ASSERT(oi->flags & OI_OGL_MESH);
     return oi->ogl_mesh;
 }
-void OI_set_ogl_mesh_instance(object_instance *oi, void *mi)
+void OI_set_ogl_mesh_instance(object_instance *oi, OGL_mesh_instance *mi)
 {
     oi->ogl_mesh_instance = mi;
     if (mi)
@@ -543,7 +544,7 @@ void OI_set_ogl_mesh_instance(object_instance *oi, void *mi)
     else
         oi->flags &= ~OI_OGL_MESH_INSTANCE;
 }
-void *OI_get_ogl_mesh_instance(const object_instance *oi)
+OGL_mesh_instance *OI_get_ogl_mesh_instance(const object_instance *oi)
 {
     ASSERT(oi->flags & OI_OGL_MESH_INSTANCE);
     return oi->ogl_mesh_instance;
@@ -553,9 +554,4 @@ void OI_update_lights_to_mesh_instance(object_instance *oi)
 {
     const scene_renderer_hooks *h = scene_renderer_get_hooks();
     if ((oi->flags & OI_IN_RENDERER) && !oi->desc.not_hw_lit && h->oi_update_lights) h->oi_update_lights(oi);
-}
-void OI_update_shadows(object_instance *oi)
-{
-    const scene_renderer_hooks *h = scene_renderer_get_hooks();
-    if ((oi->flags & OI_IN_RENDERER) && oi->desc.cast_shadow && h->oi_update_shadows) h->oi_update_shadows(oi);
 }

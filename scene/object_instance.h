@@ -9,6 +9,7 @@
 #include "corelib/geometry.h"
 #include "corelib/quaternion.h"
 #include "corelib/tacka.h"
+#include "scene/scene_renderer.h"
 #include "scene/scene_types.h"
 
 enum : uint32_t {
@@ -22,7 +23,6 @@ enum : uint32_t {
     OI_SKINNING_SIMD = 1u << 7,
     OI_OGL_MESH = 1u << 8,
     OI_OGL_MESH_INSTANCE = 1u << 9,
-    OI_SHADOWS = 1u << 10,
     OI_INSTANCE_NAME = 1u << 11,
     OI_PARENT_NAME = 1u << 12,
     OI_MATERIAL_NAME = 1u << 13,
@@ -113,9 +113,8 @@ struct object_instance {
     tacka3 *skin_vertexs, *skin_vnormals, *skin_tangents, *skin_binormals;
 
     // Renderer objects (owned through the renderer hand-over).
-    void *ogl_mesh;
-    void *ogl_mesh_instance;
-    void *shadows;
+    OGL_mesh *ogl_mesh;
+    OGL_mesh_instance *ogl_mesh_instance;
 
     void *game_actor;
     oi_fk_mixer *mixer;
@@ -235,16 +234,19 @@ bool OI_is_collidable(const object_instance *oi);
 bool OI_is_solid(const object_instance *oi);
 
 // Renderer hand-over (through the hooks of scene_renderer.h).
-bool OI_insert_into_renderer(object_instance *oi);
+// TAKEN when the instance is (now) in the renderer; NOT_MINE when there is
+// nothing to draw (no object, "not_renderable", no renderer) or the renderer
+// leaves it to another part (terrain); FAILED when it should be drawn and
+// cannot be (the renderer logs why).
+scene_renderer_result OI_insert_into_renderer(object_instance *oi);
 void OI_remove_from_renderer(object_instance *oi);
 void OI_insert_into_profile(object_instance *oi);
-void OI_set_ogl_mesh(object_instance *oi, void *mesh);
-void *OI_get_ogl_mesh(const object_instance *oi);
-void OI_set_ogl_mesh_instance(object_instance *oi, void *mi);
-void *OI_get_ogl_mesh_instance(const object_instance *oi);
+void OI_set_ogl_mesh(object_instance *oi, OGL_mesh *mesh);
+OGL_mesh *OI_get_ogl_mesh(const object_instance *oi);
+void OI_set_ogl_mesh_instance(object_instance *oi, OGL_mesh_instance *mi);
+OGL_mesh_instance *OI_get_ogl_mesh_instance(const object_instance *oi);
 void OI_remove_ogl_mesh_instance(object_instance *oi);
 void OI_update_lights_to_mesh_instance(object_instance *oi);
-void OI_update_shadows(object_instance *oi);
 
 // Soft skinning.
 bool OI_is_skinned(const object_instance *oi);

@@ -137,7 +137,7 @@ static void __apply_effect(object_instance *oi, const char *key)
         if (oi->desc.not_renderable && in_renderer) {
             OI_remove_from_renderer(oi);
         } else if (!oi->desc.not_renderable && !in_renderer && oi->sc && scene_is_attached(oi->sc) &&
-                   OI_insert_into_renderer(oi)) {
+                   OI_insert_into_renderer(oi) == SCENE_RENDERER_TAKEN) {
             OI_update_lights_to_mesh_instance(oi);
             OI_insert_into_profile(oi);
         }

@@ -17,7 +17,6 @@
 #include "scene/object_instance.h"
 #include "scene/quox2_chunks.h"
 #include "scene/scene.h"
-#include "scene/scene_renderer.h"
 #include "scene/terrain.h"
 
 static_assert(__BYTE_ORDER__ == __ORDER_LITTLE_ENDIAN__, "the reader maps little-endian fields directly");
@@ -1093,7 +1092,7 @@ bool quox2_load_all_to_scene(quox2_file *f, scene *sc)
     if (__at_end(f)) return true;
     terrain *terr = nullptr;
     for (;;) {
-        scene_renderer_splash_refresh();
+        scene_report_progress(sc, f->length ? float(double(f->pos) / double(f->length)) : 0.0f);
         chunk_header h;
         if (!__read(f, &h, sizeof h)) {
             do_log(LOG_WARNING, WARN_BOX, "quox2_load_all_to_scene(): _read(%s) FAILED: %s!", f->name, g_read_error);
@@ -1115,7 +1114,6 @@ bool quox2_load_all_to_scene(quox2_file *f, scene *sc)
                 return false;
             }
         } else {
-            scene_renderer_splash_refresh();
             bool ok = true;
             if (__is5(h, CHUNK_ID_OBJECT)) {
                 object *o = __load_object(f, h.size);
@@ -1173,6 +1171,7 @@ bool quox2_load_all_to_scene(quox2_file *f, scene *sc)
         }
         if (__at_end(f)) break;
     }
+    scene_report_progress(sc, 1.0f);
     if (!terr) return true;
     if (!terrain_initialize_system(terr, sc)) {
         do_log(LOG_CRITICAL, LOG_TO_DEBUGGER, "terrain_initialize_system error");

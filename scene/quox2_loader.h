@@ -26,6 +26,8 @@ struct quox2_file {
 
 quox2_file *quox2_open_file(const char *file_name);
 void quox2_close_file(quox2_file *f);
+// Both tell the scene's progress callback (scene_set_progress_callback) the
+// share of the file read before each chunk, and 1 at the end of the file.
 bool quox2_load_all_to_scene(quox2_file *f, scene *sc);
 bool quox2_load_file(const char *file_name, scene *sc);
 // The process-wide material id counter (the next id to give).

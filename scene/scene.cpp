@@ -1,5 +1,6 @@
 #include "scene/scene.h"
 
+#include <algorithm>
 #include <cmath>
 #include <cstdio>
 #include <cstring>
@@ -131,6 +132,20 @@ void scene_set_hide_all(scene *s) { s->flags |= SCENE_HIDE_ALL; }
 void scene_clear_hide_all(scene *s) { s->flags &= ~SCENE_HIDE_ALL; }
 bool scene_is_hide_all(const scene *s) { return (s->flags & SCENE_HIDE_ALL) != 0; }
 bool scene_is_attached(const scene *s) { return (s->flags & SCENE_ATTACHED) != 0; }
+
+void scene_set_progress_callback(scene *s, scene_progress_fn fn, void *user)
+{
+    s->progress = fn;
+    s->progress_user = fn ? user : nullptr;
+}
+
+void scene_report_progress(scene *s, float done)
+{
+    if (!s->progress) return;
+    if (!(done >= 0.0f)) done = 0.0f;
+    if (done > 1.0f) done = 1.0f;
+    s->progress(s->progress_user, done);
+}
 
 // ---- list nodes ----
 
@@ -324,12 +339,40 @@ static bool __is_ancestor_or_self(const object_instance *anc, const object_insta
     return false;
 }
 
+// Progress of the preparation: the passes 1 to 10 below share the range
+// 0..1 equally; each reports after each of its elements.
+#define __PREPARE_PASSES 10
+
+struct __prepare_progress {
+    scene *s;
+    uint32_t pass; // 0-based
+    uint32_t count, done;
+};
+
+static void __pass_begin(__prepare_progress *p, uint32_t pass, uint32_t count)
+{
+    p->pass = pass;
+    p->count = count;
+    p->done = 0;
+}
+
+static void __step(__prepare_progress *p)
+{
+    if (!p) return;
+    p->done++;
+    float share = p->count ? float(std::min(p->done, p->count)) / float(p->count) : 1.0f;
+    scene_report_progress(p->s, (float(p->pass) + share) / float(__PREPARE_PASSES));
+}
+
+static bool __load_textures(scene *s, const char *folder, __prepare_progress *pp);
+
 bool scene_prepare(scene *s) { return scene_prepare_ex(s, 0); }
 
 bool scene_prepare_ex(scene *s, uint32_t options)
 {
     const bool check = options & SCENE_PREPARE_CHECK;
     const scene_renderer_hooks *hk = scene_renderer_get_hooks();
+    __prepare_progress pp = {s, 0, 0, 0};
     bool ok = true;
 #define FAIL_OR_CONTINUE() \
     do { \
@@ -338,6 +381,7 @@ bool scene_prepare_ex(scene *s, uint32_t options)
     } while (0)
 
     // 1. Cameras.
+    __pass_begin(&pp, 0, s->camerasno);
     dlist_for_each(n, &s->cameras)
     {
         camera *c = scene_camera_of(n);
@@ -349,17 +393,19 @@ bool scene_prepare_ex(scene *s, uint32_t options)
         } else {
             camera_set_source_oi(c, oi);
         }
-        scene_renderer_splash_refresh();
+        __step(&pp);
     }
 
     // 2. User properties.
+    __pass_begin(&pp, 1, s->oisno);
     FOR_OIS(s, oi)
     {
         if (!OI_parse_user_defined_properties(oi)) BUG();
-        scene_renderer_splash_refresh();
+        __step(&pp);
     }
 
     // 3. Derived geometry of ordinary meshes.
+    __pass_begin(&pp, 2, s->objectsno);
     dlist_for_each(n, &s->objects)
     {
         object *o = scene_object_of(n);
@@ -373,10 +419,11 @@ bool scene_prepare_ex(scene *s, uint32_t options)
             object_calc_center(o);
             object_calc_bounding_sphere_radius(o);
         }
-        scene_renderer_splash_refresh();
+        __step(&pp);
     }
 
     // 4. Instances to objects.
+    __pass_begin(&pp, 3, s->oisno);
     FOR_OIS(s, oi)
     {
         if (!OI_has_instance_name(oi)) continue;
@@ -394,10 +441,11 @@ bool scene_prepare_ex(scene *s, uint32_t options)
         }
         OI_set_object(oi, o);
         OI_calc_bounding_volumes(oi);
-        scene_renderer_splash_refresh();
+        __step(&pp);
     }
 
     // 5. Hierarchy and default motions.
+    __pass_begin(&pp, 4, s->oisno);
     FOR_OIS(s, oi)
     {
         if (OI_has_parent_name(oi)) {
@@ -426,10 +474,11 @@ bool scene_prepare_ex(scene *s, uint32_t options)
                 motion_instance_play(mi, once ? MOTION_PLAY_ONCE : MOTION_PLAY_LOOP, 0.2f, false);
             }
         }
-        scene_renderer_splash_refresh();
+        __step(&pp);
     }
 
     // 6. Materials.
+    __pass_begin(&pp, 5, s->oisno);
     FOR_OIS(s, oi)
     {
         // A check also looks at the material of an instance whose object was missing.
@@ -463,21 +512,19 @@ bool scene_prepare_ex(scene *s, uint32_t options)
             }
             OI_set_material(oi, m);
         }
-        scene_renderer_splash_refresh();
+        __step(&pp);
     }
 
-    // 7. Transforms and shadow resources.
+    // 7. Transforms.
+    __pass_begin(&pp, 6, s->oisno);
     FOR_OIS(s, oi)
     {
         OI_calc_world_transform(oi);
-        if (oi->desc.cast_shadow && hk->oi_create_shadows && !(options & SCENE_PREPARE_NO_RENDERER)) {
-            if (!hk->oi_create_shadows(oi)) BUG();
-            oi->flags |= OI_SHADOWS;
-        }
-        scene_renderer_splash_refresh();
+        __step(&pp);
     }
 
     // 8. Lights.
+    __pass_begin(&pp, 7, s->lightsno);
     for (uint32_t i = 0; i < SCENE_MAX_LIGHTS && s->lights[i]; i++) {
         light *l = s->lights[i];
         if (!light_has_name(l)) {
@@ -509,10 +556,11 @@ bool scene_prepare_ex(scene *s, uint32_t options)
         }
         dlist_insert_back(&loi->link, &s->light_ois);
         s->light_oisno++;
-        scene_renderer_splash_refresh();
+        __step(&pp);
     }
 
     // 9. Skinning.
+    __pass_begin(&pp, 8, s->oisno);
     FOR_OIS(s, oi)
     {
         if (!OI_has_object(oi) || !object_has_weights(oi->obj)) continue;
@@ -521,12 +569,13 @@ bool scene_prepare_ex(scene *s, uint32_t options)
             continue;
         }
         OI_soft_skinning_calc_vertexs(oi);
-        scene_renderer_splash_refresh();
+        __step(&pp);
     }
 
     // 10. Textures.
+    __pass_begin(&pp, 9, s->materialsno);
     ASSERT(scene_has_resources_folder_path(s));
-    if (!scene_materials_load_textures(s, s->resources_folder)) {
+    if (!__load_textures(s, s->resources_folder, &pp)) {
         do_log(LOG_WARNING, LOG_TO_MSGBOX | LOG_TO_DEBUGGER, "levelviewer_init(): scene_materials_load_textures() FAILED!");
         FAIL_OR_CONTINUE();
     }
@@ -555,14 +604,16 @@ bool scene_prepare_ex(scene *s, uint32_t options)
     }
 
     if (!ok) return false;
-    if (options & SCENE_PREPARE_NO_RENDERER) return true;
+    if (options & SCENE_PREPARE_NO_RENDERER) {
+        scene_report_progress(s, 1.0f);
+        return true;
+    }
 
     // 12. Per-pixel lighting data, connectivity, renderer.
     FOR_OIS(s, oi)
     {
         if (!OI_has_object(oi) || !oi->mat || !material_has_texture_file_name(oi->mat, MAT_SLOT_BUMP)) continue;
         if (object_has_tangent_space(oi->obj) && !object_tangent_space_light_array_init(oi->obj)) return false;
-        if (hk->oi_prepare_lighting && !hk->oi_prepare_lighting(oi)) return false;
     }
     scene_calculate_connectivity(s);
     scene_attach_to_renderer(s);
@@ -572,6 +623,7 @@ bool scene_prepare_ex(scene *s, uint32_t options)
     {
         if (OI_has_object(oi) && hk->oi_final_setup) hk->oi_final_setup(oi);
     }
+    scene_report_progress(s, 1.0f);
     return true;
 #undef FAIL_OR_CONTINUE
 }
@@ -599,11 +651,10 @@ void scene_attach_to_renderer(scene *s)
     if (s->flags & SCENE_ATTACHED) BUG();
     FOR_OIS(s, oi)
     {
-        if (!OI_insert_into_renderer(oi)) continue;
+        if (OI_insert_into_renderer(oi) != SCENE_RENDERER_TAKEN) continue;
         OI_update_lights_to_mesh_instance(oi);
         OI_insert_into_profile(oi);
     }
-    FOR_OIS(s, oi) { OI_update_shadows(oi); }
     s->flags |= SCENE_ATTACHED;
 }
 
@@ -614,12 +665,14 @@ void scene_detach_from_renderer(scene *s)
     s->flags &= ~SCENE_ATTACHED;
 }
 
-bool scene_materials_load_textures(scene *s, const char *folder)
+bool scene_materials_load_textures(scene *s, const char *folder) { return __load_textures(s, folder, nullptr); }
+
+static bool __load_textures(scene *s, const char *folder, __prepare_progress *pp)
 {
     dlist_for_each(n, &s->materials)
     {
         if (!material_prepare_textures(scene_material_of(n), s, folder)) return false;
-        scene_renderer_splash_refresh();
+        __step(pp);
     }
     bool ok = true;
     dlist_for_each(n, &s->textures)
@@ -671,6 +724,7 @@ static int __surface_lod(float d, float step)
 void scene_update(scene *s, tacka3 viewer_position, float dt)
 {
     const scene_renderer_hooks *hk = scene_renderer_get_hooks();
+    const scene_render_options opt = scene_renderer_get_options();
     dlist_for_each(n, &s->textures) unitexture_update(scene_unitexture_of(n), dt);
 
     FOR_OIS(s, oi)
@@ -697,13 +751,13 @@ void scene_update(scene *s, tacka3 viewer_position, float dt)
         if (hk->oi_update) hk->oi_update(oi);
         bool changed = (oi->flags & OI_SKINNING_FPU) != 0;
         if (oi->desc.visible && !oi->desc.invisible && __material_has_lod_maps(oi->mat)) {
-            float D = hk->surface_lod_distance_override > 0.0f ? hk->surface_lod_distance_override
+            float D = opt.surface_lod_distance_override > 0.0f ? opt.surface_lod_distance_override
                                                                 : oi->desc.surface_lod_distance;
             if (D != 0.0f) {
                 int lod = __surface_lod(tacka3_distance(viewer_position, oi->bound_center), D * oi->bound_radius);
-                if (hk->surface_lod_min || hk->surface_lod_max) {
-                    if (lod < hk->surface_lod_min) lod = hk->surface_lod_min;
-                    if (lod > hk->surface_lod_max) lod = hk->surface_lod_max;
+                if (opt.surface_lod_min || opt.surface_lod_max) {
+                    if (lod < opt.surface_lod_min) lod = opt.surface_lod_min;
+                    if (lod > opt.surface_lod_max) lod = opt.surface_lod_max;
                 }
                 if (lod != oi->desc.surface_lod) {
                     oi->desc.surface_lod = lod;
@@ -744,8 +798,9 @@ static bool __sphere_in_frustum(float planes[6][4], tacka3 c, float r)
 void scene_update_visibility(scene *s, const view *v)
 {
     const scene_renderer_hooks *hk = scene_renderer_get_hooks();
+    const bool culling = scene_renderer_get_options().frustum_culling;
     float planes[6][4];
-    if (hk->frustum_culling) {
+    if (culling) {
         float m[16];
         matrix_mul(m, view_get_view_matrix(v), view_get_projection_matrix(v));
         __frustum_planes(m, planes);
@@ -757,7 +812,7 @@ void scene_update_visibility(scene *s, const view *v)
         bool visible;
         if (hide_all || oi->desc.invisible)
             visible = false;
-        else if (!hk->frustum_culling || oi->desc.do_not_frustum_cull)
+        else if (!culling || oi->desc.do_not_frustum_cull)
             visible = true;
         else if (oi->obj->type != OBJECT_TYPE_MESH)
             visible = oi->desc.visible != 0;  // left to the terrain

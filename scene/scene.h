@@ -12,6 +12,14 @@ struct view;
 
 #define SCENE_MAX_LIGHTS 100
 
+// Progress of the long steps on a scene, loading a QUOX2 file into it
+// (quox2_load_file: after each chunk, by the share of the file read) and
+// preparing it (scene_prepare: after each element of each pass, by the
+// share of the passes done): `done` grows from 0 to 1, the last call of a
+// successful step gives exactly 1. The caller draws what it likes with it
+// (the splash screen refreshes itself); it must not change the scene.
+typedef void (*scene_progress_fn)(void *user, float done);
+
 enum : uint32_t {
     SCENE_NAME = 1u << 1,
     SCENE_RESOURCES_PATH = 1u << 2,
@@ -45,6 +53,8 @@ struct scene {
     dlist motionsets;
     terrain *terr;
     void *body_dynamics;
+    scene_progress_fn progress; // null: nobody is told
+    void *progress_user;
 };
 
 scene *scene_init();
@@ -59,6 +69,10 @@ void scene_set_hide_all(scene *s);
 void scene_clear_hide_all(scene *s);
 bool scene_is_hide_all(const scene *s);
 bool scene_is_attached(const scene *s);
+// The progress callback of this scene's loading and preparation (null: none).
+void scene_set_progress_callback(scene *s, scene_progress_fn fn, void *user);
+// Tells the callback, if any, that `done` (clamped to 0..1) of the step is done.
+void scene_report_progress(scene *s, float done);
 
 // Insertion and removal (the scene owns what it holds; removal hands it back).
 void scene_add_object(scene *s, object *o);

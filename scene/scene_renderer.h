@@ -2,7 +2,8 @@
 // The scene's hand-over to the renderer.
 //
 // The scene never calls the renderer directly: the renderer fills this table
-// once at start-up with scene_renderer_set_hooks(). Every entry may be null;
+// once at start-up with scene_renderer_set_hooks() (tests with a
+// scene_renderer_hooks_scope). Every entry may be null;
 // a null entry means "no renderer" and the scene goes on without it (textures
 // keep their decoded pixels, instances stay out of the renderer). Tools and
 // tests run the whole scene this way without a GL context.
@@ -23,6 +24,22 @@
 
 struct view;
 
+// What a renderer answers when asked to take an instance.
+enum scene_renderer_result {
+    SCENE_RENDERER_TAKEN = 0,    // the instance is in the renderer
+    SCENE_RENDERER_NOT_MINE = 1, // drawn by someone else (terrain instances): left out, no fault
+    SCENE_RENDERER_FAILED = 2,   // it should be drawn but cannot be: left out, logged
+};
+
+// The renderer's options the scene reads where it uses them: asked again at
+// each use, so a change of option is seen at the next frame.
+struct scene_render_options {
+    bool frustum_culling;                 // the visibility pass tests the view frustum
+    bool terrain_uses_fixed_function;     // which terrain geometry the loader keeps
+    float surface_lod_distance_override;  // > 0 replaces the instances' "surface_lod_distance"
+    int surface_lod_min, surface_lod_max; // level range (both 0: no range imposed)
+};
+
 struct scene_renderer_hooks {
     // Shared textures: create the renderer texture from u's pixels at u's
     // level of detail and options (false: the texture cannot be used); destroy
@@ -31,17 +48,14 @@ struct scene_renderer_hooks {
     void (*texture_destroy)(unitexture *u);
     void (*texture_update)(unitexture *u);
 
-    // Instances: make the renderer mesh and mesh instance (false: failure);
-    // release them; insert into the render profile; hand the lights over;
-    // shadow resources; per-frame shadow set-up; the final set-up after
-    // preparation; show or hide; push changed mesh data (skinned vertices,
-    // new surface level of detail).
-    bool (*oi_insert)(object_instance *oi);
+    // Instances: make the renderer mesh and mesh instance; release them;
+    // insert into the render profile; hand the lights over; the final set-up
+    // after preparation; show or hide; push changed mesh data (skinned
+    // vertices, new surface level of detail).
+    scene_renderer_result (*oi_insert)(object_instance *oi);
     void (*oi_remove)(object_instance *oi);
     void (*oi_insert_into_profile)(object_instance *oi);
     void (*oi_update_lights)(object_instance *oi);
-    bool (*oi_create_shadows)(object_instance *oi);
-    void (*oi_update_shadows)(object_instance *oi);
     void (*oi_final_setup)(object_instance *oi);
     void (*oi_set_visible)(object_instance *oi, bool visible);
     void (*oi_flush)(object_instance *oi);
@@ -50,21 +64,26 @@ struct scene_renderer_hooks {
     // (world-space scale, positions of the lights reaching it).
     void (*oi_update)(object_instance *oi);
 
-    // Per-pixel lighting data of bump-mapped instances.
-    bool (*oi_prepare_lighting)(object_instance *oi);
-
-    // The splash screen's periodic refresh during long loads.
-    void (*splash_refresh)();
-
-    // Renderer options read by the scene.
-    bool frustum_culling;                 // the visibility pass tests the view frustum
-    bool terrain_uses_fixed_function;     // which terrain geometry the loader keeps
-    float surface_lod_distance_override;  // > 0 replaces the instances' "surface_lod_distance"
-    int surface_lod_min, surface_lod_max; // level range (both 0: no range imposed)
+    // The renderer's current options (null: scene_render_options{}).
+    void (*get_options)(scene_render_options *out);
 };
 
 // Installs a copy of the table (null restores the empty table).
 void scene_renderer_set_hooks(const scene_renderer_hooks *hooks);
 const scene_renderer_hooks *scene_renderer_get_hooks();
-// Calls the splash refresh when one is installed.
-void scene_renderer_splash_refresh();
+// The options as the installed renderer reports them now.
+scene_render_options scene_renderer_get_options();
+
+// Installs a table for the life of the scope and puts the table installed
+// before back when it ends, also when a test leaves early on a failed
+// assertion.
+class scene_renderer_hooks_scope {
+  public:
+    explicit scene_renderer_hooks_scope(const scene_renderer_hooks &hooks);
+    ~scene_renderer_hooks_scope();
+    scene_renderer_hooks_scope(const scene_renderer_hooks_scope &) = delete;
+    scene_renderer_hooks_scope &operator=(const scene_renderer_hooks_scope &) = delete;
+
+  private:
+    scene_renderer_hooks before;
+};

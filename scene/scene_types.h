@@ -22,6 +22,12 @@ struct motionset_instance;
 struct oi_fk_mixer;
 struct terrain;
 
+// The renderer's objects kept by instances and shared textures: opaque to the
+// scene, which only stores them (scene_renderer.h).
+struct OGL_mesh;
+struct OGL_mesh_instance;
+struct OGL_texture;
+
 // The record of type T whose member `member` is the node.
 #define SCENE_ENTRY(node, T, member) reinterpret_cast<T *>(reinterpret_cast<char *>(node) - offsetof(T, member))
 

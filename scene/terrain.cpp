@@ -157,4 +157,4 @@ bool terrain_initialize_system(terrain *t, scene *sc)
     return false;
 }
 
-bool terrain_uses_fixed_function() { return scene_renderer_get_hooks()->terrain_uses_fixed_function; }
+bool terrain_uses_fixed_function() { return scene_renderer_get_options().terrain_uses_fixed_function; }

@@ -106,8 +106,8 @@ void unitexture_release_pixels(unitexture *u)
     u->pixels = nullptr;
     u->size = 0;
 }
-void *unitexture_get_ogl_texture(const unitexture *u) { return u->ogl_tex; }
-void unitexture_set_ogl_texture(unitexture *u, void *tex)
+OGL_texture *unitexture_get_ogl_texture(const unitexture *u) { return u->ogl_tex; }
+void unitexture_set_ogl_texture(unitexture *u, OGL_texture *tex)
 {
     u->ogl_tex = tex;
     if (tex)

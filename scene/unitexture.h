@@ -42,7 +42,7 @@ struct unitexture {
     int32_t cur_frame;
     int32_t lock_count;
     scene *sc;
-    void *ogl_tex;
+    OGL_texture *ogl_tex;
 };
 
 // Decodes an image file into new pixels (freed with mem_free).
@@ -63,8 +63,8 @@ const char *unitexture_get_filename(const unitexture *u);
 const uint8_t *unitexture_get_data(const unitexture *u, int *w, int *h, int *bpp);
 // Drops the decoded pixels (the renderer calls it after upload when it keeps its own copy).
 void unitexture_release_pixels(unitexture *u);
-void *unitexture_get_ogl_texture(const unitexture *u);
-void unitexture_set_ogl_texture(unitexture *u, void *tex);
+OGL_texture *unitexture_get_ogl_texture(const unitexture *u);
+void unitexture_set_ogl_texture(unitexture *u, OGL_texture *tex);
 bool unitexture_is_loaded(const unitexture *u);
 int32_t unitexture_get_lod(const unitexture *u);
 void unitexture_set_lod(unitexture *u, int32_t lod);

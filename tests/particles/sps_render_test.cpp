@@ -5,10 +5,11 @@
 #include <GL/glew.h>
 
 #include <cmath>
+#include <optional>
 
 #include "corelib/view.h"
 #include "gl_test_context.h"
-#include "particles/sps_ogl.h"
+#include "renderer/OGL_particles.h"
 #include "particles/sps_render.h"
 #include "particles_test_util.h"
 #include "corelib/gfxloader.h"
@@ -51,7 +52,7 @@ class SpsRenderTest : public ::testing::Test {
         if (!gltest_open()) GTEST_SKIP() << "no display";
         gltest_reset_state();
         particles_test_seed();
-        ASSERT_TRUE(sps_ogl_install());
+        drawing.emplace(OGL_particles_hooks());
         sc = scene_init();
         mgr = sps_manager_init();
     }
@@ -60,7 +61,7 @@ class SpsRenderTest : public ::testing::Test {
         if (!gltest_is_open()) return;
         sps_manager_deinit(mgr);
         scene_deinit(sc);
-        sps_ogl_uninstall();
+        drawing.reset();
     }
     // One particle of half size 1 at p, with the colour, standing still.
     sps *one_particle(tacka3 p, uint8_t r, uint8_t g, uint8_t b, uint8_t a, bool additive)
@@ -83,6 +84,7 @@ class SpsRenderTest : public ::testing::Test {
     }
     scene *sc = nullptr;
     sps_manager *mgr = nullptr;
+    std::optional<sps_render_hooks_scope> drawing;
 };
 
 }  // namespace
@@ -141,7 +143,7 @@ static bool make_texture(unitexture *u)
 }
 static void free_texture(unitexture *u)
 {
-    if (void *t = unitexture_get_ogl_texture(u)) OGL_texture_free(static_cast<OGL_texture *>(t));
+    if (OGL_texture *t = unitexture_get_ogl_texture(u)) OGL_texture_free(t);
     unitexture_set_ogl_texture(u, nullptr);
 }
 
@@ -154,7 +156,7 @@ TEST_F(SpsRenderTest, TextureOfTheSceneModulatesTheParticleColour)
     scene_renderer_hooks hooks{};
     hooks.texture_create = make_texture;
     hooks.texture_destroy = free_texture;
-    scene_renderer_set_hooks(&hooks);
+    scene_renderer_hooks_scope installed(hooks);
     scene_copy_resources_folder_path(sc, (dir + "/").c_str());
 
     sps *s = one_particle({0, 0, 0}, 100, 100, 100, 255, true);
@@ -184,6 +186,5 @@ TEST_F(SpsRenderTest, TextureOfTheSceneModulatesTheParticleColour)
     mgr = sps_manager_init();
     scene_deinit(sc);
     sc = scene_init();
-    scene_renderer_set_hooks(nullptr);
     test_remove_tree(dir);
 }

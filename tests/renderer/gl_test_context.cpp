@@ -13,9 +13,11 @@
 #include <ostream>
 
 #include "corelib/gfxloader.h"
+#include "renderer/OGL_settings.h"
 #include "renderer/OGL_features.h"
 #include "renderer/OGL_main.h"
 #include "renderer/OGL_window.h"
+#include "renderer/engine.h"
 #include "test_support.h"
 
 extern char **environ;
@@ -40,13 +42,20 @@ bool gltest_open()
     for (int attempt = 0; attempt < 3 && !(library = OGL_window_library_init()); attempt++) usleep(250 * 1000);
     if (!library) return false;
     if (const char *missing = std::getenv(GLTEST_MISSING_EXTENSIONS_VAR)) OGL_features_simulate_missing(missing);
-    return OGL_init("renderer tests", GLTEST_WIDTH, GLTEST_HEIGHT, false);
+    // The suites start the foundation services they use themselves, and
+    // install the hand-over through scopes of their own.
+    const engine_window window = {"renderer tests", GLTEST_WIDTH, GLTEST_HEIGHT, false};
+    return engine_startup(ENGINE_RENDERER, &window);
 }
 
-void gltest_close()
+gltest_anisotropy_scope::gltest_anisotropy_scope(int mode) : before(OGL_render_settings_get_anisotropic_filtering())
 {
-    if (OGL_is_initialised()) OGL_deinit();
+    OGL_render_settings_set_anisotropic_filtering(mode);
 }
+
+gltest_anisotropy_scope::~gltest_anisotropy_scope() { OGL_render_settings_set_anisotropic_filtering(before); }
+
+void gltest_close() { engine_shutdown(); }
 
 bool gltest_is_open() { return OGL_is_initialised(); }
 

@@ -87,6 +87,20 @@ gltest_child_result gltest_run_child(const std::string &test_name,
 // Asserts that the child test ran and passed, showing its output otherwise.
 ::testing::AssertionResult gltest_child_passed(const gltest_child_result &r);
 
+// Sets the anisotropic filtering render setting (OGL_RS_ANISOTROPY_*) for
+// the life of the scope and restores the previous one after it, also when an
+// assertion leaves the test early.
+class gltest_anisotropy_scope {
+  public:
+    explicit gltest_anisotropy_scope(int mode);
+    ~gltest_anisotropy_scope();
+    gltest_anisotropy_scope(const gltest_anisotropy_scope &) = delete;
+    gltest_anisotropy_scope &operator=(const gltest_anisotropy_scope &) = delete;
+
+  private:
+    int before;
+};
+
 // Fixture: opens the context and resets the state before each test.
 class GLTest : public ::testing::Test {
   protected:

@@ -8,6 +8,7 @@
 
 #include <cstdio>
 #include <cstring>
+#include <optional>
 #include <string>
 #include <vector>
 
@@ -72,7 +73,7 @@ uint32_t queue_groups()
 
 OGL_mesh_instance *mi_of(const object_instance *oi)
 {
-    return (oi->flags & OI_OGL_MESH_INSTANCE) ? static_cast<OGL_mesh_instance *>(oi->ogl_mesh_instance) : nullptr;
+    return (oi->flags & OI_OGL_MESH_INSTANCE) ? oi->ogl_mesh_instance : nullptr;
 }
 
 class SceneHandover : public GLTest {
@@ -86,7 +87,7 @@ class SceneHandover : public GLTest {
         OGL_global_light_disable();
         OGL_fog_reset();
         OGL_render_options_clear(OGL_RENDER_OPTION_FRUSTUM_CULLING);
-        OGL_scene_hooks_install();
+        hooks.emplace(OGL_scene_hooks());
         textures_before = OGL_texture_count();
         meshes_before = OGL_mesh_count();
         groups_before = queue_groups();
@@ -99,8 +100,9 @@ class SceneHandover : public GLTest {
     {
         if (sc) scene_deinit(sc);
         view_free(cam);
-        OGL_scene_hooks_remove();
+        hooks.reset();
         OGL_render_options_clear(OGL_RENDER_OPTION_FRUSTUM_CULLING);
+        OGL_render_settings_reset();
         unitexture_set_image_loader(nullptr);
         // Everything the scene made in the renderer is gone again.
         EXPECT_EQ(OGL_texture_count(), textures_before);
@@ -195,7 +197,7 @@ class SceneHandover : public GLTest {
         rq_set_info main = rq_sets(mi_of(oi), OGL_RPDS_KIND_MAIN);
         EXPECT_GE(main.passes, 1);
         EXPECT_EQ(main.any_fp, programs);
-        EXPECT_EQ(scene_renderer_get_hooks()->terrain_uses_fixed_function, !programs);
+        EXPECT_EQ(scene_renderer_get_options().terrain_uses_fixed_function, !programs);
         frame();
         gltest_rgba c = at(0, 0);
         EXPECT_GT(c.r, 100) << c;
@@ -206,6 +208,7 @@ class SceneHandover : public GLTest {
     std::string dir;
     scene *sc = nullptr;
     view *cam = nullptr;
+    std::optional<scene_renderer_hooks_scope> hooks;
     int textures_before = 0, meshes_before = 0;
     uint32_t groups_before = 0;
 };
@@ -269,6 +272,34 @@ TEST_F(SceneHandover, PreparedScenesDrawTheirInstancesInDepthOrder)
     EXPECT_TRUE(gltest_colour_near(at(3, 0), BLACK, 2));
 }
 
+TEST_F(SceneHandover, TerrainIsNotMineAndAnUndrawableMeshIsAFailure)
+{
+    object *ground = quad_object("ground", 1.0f);
+    object_set_type(ground, OBJECT_TYPE_TERRAIN_QUAD);
+    scene_add_object(sc, ground);
+    object *broken = object_init();
+    object_copy_name(broken, "broken");
+    object_set_type(broken, OBJECT_TYPE_MESH);
+    object_insert_vertexs(broken, copy_of<tacka3>({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}), 3);
+    object_insert_triangle_list_ints(broken, copy_of<uint32_t>({0, 1, 7}), 1);
+    scene_add_object(sc, broken);
+    scene_add_object(sc, quad_object("square", 1.0f));
+    object_instance *terrain = add_oi("terrain", "ground", nullptr, {0, 0, 0});
+    object_instance *bad = add_oi("bad", "broken", nullptr, {0, 0, 0});
+    object_instance *good = add_oi("good", "square", nullptr, {0, 0, 0});
+    ASSERT_TRUE(scene_prepare(sc)) << log();
+    EXPECT_TRUE(good->flags & OI_IN_RENDERER);
+    EXPECT_FALSE(terrain->flags & OI_IN_RENDERER);
+    EXPECT_FALSE(bad->flags & OI_IN_RENDERER);
+    // Asked again, the renderer tells the two apart.
+    EXPECT_EQ(OI_insert_into_renderer(terrain), SCENE_RENDERER_NOT_MINE);
+    EXPECT_EQ(OI_insert_into_renderer(bad), SCENE_RENDERER_FAILED);
+    EXPECT_EQ(OI_insert_into_renderer(good), SCENE_RENDERER_TAKEN);
+    const std::string l = log();
+    EXPECT_NE(l.find("OGL_scene: instance \"bad\" (object \"broken\") cannot be drawn"), std::string::npos) << l;
+    EXPECT_EQ(l.find("instance \"terrain\" (object"), std::string::npos) << l;
+}
+
 TEST_F(SceneHandover, VisibilityCullsInstancesOutsideTheFrustumAndHidesInvisibleOnes)
 {
     write_tga("red.tga", 8, 8, 255, 0, 0);
@@ -278,7 +309,6 @@ TEST_F(SceneHandover, VisibilityCullsInstancesOutsideTheFrustumAndHidesInvisible
     object_instance *out = add_oi("out", "square", "red", {100, 0, 0});
     object_instance *always = add_oi("always", "square", "red", {-100, 0, 0}, "do_not_frustum_cull = true\r\n");
     OGL_render_options_set(OGL_RENDER_OPTION_FRUSTUM_CULLING);
-    OGL_scene_hooks_install();
     ASSERT_TRUE(scene_prepare(sc)) << log();
 
     frame();
@@ -308,9 +338,9 @@ TEST_F(SceneHandover, VisibilityCullsInstancesOutsideTheFrustumAndHidesInvisible
     frame();
     EXPECT_TRUE(gltest_colour_near(at(0, 0), RED, 4));
 
-    // Without culling everything that may be seen is active; hide-all hides all.
+    // Without culling everything that may be seen is active (the option is
+    // read at each frame); hide-all hides all.
     OGL_render_options_clear(OGL_RENDER_OPTION_FRUSTUM_CULLING);
-    OGL_scene_hooks_install();
     frame();
     EXPECT_EQ(active_state(mi_of(in)), 1);
     EXPECT_EQ(active_state(mi_of(out)), 1);
@@ -397,13 +427,16 @@ TEST_F(SceneHandover, SurfaceLevelOfDetailDropsTheDetailMapWithDistance)
     EXPECT_EQ(rq_sets(mi_of(oi), OGL_RPDS_KIND_MAIN).units_max, 1);
     EXPECT_EQ(active_state(mi_of(oi)), 1);  // rebuilt sets keep the visibility
 
-    // The renderer's clamp keeps the level in its range.
+    // The renderer's clamp keeps the level in its range from the next frame on.
     OGL_render_settings_set_surface_lod_clamp(0, 1);
-    OGL_scene_hooks_install();
     frame();
     EXPECT_EQ(oi->desc.surface_lod, 1);
-    OGL_render_settings_reset();
-    OGL_scene_hooks_install();
+    // So does the override of the distance step: 150 is within 1 step of 200 x 1.41.
+    OGL_render_settings_set_surface_lod_clamp(0, 4);
+    OGL_render_settings_set_surface_lod_distance(200.0f);
+    OGL_render_settings_set_surface_lod_override(true);
+    frame();
+    EXPECT_EQ(oi->desc.surface_lod, 0);
 }
 
 TEST_F(SceneHandover, TexturesUploadReloadAtLowerQualityAndFallBackToThePlaceholder)
@@ -420,8 +453,8 @@ TEST_F(SceneHandover, TexturesUploadReloadAtLowerQualityAndFallBackToThePlacehol
     unitexture *hull = scene_get_unitexture(sc, "hull.tga");
     unitexture *odd = scene_get_unitexture(sc, "odd.tga");
     ASSERT_TRUE(hull && odd);
-    EXPECT_EQ(static_cast<OGL_texture *>(unitexture_get_ogl_texture(hull))->xsize, 256u);
-    const OGL_texture *ot = static_cast<OGL_texture *>(unitexture_get_ogl_texture(odd));
+    EXPECT_EQ(unitexture_get_ogl_texture(hull)->xsize, 256u);
+    const OGL_texture *ot = unitexture_get_ogl_texture(odd);
     EXPECT_EQ(ot->xsize, 128u);
     EXPECT_EQ(ot->ysize, 64u);
     EXPECT_NE(log().find("\"" + dir + "/odd.tga\" resampled from 100 x 60 to 128 x 64"), std::string::npos) << log();
@@ -445,7 +478,7 @@ TEST_F(SceneHandover, TexturesUploadReloadAtLowerQualityAndFallBackToThePlacehol
     // Lowest quality: level 1, the image halved twice; the passes use the new textures.
     scene_textures_reload(sc, 2);
     EXPECT_EQ(unitexture_get_lod(hull), 1);
-    EXPECT_EQ(static_cast<OGL_texture *>(unitexture_get_ogl_texture(hull))->xsize, 64u);
+    EXPECT_EQ(unitexture_get_ogl_texture(hull)->xsize, 64u);
     frame();
     EXPECT_TRUE(gltest_colour_near(at(-3, 0), RED, 4));
 
@@ -454,7 +487,7 @@ TEST_F(SceneHandover, TexturesUploadReloadAtLowerQualityAndFallBackToThePlacehol
     scene_textures_reload(sc, 0);
     EXPECT_NE(log().find("scene_textures_reload: texture : " + dir + "/hull.tga reload failed"), std::string::npos)
         << log();
-    EXPECT_EQ(static_cast<OGL_texture *>(unitexture_get_ogl_texture(hull))->xsize, 2u);
+    EXPECT_EQ(unitexture_get_ogl_texture(hull)->xsize, 2u);
     frame();
     EXPECT_TRUE(gltest_colour_near(at(-3, 0), WHITE, 4));
     EXPECT_TRUE(gltest_colour_near(at(3, 0), GREEN, 4));  // reloaded from its file
@@ -479,7 +512,7 @@ TEST_F(SceneHandover, ImagesTheRendererRefusesGetThePlaceholderAndMissingFilesFa
                          "/wide.tga\" cannot be used by the renderer, a white placeholder stands in"),
               std::string::npos)
         << log();
-    EXPECT_EQ(static_cast<OGL_texture *>(unitexture_get_ogl_texture(scene_get_unitexture(sc, "wide.tga")))->xsize, 2u);
+    EXPECT_EQ(unitexture_get_ogl_texture(scene_get_unitexture(sc, "wide.tga"))->xsize, 2u);
     frame();
     EXPECT_TRUE(gltest_colour_near(at(0, 0), WHITE, 4));
     scene_deinit(sc);

@@ -3,6 +3,7 @@
 // normalisation cube map and the settings records.
 #include <cmath>
 #include <cstdlib>
+#include <cstring>
 #include <string>
 
 #include "corelib/log.h"
@@ -89,6 +90,11 @@ TEST(StartupChild, DISABLED_FullBoard)
     EXPECT_EQ(count_of(log, "[WARNING]: ARB_"), 0) << log;
     EXPECT_EQ(count_of(log, " BUG "), 0) << log;
     EXPECT_EQ(count_of(log, "[CRITICAL]"), 0) << log;
+    // A software renderer is not trusted with anisotropic filtering: one line says so.
+    const char *renderer = reinterpret_cast<const char *>(glGetString(GL_RENDERER));
+    const bool software = renderer && (strstr(renderer, "llvmpipe") || strstr(renderer, "softpipe"));
+    EXPECT_EQ(count_of(log, "[INFO]: OGL_init(): anisotropic filtering not used on \""), software ? 1 : 0) << log;
+    EXPECT_EQ(OGL_features_anisotropic_filtering_in_use(), !software);
 
     const OGL_features *f = OGL_features_get();
     EXPECT_GE(OGL_features_get_max_texture_units(), 2);
@@ -169,6 +175,25 @@ TEST(StartupChild, DISABLED_NoAnisotropicFiltering)
     OGL_texture_free(t);
     EXPECT_EXIT(OGL_features_get_max_anisotropic_value(), ExitedWithCode(LOG_FAULT_EXIT_STATUS),
                 "GLEW_EXT_texture_filter_anisotropic");
+}
+
+TEST(StartupChild, DISABLED_AnisotropySwitchedOff)
+{
+    OGL_render_settings_set_anisotropic_filtering(OGL_RS_ANISOTROPY_OFF);
+    std::string log = start_logged();
+    EXPECT_TRUE(lines_in_order(log, {"[INFO]: OGL_init(): GL_EXT_texture_filter_anisotropic supported\n",
+                                     "[INFO]: OGL_init(): anisotropic filtering switched off by the render settings, "
+                                     "using linear filtering\n"}));
+    EXPECT_EQ(count_of(log, "anisotropic filtering not used"), 0) << log;
+    EXPECT_FALSE(OGL_features_anisotropic_filtering_in_use());
+}
+
+TEST(StartupChild, DISABLED_AnisotropyForcedOn)
+{
+    OGL_render_settings_set_anisotropic_filtering(OGL_RS_ANISOTROPY_ON);
+    std::string log = start_logged();
+    EXPECT_EQ(count_of(log, "anisotropic filtering not used"), 0) << log;
+    EXPECT_TRUE(OGL_features_anisotropic_filtering_in_use());
 }
 
 TEST(StartupChild, DISABLED_NoBufferObjects)
@@ -299,6 +324,16 @@ TEST_F(StartupTest, BoardWithoutAnisotropicFiltering)
 {
     EXPECT_TRUE(gltest_child_passed(
         run("NoAnisotropicFiltering", {{"MESA_EXTENSION_OVERRIDE", "-GL_EXT_texture_filter_anisotropic"}})));
+}
+
+TEST_F(StartupTest, AnisotropicFilteringSwitchedOffBySetting)
+{
+    EXPECT_TRUE(gltest_child_passed(run("AnisotropySwitchedOff", {})));
+}
+
+TEST_F(StartupTest, AnisotropicFilteringForcedOnBySetting)
+{
+    EXPECT_TRUE(gltest_child_passed(run("AnisotropyForcedOn", {})));
 }
 
 TEST_F(StartupTest, BoardWithoutBufferObjects)

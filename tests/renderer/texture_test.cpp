@@ -8,6 +8,7 @@
 #include "corelib/mem.h"
 #include "gl_test_context.h"
 #include "renderer/OGL_features.h"
+#include "renderer/OGL_settings.h"
 #include "renderer/OGL_texture.h"
 #include "test_support.h"
 
@@ -369,6 +370,7 @@ TEST_F(TextureTest, SingleChannelImagesBecomeAlphaTextures)
 
 TEST_F(TextureTest, WrapAndFilterFlags)
 {
+    gltest_anisotropy_scope aniso_on(OGL_RS_ANISOTROPY_ON);
     std::vector<uint8_t> px(16 * 16 * 3, 100);
     OGL_texture *t = keep(make(OGL_TEXTURE_INPUT_REPEAT_S, 16, 16, 24, px));
     EXPECT_EQ(gltest_tex_param_i(GL_TEXTURE_2D, t->gl_name, GL_TEXTURE_WRAP_S), GL_REPEAT);
@@ -511,6 +513,7 @@ TEST_F(TextureTest, NormalMapChainGoesDownToOneTexel)
 
 TEST_F(TextureTest, FilterLevelsOnABoardWithHighAnisotropy)
 {
+    gltest_anisotropy_scope aniso_on(OGL_RS_ANISOTROPY_ON);
     ASSERT_GE(OGL_features_get()->max_anisotropy, 8.0f) << "the rules below assume 8x or more";
     std::vector<uint8_t> px(32 * 32 * 3, 50);
     OGL_texture *t = keep(make(OGL_TEXTURE_INPUT_MIPMAPS, 32, 32, 24, px));

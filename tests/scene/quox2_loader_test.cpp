@@ -45,7 +45,6 @@ class Quox2Loader : public TempDirTest {
     void TearDown() override
     {
         scene_deinit(sc);
-        scene_renderer_set_hooks(nullptr);
         TempDirTest::TearDown();
     }
     scene *sc = nullptr;
@@ -193,8 +192,8 @@ TEST_F(Quox2Loader, KeepOrDiscardByType)
     EXPECT_EQ(scene_get_object(sc, "odd")->type, 0);
 
     scene_renderer_hooks h{};
-    h.terrain_uses_fixed_function = true;
-    scene_renderer_set_hooks(&h);
+    h.get_options = [](scene_render_options *o) { o->terrain_uses_fixed_function = true; };
+    scene_renderer_hooks_scope fixed_function_terrain(h);
     EXPECT_TRUE(load(file));
     EXPECT_EQ(scene_get_object(sc, "quad"), nullptr);
     EXPECT_NE(scene_get_object(sc, "fixed"), nullptr);

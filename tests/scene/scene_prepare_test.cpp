@@ -38,7 +38,6 @@ class ScenePrepare : public TempDirTest {
     {
         scene_deinit(sc);
         unitexture_set_image_loader(nullptr);
-        scene_renderer_set_hooks(nullptr);
         TempDirTest::TearDown();
     }
     bool prepare(uint32_t options = 0)
@@ -367,10 +366,13 @@ TEST_F(ScenePrepare, ProjectorTexturesAndRendererHandOver)
     static int inserted, textures, finals;
     inserted = textures = finals = 0;
     scene_renderer_hooks hk{};
-    hk.oi_insert = [](object_instance *) { return ++inserted > 0; };
+    hk.oi_insert = [](object_instance *) {
+        inserted++;
+        return SCENE_RENDERER_TAKEN;
+    };
     hk.texture_create = [](unitexture *) { return ++textures > 0; };
     hk.oi_final_setup = [](object_instance *) { finals++; };
-    scene_renderer_set_hooks(&hk);
+    scene_renderer_hooks_scope installed(hk);
     ASSERT_TRUE(prepare());
     EXPECT_TRUE(has("\t* projective texture loaded: "));
     ASSERT_NE(l->projector, nullptr);

@@ -3,6 +3,8 @@
 
 #include <gtest/gtest.h>
 
+#include <optional>
+
 #include "corelib/view.h"
 #include "scene/scene_renderer.h"
 #include "scene/unitexture.h"
@@ -12,21 +14,25 @@ namespace {
 
 int g_visible_calls, g_flushes;
 bool g_last_visible;
+// The renderer's options as the fake renderer reports them.
+scene_render_options g_options;
 
 class SceneUpdate : public ::testing::Test {
   protected:
     void SetUp() override
     {
         g_visible_calls = g_flushes = 0;
+        g_options = scene_render_options{};
+        g_options.frustum_culling = true;
         scene_renderer_hooks hk{};
-        hk.oi_insert = [](object_instance *) { return true; };
+        hk.oi_insert = [](object_instance *) { return SCENE_RENDERER_TAKEN; };
         hk.oi_set_visible = [](object_instance *, bool v) {
             g_visible_calls++;
             g_last_visible = v;
         };
         hk.oi_flush = [](object_instance *) { g_flushes++; };
-        hk.frustum_culling = true;
-        scene_renderer_set_hooks(&hk);
+        hk.get_options = [](scene_render_options *o) { *o = g_options; };
+        hooks.emplace(hk);
         sc = scene_init();
         scene_copy_resources_folder_path(sc, "./");
         scene_add_object(sc, test_make_quad("quad"));
@@ -43,7 +49,7 @@ class SceneUpdate : public ::testing::Test {
     {
         view_free(v);
         scene_deinit(sc);
-        scene_renderer_set_hooks(nullptr);
+        hooks.reset();
     }
     object_instance *add(const char *name, tacka3 pos, const char *props = nullptr)
     {
@@ -54,6 +60,7 @@ class SceneUpdate : public ::testing::Test {
     }
     scene *sc;
     view *v;
+    std::optional<scene_renderer_hooks_scope> hooks;
 };
 
 }  // namespace
@@ -80,10 +87,9 @@ TEST_F(SceneUpdate, VisibilityFollowsTheFrustumAndTheSwitches)
     EXPECT_FALSE(forced->desc.visible);
     scene_clear_hide_all(sc);
 
-    // Without frustum culling everything not "invisible" is visible.
-    scene_renderer_hooks hk = *scene_renderer_get_hooks();
-    hk.frustum_culling = false;
-    scene_renderer_set_hooks(&hk);
+    // Without frustum culling everything not "invisible" is visible: the
+    // option is asked at each pass, a change needs no new hooks.
+    g_options.frustum_culling = false;
     scene_update_visibility(sc, v);
     EXPECT_TRUE(behind->desc.visible);
     EXPECT_FALSE(hidden->desc.visible);
@@ -127,12 +133,16 @@ TEST_F(SceneUpdate, SurfaceLevelOfDetailByDistance)
     EXPECT_GT(g_flushes, 0);
 
     // A level range from the renderer clamps the choice.
-    scene_renderer_hooks hk = *scene_renderer_get_hooks();
-    hk.surface_lod_min = 1;
-    hk.surface_lod_max = 2;
-    scene_renderer_set_hooks(&hk);
+    g_options.surface_lod_min = 1;
+    g_options.surface_lod_max = 2;
     scene_update(sc, tacka3{c.x + 20 * step, c.y, c.z}, 0.0f);
     EXPECT_EQ(oi->desc.surface_lod, 2);
+    // The renderer's distance step replaces the instance's at the next update:
+    // 20 of the instance's steps are 2 of steps ten times as long.
+    g_options.surface_lod_min = g_options.surface_lod_max = 0;
+    g_options.surface_lod_distance_override = 100.0f;
+    scene_update(sc, tacka3{c.x + 20 * step, c.y, c.z}, 0.0f);
+    EXPECT_EQ(oi->desc.surface_lod, 1);
 }
 
 TEST_F(SceneUpdate, BillboardsTurnTheirYAxisToTheViewer)
@@ -154,7 +164,7 @@ TEST_F(SceneUpdate, NotRenderableTakesAnInstanceOutOfTheRendererAndBack)
     removed = 0;
     scene_renderer_hooks hk = *scene_renderer_get_hooks();
     hk.oi_remove = [](object_instance *) { removed++; };
-    scene_renderer_set_hooks(&hk);
+    scene_renderer_hooks_scope with_remove(hk);
     object_instance *oi = add("box", {0, 0, 0});
     ASSERT_TRUE(scene_prepare(sc));
     EXPECT_TRUE(oi->flags & OI_IN_RENDERER);

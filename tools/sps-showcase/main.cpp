@@ -35,7 +35,7 @@
 #include "game/the_vorn_particles.h"
 #include "particles/simple_particles.h"
 #include "particles/sps_file.h"
-#include "particles/sps_ogl.h"
+#include "renderer/engine.h"
 #include "renderer/OGL_main.h"
 #include "renderer/OGL_render_queue.h"
 #include "renderer/OGL_texture.h"
@@ -218,13 +218,12 @@ int main(int argc, char **argv)
     }
     if (!data.empty() && data.back() != '/') data += '/';
 
-    if (!drand_init() || !gfxloader_init()) return 1;
-    if (!OGL_init("VVVORN particle showcase", SHOWCASE_W, SHOWCASE_H, false)) {
+    const engine_window window = {"VVVORN particle showcase", SHOWCASE_W, SHOWCASE_H, false};
+    if (!engine_startup(ENGINE_ALL, &window)) {
         fprintf(stderr, "sps-showcase: the renderer did not start\n");
+        engine_shutdown();
         return 1;
     }
-    OGL_scene_hooks_install();
-    sps_ogl_install();
 
     // The game's order: the scene file, the particles, the scene's preparation.
     scene *sc = scene_init();
@@ -298,10 +297,6 @@ int main(int argc, char **argv)
     view_free(camera);
     vorn_deinit_particles();
     scene_deinit(sc);
-    sps_ogl_uninstall();
-    OGL_scene_hooks_remove();
-    OGL_deinit();
-    gfxloader_deinit();
-    drand_deinit();
+    engine_shutdown();
     return 0;
 }

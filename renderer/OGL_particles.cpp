@@ -1,4 +1,4 @@
-#include "particles/sps_ogl.h"
+#include "renderer/OGL_particles.h"
 
 #include "corelib/log.h"
 #include "corelib/mem.h"
@@ -12,8 +12,8 @@
 #include "scene/object_instance.h"
 #include "scene/unitexture.h"
 
-namespace {
-struct sps_ogl {
+// The renderer's record of one system (sps::render).
+struct sps_render_record {
     OGL_mesh *mesh;
     OGL_mesh_instance *mi;
     const tacka2 *channels[1];
@@ -22,26 +22,25 @@ struct sps_ogl {
     bool prepared;
     bool visible;
 };
-}  // namespace
 
-static sps_ogl *__of(sps *sys) { return static_cast<sps_ogl *>(sys->render); }
+static sps_render_record *__of(sps *sys) { return sys->render; }
 
 // The renderer texture of the system's material, once the scene made it.
 static OGL_texture *__texture_of(const sps *sys)
 {
     if (!sys->mat || !material_has_texture(sys->mat, MAT_SLOT_DIFFUSE)) return nullptr;
     unitexture *u = material_get_texture(sys->mat, MAT_SLOT_DIFFUSE);
-    return u ? static_cast<OGL_texture *>(unitexture_get_ogl_texture(u)) : nullptr;
+    return u ? unitexture_get_ogl_texture(u) : nullptr;
 }
 
-static void __release(sps_ogl *r)
+static void __release(sps_render_record *r)
 {
     if (!r->prepared) return;
     OGL_render_profile_release(r->mi);
     r->prepared = false;
 }
 
-static bool __prepare(sps *sys, sps_ogl *r)
+static bool __prepare(sps *sys, sps_render_record *r)
 {
     __release(r);
     OGL_render_profile *profile = OGL_render_profiles_get(OGL_RENDER_PROFILE_SINGLE_TEXTURE);
@@ -75,7 +74,7 @@ static bool __prepare(sps *sys, sps_ogl *r)
 
 static bool __create(sps *sys)
 {
-    sps_ogl *r = mem_new_zeroed<sps_ogl>();
+    sps_render_record *r = mem_new_zeroed<sps_render_record>();
     if (!r) return false;
     const uint32_t nv = 6 * sys->population;
     r->channels[0] = sys->tvertexs;
@@ -125,7 +124,7 @@ static bool __create(sps *sys)
 
 static void __destroy(sps *sys)
 {
-    sps_ogl *r = __of(sys);
+    sps_render_record *r = __of(sys);
     if (!r) return;
     __release(r);
     OGL_mesh_instance_deinit(r->mi);
@@ -137,7 +136,7 @@ static void __destroy(sps *sys)
 
 static void __update(sps *sys)
 {
-    sps_ogl *r = __of(sys);
+    sps_render_record *r = __of(sys);
     if (__texture_of(sys) != r->texture) __prepare(sys, r);  // the scene loaded the texture since
     OGL_mesh_set_triangle_list_facesno(r->mesh, sys->vertexsno / 3);
     if (sys->vertexsno == 0) return;
@@ -148,24 +147,30 @@ static void __update(sps *sys)
 
 static void __set_visible(sps *sys, bool visible)
 {
-    sps_ogl *r = __of(sys);
+    sps_render_record *r = __of(sys);
     r->visible = visible;
     if (r->prepared) OGL_mesh_instance_activate(r->mi, visible);
 }
 
 static void __state_changed(sps *sys) { __prepare(sys, __of(sys)); }
 
-bool sps_ogl_install()
+sps_render_hooks OGL_particles_hooks()
 {
-    if (!OGL_is_initialised()) return false;
     sps_render_hooks h{};
     h.create = __create;
     h.destroy = __destroy;
     h.update = __update;
     h.set_visible = __set_visible;
     h.state_changed = __state_changed;
+    return h;
+}
+
+bool OGL_particles_install()
+{
+    if (!OGL_is_initialised()) return false;
+    const sps_render_hooks h = OGL_particles_hooks();
     sps_render_set_hooks(&h);
     return true;
 }
 
-void sps_ogl_uninstall() { sps_render_set_hooks(nullptr); }
+void OGL_particles_uninstall() { sps_render_set_hooks(nullptr); }
