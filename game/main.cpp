@@ -5,6 +5,8 @@
 #include <getopt.h>
 
 #include "corelib/log.h"
+#include "frontend/configuration.h"
+#include "frontend/fonts.h"
 #include "game/the_vorn.h"
 #include "renderer/OGL_input.h"
 #include "renderer/engine.h"
@@ -32,19 +34,20 @@ static void print_usage()
 
 static int WinMain(uint8_t fullscreen)
 {
-    // Foundation services; the font library joins them with the text writer.
-    // The window library starts with the window.
-    if (!engine_startup(ENGINE_FOUNDATION, nullptr)) log_fault_bug("WinMain", ".\\main", 74);
+    // Foundation services with the font library; the window library starts
+    // with the window.
+    if (!engine_startup(ENGINE_FOUNDATION, nullptr) || !fonts_init()) log_fault_bug("WinMain", ".\\main", 74);
 
     uint8_t startup_flag = fullscreen;
     auren_init();
-    // The player's settings record joins here with the configuration screen.
+    config_load_and_apply();
     auren_listener_set_gain(vorn_configured_volume());
 
     int result = kickoff_vorn_freeware(startup_flag);
 
     auren_deinit();
     engine_shutdown();
+    fonts_deinit();
     return result;
 }
 

@@ -8,7 +8,12 @@
 #include "corelib/log.h"
 #include "corelib/view.h"
 #include "frontend/game_recorder.h"
+#include "frontend/configuration.h"
+#include "frontend/gui_text_writer.h"
 #include "frontend/splash.h"
+#include "game/the_vorn_hi_score.h"
+#include "game/the_vorn_settings.h"
+#include "game/the_vorn_ui.h"
 #include "actors/actors.h"
 #include "game/gameplay_core.h"
 #include "game/the_vorn_asteroids.h"
@@ -32,6 +37,7 @@
 static int32_t vorn_top_state = VORN_TOP_INIT;
 static scene *vorn_scene;
 static game_actor_system *vorn_gas;
+static gtw_font *vorn_hud_font;
 static view *vorn_view_camera;
 static auren_stream_t *vorn_music_stream;
 static auren_stream_t *vorn_title_stream;
@@ -73,11 +79,28 @@ void vorn_set_headless(bool on) { vorn_headless = on; }
 
 bool vorn_is_headless() { return vorn_headless != 0; }
 
-float vorn_configured_volume()
+float vorn_configured_volume() { return config_get_volume(); }
+
+gtw_font *vorn_get_hud_font() { return vorn_hud_font; }
+
+// The splash screen's and the hi-score table's texts go through the text writer.
+static void *__splash_font_load(const char *file, int size) { return gtw_load_font(file, uint32_t(size), 0); }
+static void __splash_font_free(void *font) { gtw_free_font(static_cast<gtw_font *>(font)); }
+static void __splash_draw(void *font, const char *text, float x, float y)
 {
-    // The player's settings record joins with the configuration screen;
-    // until then the game runs with its default volume.
-    return VORN_DEFAULT_VOLUME;
+    gtw_draw_text_utf8(static_cast<gtw_font *>(font), int32_t(x), int32_t(y), text, nullptr, 0);
+}
+static void __hi_score_text(float x, float y, const char *text)
+{
+    if (vorn_hud_font) gtw_draw_text_utf8(vorn_hud_font, int32_t(x), int32_t(y), text, nullptr, 0);
+}
+
+static int32_t __player_score()
+{
+    int32_t score = 0;
+    if (vorn_gas)
+        if (game_actor *f = gas_find_actor(vorn_gas, "fighter", "fighter")) game_actor_query(f, GA_FIGHTER_Q_SCORE, &score);
+    return score;
 }
 
 void vorn_set_key_script(const char *script) { vorn_key_script = script ? script : ""; }
@@ -185,21 +208,31 @@ bool vorn_init(uint8_t startup_flag)
         OGL_fog_set(fog_color, 0, 100.0f, 15000.0f, 0.001f);
     }
 
-    if (!vorn_headless) splash_init(resource_folder_get());
+    if (!vorn_headless) {
+        static const splash_text_writer writer = {__splash_font_load, __splash_font_free, __splash_draw};
+        splash_set_text_writer(&writer);
+        splash_init(resource_folder_get());
+    }
     __splash_show("splash\\screen_pic.tga", 0, 0);
-    // The HUD joins here with the front end.
+    if (!vorn_headless && !vorn_ui_init()) log_fault_bug("vorn_init", ".\\the_vorn", 202);
     __splash_show("splash\\loading_pic_01.tga", 179, 544);
-    // The player's settings are applied again here with the configuration screen.
+    // The renderer's start reset its settings: the player's apply again.
+    config_load_and_apply();
     __splash_show("splash\\loading_pic_02.tga", 179, 544);
 
     vorn_scene = scene_init();
     if (!vorn_scene) log_fault_assert("vorn_init", ".\\the_vorn", 220, "vorn_scene != NULL");
     std::string scene_path = resource_path("vorn.quox2");
+    if (!vorn_headless) scene_set_progress_callback(vorn_scene, splash_progress, nullptr);
     if (!quox2_load_file(scene_path.c_str(), vorn_scene)) return false;
     if (!scene_copy_resources_folder_path(vorn_scene, resource_folder_get())) return false;
     if (!vorn_init_particles(vorn_scene, resource_folder_get())) log_fault_bug("vorn_init", ".\\the_vorn", 233);
+    vorn_settings_apply_particles();
     __splash_show("splash\\loading_pic_03.tga", 179, 544);
-    // The hi-score table joins here.
+    vorn_hi_score_init();
+    static const vorn_hi_score_hooks hooks = {__player_score, vorn_new_game};
+    vorn_hi_score_set_hooks(&hooks);
+    vorn_hi_score_set_text_writer(__hi_score_text);
 
     bool prepared = vorn_headless ? scene_prepare_ex(vorn_scene, SCENE_PREPARE_NO_RENDERER) : scene_prepare(vorn_scene);
     if (!prepared) {
@@ -208,7 +241,13 @@ bool vorn_init(uint8_t startup_flag)
     }
     for (uint32_t i = 0; i < scene_get_ois_no(vorn_scene); i++) OI_calc_world_transform(scene_get_oi(vorn_scene, i));
     __splash_show("splash\\loading_pic_04.tga", 179, 544);
-    // The HUD font ("arial.ttf", 10 points) joins here with the text writer.
+    if (!vorn_headless) {
+        do_log(LOG_INFO, LOG_TO_DEBUGGER | LOG_TO_FILE, "arial 10");
+        std::string font = resource_path("arial.ttf");
+        vorn_hud_font = gtw_load_font(font.c_str(), 640, 0);
+        if (!vorn_hud_font) log_fault_bug("vorn_init", ".\\the_vorn", 251);
+        do_log(LOG_INFO, LOG_TO_DEBUGGER | LOG_TO_FILE, "font loaded");
+    }
 
     if (!auren_is_inited()) {
         auren_init();
@@ -222,6 +261,7 @@ bool vorn_init(uint8_t startup_flag)
     drand_reseed();
     if (!vorn_shots_init() || !vorn_missiles_init()) log_fault_bug("vorn_init", ".\\the_vorn", 285);
     if (!vorn_asteroids_init()) log_fault_bug("vorn_init", ".\\the_vorn", 288);
+    ga_station_set_alert_handler(vorn_ui_station_alert);
     __build_actors();
     __splash_show("splash\\loading_pic_05.tga", 179, 544);
 
@@ -235,6 +275,7 @@ bool vorn_init(uint8_t startup_flag)
     if (!rig.cam || !camera_setup_view(rig.cam, vorn_view_camera)) log_fault_bug("vorn_init", ".\\the_vorn", 331);
     OGL_input_set_mouse_pos(400, 300);
     if (splash_is_active()) splash_deinit();
+    scene_set_progress_callback(vorn_scene, nullptr, nullptr);
     vorn_new_game();
 
     vorn_frame_timer = hw_timer_init();
@@ -260,15 +301,16 @@ bool vorn_main_loop()
         dt = recorder_frame(dt, OGL_KEY_F8);
 
         OGL_clear();
+        vorn_letterbox_update(dt);
+        if (!vorn_game_loop(dt)) break;
         // The sky box instances belong to the scene: the camera-and-scene pass
         // moves them to the camera and draws them first, without depth writes.
-        // The HUD draws here when its pass is on.
-        vorn_letterbox_update(dt);
-        // Mouse look joins here with the fighter.
-        if (!vorn_game_loop(dt)) break;
         if (passes->scene) vorn_camera_and_scene_pass(dt);
-        // The bars go over the 3D view.
+        // Everything flat goes over the 3D view: the HUD, the bars, then the
+        // screen of the state (intro video, pause, statistics, hi-scores).
+        if (passes->hud) vorn_ui_update(dt, vorn_view_camera);
         vorn_letterbox_draw();
+        vorn_game_draw_overlay();
 
         OGL_swap_buffers();
         OGL_frame_stats_update();
@@ -279,6 +321,7 @@ bool vorn_main_loop()
 void vorn_deinit()
 {
     do_log(LOG_INFO, LOG_TO_FILE, "vorn_deinit(): entered..");
+    vorn_hi_score_deinit();
     for (int i = 0; i < VORN_VOICES; i++) {
         if (vorn_voices[i]) auren_sound_deinit(vorn_voices[i]);
         vorn_voices[i] = nullptr;
@@ -287,6 +330,7 @@ void vorn_deinit()
     vorn_missiles_deinit();
     vorn_game_deinit();
     vorn_deinit_particles();
+    vorn_ui_deinit();
 
     // Actors hold sounds and particle systems of their own: they go before
     // the scene and the particles' manager they point into.
@@ -297,6 +341,8 @@ void vorn_deinit()
     vorn_scene = nullptr;
     view_free(vorn_view_camera);
     vorn_view_camera = nullptr;
+    if (vorn_hud_font) gtw_free_font(vorn_hud_font);
+    vorn_hud_font = nullptr;
 
     if (vorn_title_stream) auren_stream_stop_and_deinit(vorn_title_stream);
     if (vorn_music_stream) auren_stream_stop_and_deinit(vorn_music_stream);

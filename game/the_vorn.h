@@ -36,6 +36,9 @@ struct game_actor;
 scene *vorn_get_scene();
 view *vorn_get_view_camera();
 game_actor_system *vorn_get_gas();
+struct gtw_font;
+// "arial.ttf" at 10 points (none without a window).
+gtw_font *vorn_get_hud_font();
 // Hands the game a scene and an actor system made elsewhere (tests, tools):
 // the game logic then runs on them without vorn_init.
 void vorn_set_world(scene *sc, game_actor_system *gas);

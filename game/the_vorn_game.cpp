@@ -9,6 +9,8 @@
 #include "actors/actors.h"
 #include "game/gameplay_core.h"
 #include "game/the_vorn_asteroids.h"
+#include "game/the_vorn_hi_score.h"
+#include "game/the_vorn_ui.h"
 #include "game/the_vorn_shots.h"
 #include "corelib/view.h"
 #include "frontend/gui_avi_player.h"
@@ -205,7 +207,6 @@ static bool __intro_step(float dt)
         auren_stream_play(intro_stream);
     }
     gap_update(intro_video, dt);
-    gap_draw(intro_video, 0.0f, 75.0f, 800.0f, 450.0f);
     if (gap_is_playing(intro_video)) {
         if (OGL_input_get_mouse_button(OGL_MOUSE_BUTTON_LEFT) || OGL_input_get_key(OGL_KEY_SPACE) ||
             OGL_input_get_key(OGL_KEY_ESC)) {
@@ -310,7 +311,7 @@ static void __pause_overlay()
     OGL_blitter_begin_2d(800.0f, 600.0f);
     OGL_blit_rect(shade, 0.0f, 0.0f, 800.0f, 600.0f, OGL_BLIT_ALPHA);
     OGL_blitter_end_2d();
-    // The HUD's pause picture joins here with the HUD.
+    vorn_ui_draw_pause_picture();
 }
 
 static void __radio_voice(float dt)
@@ -340,10 +341,7 @@ static bool __level_step(float dt)
         if (paused) __fighter_event(GA_EVENT_STOP_SOUNDS);
         __capture_pointer(!paused);
     }
-    if (paused) {
-        __pause_overlay();
-        return true;
-    }
+    if (paused) return true;
     level_time += dt;
     vorn_asteroids_launch_timer(dt);
     gas_update_all(vorn_get_gas(), dt);
@@ -392,7 +390,6 @@ static bool __statistics_step(float dt)
         vorn_letterbox_extend();
         statistics_shown = 1;
     }
-    // The statistics screen of the level draws here with the HUD.
     if (OGL_input_get_key(OGL_KEY_SPACE)) {
         statistics_shown = 0;
         int32_t next = current_level + 1;
@@ -413,14 +410,13 @@ static bool __statistics_step(float dt)
     return true;
 }
 
-// The hi-score screen: 1 new game, 2 quit, anything else stays.
+// The hi-score screen: 1 new game (the screen has started it), 2 quit,
+// anything else stays.
 static int32_t __hiscore_step(float dt)
 {
-    (void)dt;
-    // The hi-score table and its screen join with the front end; until then
-    // the game ends here.
     passes.hud = 0;
-    return 2;
+    __capture_pointer(false);
+    return vorn_hi_score_step(dt);
 }
 
 void vorn_prepare_level(int32_t level)
@@ -440,7 +436,7 @@ void vorn_prepare_level(int32_t level)
 
 void vorn_new_game()
 {
-    // The HUD's counters are cleared here with the HUD.
+    vorn_ui_clear_counters();
     game_actor_system *gas = vorn_get_gas();
     dlist_for_each(n, &gas->actors)
     {
@@ -469,10 +465,7 @@ bool vorn_game_loop(float dt)
     case VORN_GAME_STATISTICS: return __statistics_step(dt);
     case VORN_GAME_HISCORE:
         switch (__hiscore_step(dt)) {
-        case 1:
-            vorn_new_game();
-            game_state = VORN_GAME_LEVEL;
-            return true;
+        case 1: game_state = VORN_GAME_LEVEL; return true;
         case 2: return false;
         default: return true;
         }
@@ -497,6 +490,26 @@ void vorn_game_deinit()
 }
 
 bool vorn_game_is_paused() { return paused != 0; }
+
+void vorn_game_draw_overlay()
+{
+    if (!OGL_is_initialised()) return;
+    switch (game_state) {
+    case VORN_GAME_INTRO:
+        if (intro_video) gap_draw(intro_video, 0.0f, 75.0f, 800.0f, 450.0f);
+        break;
+    case VORN_GAME_LEVEL:
+        if (paused) __pause_overlay();
+        break;
+    case VORN_GAME_STATISTICS:
+        if (statistics_shown) vorn_ui_draw_statistics(current_level);
+        break;
+    case VORN_GAME_HISCORE:
+        if (vorn_hi_score_get_screen()->started) vorn_hi_score_draw();
+        break;
+    default: break;
+    }
+}
 
 void vorn_set_voice_interval(float seconds)
 {

@@ -45,6 +45,9 @@ void vorn_new_game();
 // Attackers back to the pool, the fighter readied, the level's timing and chances.
 void vorn_prepare_level(int32_t level);
 bool vorn_game_is_paused();
+// The flat screen of the current state over the 3D view: the intro video,
+// the pause shade, the level statistics, the hi-score screen.
+void vorn_game_draw_overlay();
 // Sets the voice interval (drawn by the start-up) and restarts the voice timer.
 void vorn_set_voice_interval(float seconds);
 // Releases what the current state holds (the title's motion and stream).

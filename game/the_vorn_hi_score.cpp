@@ -14,6 +14,7 @@
 #include "game/the_vorn_game.h"
 #include "renderer/OGL_blitter.h"
 #include "renderer/OGL_input.h"
+#include "renderer/OGL_main.h"
 #include "renderer/OGL_texture.h"
 
 static const hs_rect hs_hotspots[HS_HOTSPOTS] = {
@@ -286,6 +287,9 @@ void vorn_hi_score_init()
     if (hs_inited) log_fault_assert("vorn_hi_score_init", ".\\the_vorn_hi_score", __LINE__, "hs_state == NOT_INITED");
     if (!hs.table) hs.table = hiscore_table_create();
     if (!hs.table) log_fault_assert("vorn_hi_score_init", ".\\the_vorn_hi_score", __LINE__, "hs_table != NULL");
+    hs_inited = true;
+    // Without a window the screen runs its logic only.
+    if (!OGL_is_initialised()) return;
     hs_pictures.background = __load_picture(HS_PICTURE_BACKGROUND);
     if (!hs_pictures.background) log_fault_assert("vorn_hi_score_init", ".\\the_vorn_hi_score", __LINE__, "bg != NULL");
     hs_pictures.new_game_hl = __load_picture(HS_PICTURE_NEW_GAME_HL);
@@ -298,7 +302,6 @@ void vorn_hi_score_init()
     hs_pictures.cursor_hi = __load_picture(HS_PICTURE_CURSOR_HI);
     if (!hs_pictures.cursor_normal || !hs_pictures.cursor_hi)
         do_log(LOG_WARNING, LOG_TO_ALL, "selection_init(): cannot load cursor textures.");
-    hs_inited = true;
 }
 
 void vorn_hi_score_deinit()
