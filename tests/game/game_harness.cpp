@@ -4,7 +4,9 @@
 #include "corelib/drand.h"
 #include "corelib/gfxloader.h"
 #include "corelib/parser.h"
+#include "frontend/configuration.h"
 #include "game/gameplay_core.h"
+#include "game/the_vorn_hi_score.h"
 #include "game/resource_folder.h"
 #include "game/the_vorn.h"
 #include "game/the_vorn_game.h"
@@ -14,6 +16,7 @@
 
 bool GameHarness::started = false;
 static bool parser_was_up;
+static std::string scratch;
 
 void GameHarness::SetUpTestSuite()
 {
@@ -28,6 +31,10 @@ void GameHarness::SetUpTestSuite()
     }
     auren_init();
     resource_folder_set(data.c_str());
+    // The player's files go to a scratch folder, never into the build tree.
+    scratch = test_make_temp_dir();
+    config_set_file((scratch + "/game_config.ini").c_str());
+    vorn_hi_score_set_file((scratch + "/vorn.hs").c_str());
     vorn_set_headless(true);
     testing::internal::CaptureStderr();
     bool ok = vorn_init(0);
@@ -45,6 +52,7 @@ void GameHarness::TearDownTestSuite()
     if (!parser_was_up) parser_deinit();
     drand_deinit();
     vorn_set_headless(false);
+    test_remove_tree(scratch);
     started = false;
 }
 
