@@ -115,6 +115,7 @@ TEST_F(Fighter, TheLaserBankGivesAShotEveryFifthOfASecondWhileItHoldsTwoUnits)
 TEST_F(Fighter, TheRightButtonWithoutATargetFiresNoMissile)
 {
     park_far_away();
+    ASSERT_TRUE(step(0.1f));
     game_actor *target = nullptr;
     game_actor_query(fighter(), GA_FIGHTER_Q_TARGET, &target);
     ASSERT_EQ(target, nullptr) << "nothing ahead far out in space";

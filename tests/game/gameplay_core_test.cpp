@@ -7,6 +7,7 @@
 #include <vector>
 
 #include "corelib/parser.h"
+#include "actors/actors.h"
 #include "game/gameplay_core.h"
 #include "scene/object_instance.h"
 #include "scene/scene.h"
@@ -219,6 +220,44 @@ TEST_F(GameActors, ReadingAnUnsetFieldIsAFaultReport)
     int dummy;
     game_actor_insert_state_struct(&ga, &dummy);
     EXPECT_EXIT(game_actor_insert_state_struct(&ga, &dummy), testing::ExitedWithCode(3), "game_actor_has_state_struct");
+}
+
+}  // namespace
+
+namespace {
+
+// The real fighter on a scene that lacks parts of it: the start stops with a
+// report naming what is missing, never with a crash.
+TEST(FighterActor, AMissingGunOrRigPartStopsTheStartNamingIt)
+{
+    struct {
+        std::vector<const char *> parts;  // actor instances besides "bolid"
+        const char *missing;
+    } cases[] = {
+        {{}, "bolid_left_gun"},
+        {{"bolid_left_gun", "bolid_right_gun", "bolid_torpedo_launcher", "dummy_jet"}, "bolid_rot"},
+    };
+    for (const auto &c : cases) {
+        EXPECT_EXIT(
+            {
+                parser_init();
+                scene *sc = scene_init();
+                const char *props = "game_actor_type = \"fighter\"\r\ngame_actor_name = \"fighter\"\r\n";
+                std::vector<const char *> names = c.parts;
+                names.insert(names.begin(), "bolid");
+                for (const char *name : names) {
+                    object_instance *oi = OI_init();
+                    OI_copy_name(oi, name);
+                    OI_copy_user_defined_properties(oi, props);
+                    scene_add_oi(sc, oi);
+                }
+                game_actor_system *gas = gas_create();
+                gas_register_interface(gas, &ga_fighter_interface);
+                gas_build_actors(gas, sc);
+                exit(0);
+            },
+            testing::ExitedWithCode(3), c.missing);
+    }
 }
 
 }  // namespace

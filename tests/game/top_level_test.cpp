@@ -106,9 +106,16 @@ TEST_F(VornProgramTest, WithoutAppIniItLogsTheBannerTheReportAndFails)
 
 TEST_F(VornProgramTest, WithAppIniItReadsTheFolderAndStopsAtTheMissingScene)
 {
+    // The default data without its scene file, linked file by file.
+    const std::filesystem::path data = VORN_BINARY_DIR "/data";
+    if (!std::filesystem::exists(data / "vorn.quox2")) GTEST_SKIP() << "no default data: build the 'data' target first";
+    std::filesystem::create_directory(path("data"));
+    for (const auto &entry : std::filesystem::directory_iterator(data))
+        if (entry.path().filename() != "vorn.quox2")
+            std::filesystem::create_symlink(entry.path(), path("data") + "/" + entry.path().filename().string());
     test_write_file(path("vorn-log.txt"), "old contents\n");
     test_write_file(path("app.ini"), "vorn_freeware_resource_folder = " + dir + "/data/\r\n");
-    int status = start();
+    int status = start("--windowed");
     std::string log = test_read_file(path("vorn-log.txt"));
     EXPECT_EQ(log.find("old contents"), std::string::npos);
     EXPECT_NE(log.find("resource folder \"" + dir + "/data/\""), std::string::npos);
@@ -121,6 +128,17 @@ TEST_F(VornProgramTest, WithAppIniItReadsTheFolderAndStopsAtTheMissingScene)
         EXPECT_NE(log.find("Open file " + dir + "/data/vorn.quox2 failed"), std::string::npos) << log;
         EXPECT_EQ(log.find("vorn_deinit"), std::string::npos);
     }
+}
+
+TEST_F(VornProgramTest, AnEmptyResourceFolderStopsAtTheSplashFontNamingIt)
+{
+    std::filesystem::create_directory(path("data"));
+    test_write_file(path("app.ini"), "vorn_freeware_resource_folder = " + dir + "/data/\r\n");
+    int status = start("--windowed");
+    std::string log = test_read_file(path("vorn-log.txt"));
+    if (log.find("OGL_window_create() BUG") != std::string::npos) GTEST_SKIP() << "no display";
+    EXPECT_EQ(status, 3);
+    EXPECT_NE(log.find("no splash font \"" + dir + "/data/arialbd.ttf\" found"), std::string::npos) << log;
 }
 
 TEST_F(VornProgramTest, OptionsForDesktopUse)
