@@ -351,8 +351,16 @@ static void __collide(game_actor *ga, fighter_state *s)
     for (const collision_record &r : *s->solid_hits) {
         object_instance *oi = collision_record_oi(&r);
         game_actor *other = gas_find_actor_by_oi(gas, oi);
-        if (!other) log_fault_bug("fighter_update", FIGHTER_FILE, 560);
         do_log(LOG_INFO, LOG_TO_DEBUGGER, "fighter: collision with solid: %s", OI_get_name(oi));
+        if (!other) {
+            // Solid scenery of a designer's scene: the ship slides along it.
+            static const object_instance *warned;
+            if (warned != oi)
+                do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE,
+                       "fighter: solid instance %.200s belongs to no actor; it is scenery", OI_get_name(oi));
+            warned = oi;
+            continue;
+        }
         int32_t kind = game_actor_kind(other);
         if (!game_actor_is_alive(other) || kind < GA_KIND_ASTEROID_A || kind > GA_KIND_ASTEROID_D) continue;
         ga_damage d = {0.0f, 0, {0, 0, 0}};
