@@ -7,7 +7,7 @@ set -euo pipefail
 PACKAGES=(
   # toolchain and test harness
   build-essential cmake ninja-build pkg-config git
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-tidy clang-format
   googletest libgtest-dev libgmock-dev libbenchmark-dev
   # window, context, OpenGL (Mesa llvmpipe under Xvfb for headless runs)
   libglfw3-dev libglew-dev libglu1-mesa-dev libgl1-mesa-dev libgl1-mesa-dri
