@@ -26,6 +26,7 @@ struct data_preview_item {
 struct data_ctx {
     std::string out_dir;      // resource folder, ending in '/'
     std::string preview_dir;  // contact sheets, ending in '/', or empty for none
+    std::string icon_dir;     // desktop icons (<size>x<size>/apps/ below it), ending in '/', or empty for none
     bool quiet = false;
     int video_frames = 0;     // frames of the intro to make; 0: the whole film (tests ask for fewer)
     int files = 0;
@@ -77,6 +78,11 @@ void data_preview_sound(data_ctx &ctx, const std::string &name, const audio_buf 
 
 // Writes the contact sheets of every picture written so far (PNG).
 bool data_write_previews(data_ctx &ctx);
+// Writes the desktop icon, the fighter, at each size into the icon folder
+// as <size>x<size>/apps/DATA_ICON_FILE (the scene step calls it).
+#define DATA_ICON_FILE "vvvorn.png"
+struct scene_kit;
+bool data_write_icons(data_ctx &ctx, const scene_kit &k);
 // Writes app.ini naming the resource folder.
 bool data_write_app_ini(const std::string &ini_path, const std::string &resource_dir);
 

@@ -130,6 +130,7 @@ bool data_gen_scene(data_ctx &ctx)
                     k.sc->lightsno, k.sc->motionsno, (unsigned long long)std::filesystem::file_size(path, ec), secs);
     }
     if (ok && !ctx.preview_dir.empty()) __preview(ctx, k);
+    if (ok && !ctx.icon_dir.empty()) ok = data_write_icons(ctx, k);
     scene_deinit(k.sc);
     return ok;
 }

@@ -103,12 +103,13 @@ data_image scene_preview_top(const scene_kit &k, const scene_view_box &box, int 
 }
 
 data_image scene_preview_camera(const scene_kit &k, const scene_view_camera &cam, int w, int h,
-                                const std::vector<std::string> &skip, const std::map<std::string, scene_pose> &poses)
+                                const std::vector<std::string> &skip, const std::map<std::string, scene_pose> &poses,
+                                bool starry)
 {
     const int W = w * 2, H = h * 2;
-    data_image img = image_make(W, H, rgba_u8(4, 5, 12));
+    data_image img = image_make(W, H, starry ? rgba_u8(4, 5, 12) : rgba{0, 0, 0, 0});
     // A few stars so that the picture reads as space.
-    for (uint32_t i = 0; i < uint32_t(W * H / 900); i++) {
+    for (uint32_t i = 0; starry && i < uint32_t(W * H / 900); i++) {
         uint32_t x = (i * 2654435761u) % uint32_t(W), y = (i * 40503u + (i >> 3) * 977u) % uint32_t(H);
         float b = 0.3f + 0.7f * float((i * 7919u) % 100) / 100.0f;
         image_at(img, int(x), int(y)) = {b, b, b * 1.1f, 1};

@@ -23,11 +23,11 @@ data_image scene_preview_top(const scene_kit &k, const scene_view_box &box, int 
 // Draws the shown instances in perspective from a camera at `eye` looking
 // along `dir` (vertical field of view in radians), over a starry black;
 // `poses` replaces the world pose of the named instances (a moment of an
-// animation).
+// animation). Without `starry` the background stays transparent (icons).
 struct scene_view_camera {
     tacka3 eye, dir, up;
     float fov;
 };
 data_image scene_preview_camera(const scene_kit &k, const scene_view_camera &cam, int w, int h,
                                 const std::vector<std::string> &skip,
-                                const std::map<std::string, scene_pose> &poses = {});
+                                const std::map<std::string, scene_pose> &poses = {}, bool starry = true);

@@ -20,6 +20,9 @@ PACKAGES=(
   libavformat-dev libavcodec-dev libavutil-dev libswscale-dev libswresample-dev
   # game data generation: fonts and speech
   fonts-liberation fonts-dejavu-core espeak-ng
+  # installing and packaging: the desktop entry's check, the Debian package's
+  # library dependencies (dpkg-shlibdeps)
+  desktop-file-utils dpkg-dev
 )
 
 missing=()

@@ -1,10 +1,10 @@
 // vorn-data: builds the game's resource folder from code.
 //
-//   vorn-data --out DIR [--ini FILE] [--preview DIR] [--only STEP,STEP] [--quiet]
+//   vorn-data --out DIR [--ini FILE] [--preview DIR] [--icons DIR] [--only STEP,STEP] [--quiet]
 //
 // Writes every data file the game opens into DIR (replacing an earlier build
-// there), app.ini naming DIR when --ini is given, and the contact sheets into
-// the preview folder.
+// there), app.ini naming DIR when --ini is given, the contact sheets into
+// the preview folder and the desktop icons into the icon folder.
 
 #include <cstdio>
 #include <cstring>
@@ -19,11 +19,12 @@
 static void __usage(FILE *out)
 {
     std::fprintf(out,
-                 "usage: vorn-data --out DIR [--ini FILE] [--preview DIR] [--only STEP,...] [--quiet]\n"
+                 "usage: vorn-data --out DIR [--ini FILE] [--preview DIR] [--icons DIR] [--only STEP,...] [--quiet]\n"
                  "Writes the default game data into DIR.\n"
                  "  --out DIR       the resource folder to write (an earlier build there is replaced)\n"
                  "  --ini FILE      also write an app.ini naming DIR\n"
                  "  --preview DIR   write contact sheets of the pictures, sounds and scene views\n"
+                 "  --icons DIR     write the desktop icon at each size (DIR/<size>x<size>/apps/)\n"
                  "  --only STEPS    only these steps, separated by commas\n"
                  "  --quiet         no progress lines\n"
                  "  --help          show this text\n"
@@ -46,6 +47,7 @@ int main(int argc, char **argv)
     static const option LONG_OPTIONS[] = {
         {"out", required_argument, nullptr, 'o'},  {"ini", required_argument, nullptr, 'i'},
         {"preview", required_argument, nullptr, 'p'}, {"only", required_argument, nullptr, 's'},
+        {"icons", required_argument, nullptr, 'c'},
         {"quiet", no_argument, nullptr, 'q'},      {"help", no_argument, nullptr, 'h'},
         {nullptr, 0, nullptr, 0},
     };
@@ -56,6 +58,7 @@ int main(int argc, char **argv)
         case 'o': ctx.out_dir = optarg; break;
         case 'i': ini = optarg; break;
         case 'p': ctx.preview_dir = optarg; break;
+        case 'c': ctx.icon_dir = optarg; break;
         case 's': {
             std::stringstream ss(optarg);
             for (std::string step; std::getline(ss, step, ',');) only.push_back(step);
@@ -88,6 +91,7 @@ int main(int argc, char **argv)
     std::error_code ec;
     ctx.out_dir = __with_slash(std::filesystem::absolute(ctx.out_dir, ec).lexically_normal().string());
     if (!ctx.preview_dir.empty()) ctx.preview_dir = __with_slash(ctx.preview_dir);
+    if (!ctx.icon_dir.empty()) ctx.icon_dir = __with_slash(ctx.icon_dir);
     if (!data_prepare_out_dir(ctx.out_dir)) return 1;
     if (!data_build(ctx, only)) return 1;
     if (!ini.empty() && !data_write_app_ini(ini, ctx.out_dir)) return 1;
