@@ -38,7 +38,8 @@ sps *make_system(scene *sc, int n)
     sps_set_spin_spread(s, 0.17f);
     sps_set_random_start_angle(s, true);
     sps_set_align(s, n % 4 == 0);
-    sps_set_position(s, tacka3{float(n % 10) * 10.0f, float(n / 10) * 10.0f, 0});
+    const int column = n % 10, row = n / 10;
+    sps_set_position(s, tacka3{float(column) * 10.0f, float(row) * 10.0f, 0});
     sps_set_type_point(s);
     sps_enable_velocity_keyframes(s);
     sps_enable_rotation_keyframes(s);

@@ -152,8 +152,9 @@ int main(int argc, char **argv)
     for (int i = 0; i < instances; i++) {
         bench_instance &b = inst[size_t(i)];
         matrix_identity(b.world);
-        b.world[12] = float(i % side - side / 2) * 3.0f;
-        b.world[13] = float(i / side - side / 2) * 3.0f;
+        const int column = i % side - side / 2, row = i / side - side / 2;
+        b.world[12] = float(column) * 3.0f;
+        b.world[13] = float(row) * 3.0f;
         OGL_mesh *m = meshes[i % 4];
         b.mi = OGL_mesh_instance_init();
         OGL_mesh_instance_set_mesh(b.mi, m);

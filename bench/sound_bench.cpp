@@ -85,7 +85,8 @@ static void BM_Playback(benchmark::State &state)
     for (int i = 0; i < BENCH_SOURCES; i++) {
         sources[i] = auren_source_add(snd);
         auren_set_looping(sources[i], true);
-        auren_set_position_ws(sources[i], {float(10 * (i % 8)), 0, float(10 * (i / 8))});
+        const int column = i % 8, row = i / 8;
+        auren_set_position_ws(sources[i], {float(10 * column), 0, float(10 * row)});
         auren_set_rolloff_factor(sources[i], 1.0f);
         auren_set_reference_distance(sources[i], 20.0f);
         auren_set_pitch(sources[i], 0.8f + 0.02f * float(i));

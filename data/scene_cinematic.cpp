@@ -91,7 +91,7 @@ std::vector<tacka3> scene_cinematic_path()
 bool scene_build_cinematic(scene_kit &k)
 {
     const float T = LAYOUT_CINEMA_SECONDS, STEP = 0.25f;
-    const int KEYS = int(T / STEP + 0.5f) + 1;
+    const int KEYS = int(std::lround(T / STEP)) + 1;
     path_samples ps = __sample_path();
     float total = ps.s.back();
     std::vector<tacka3> pos(KEYS), fwd(KEYS);

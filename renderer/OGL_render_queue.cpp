@@ -104,7 +104,8 @@ const OGL_render_pass_state *OGL_render_pass_state_share(const OGL_render_pass_s
         ASSERT(g_states != nullptr);
     }
     for (OGL_render_pass_state *s : *g_states)
-        if (std::memcmp(s, ps, sizeof(*ps)) == 0) return s;
+        // States are cleared whole (padding too) before their fields are set.
+        if (std::memcmp(s, ps, sizeof(*ps)) == 0) return s;  // NOLINT(bugprone-suspicious-memory-comparison)
     OGL_render_pass_state *copy = mem_new_zeroed<OGL_render_pass_state>();
     ASSERT(copy != nullptr);
     std::memcpy(copy, ps, sizeof(*ps));

@@ -149,7 +149,7 @@ static void __apply_effect(object_instance *oi, const char *key)
 bool OI_set_desc(object_instance *oi, const char *key, const char *value)
 {
     for (const desc_field &f : desc_fields) {
-        if (strcasecmp(f.key, key)) continue;
+        if (strcasecmp(f.key, key) != 0) continue;
         char *at = reinterpret_cast<char *>(&oi->desc) + f.offset;
         switch (f.kind) {
         case DESC_BOOL: {

@@ -304,7 +304,8 @@ TEST_F(GuiTest, MissingPictureIsLoggedByNameAndMakesNoWidget)
     const std::string missing = f("nowhere.tga");
     EXPECT_FALSE(gui_add_button(ctx, "ok", 0, 0, f("cold.tga").c_str(), missing.c_str(), 0));
     write_picture(f("bad.tga"), 4, 4, RED);
-    test_write_file(f("bad.tga"), "\x00\x00\x02 not a picture");
+    static const char bad[] = "\x00\x00\x02 not a picture";
+    test_write_file(f("bad.tga"), std::string(bad, sizeof(bad) - 1));
     EXPECT_FALSE(gui_add_gfx(ctx, "bad", 0, 0, f("bad.tga").c_str(), 0));
     std::string err = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find(missing), std::string::npos) << err;

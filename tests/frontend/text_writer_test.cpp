@@ -329,7 +329,7 @@ TEST_F(TextWriterTest, RightAndCentredTextEndAndCentreAtX)
     const int left = lit(400 - width / 2 - 1, box[1], width / 2 + 1, box[3] - box[1]);
     const int right = lit(400, box[1], width / 2 + 2, box[3] - box[1]);
     EXPECT_GT(left, 20);
-    EXPECT_NEAR(left, right, left / 4) << "as much ink left of x as right of it";
+    EXPECT_NEAR(left, right, double(left) / 4.0) << "as much ink left of x as right of it";
     gtw_free_font(font);
 }
 

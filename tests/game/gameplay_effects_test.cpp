@@ -122,8 +122,8 @@ TEST_F(Effects, MoreAttackersThanTrailsFlyWithoutAFaultReport)
     {
         game_actor *ga = dlist_entry<game_actor>(n);
         if (!game_actor_is_attacker(ga)) continue;
-        launch(ga, {float(launched % 10) * 30, 1000, float(launched / 10) * 30},
-               {float(launched % 10) * 30, 1001, float(launched / 10) * 30}, 1.0f);
+        const int column = launched % 10, row = launched / 10;
+        launch(ga, {float(column) * 30, 1000, float(row) * 30}, {float(column) * 30, 1001, float(row) * 30}, 1.0f);
         launched++;
     }
     EXPECT_EQ(launched, 80);

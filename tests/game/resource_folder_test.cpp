@@ -78,7 +78,8 @@ TEST_F(ResourceFolderTest, MissingEmptyAndBinaryFilesAreRefusedWithTheReport)
     testing::internal::CaptureStderr();
     EXPECT_FALSE(init_resource_folder_from(path("none.ini").c_str(), RESOURCE_FOLDER_KEY));
     EXPECT_FALSE(read(""));
-    EXPECT_FALSE(read(std::string("vorn_freeware_resource_folder = /x/\0\x01\x02", 39)));
+    static const char binary[] = "vorn_freeware_resource_folder = /x/\0\x01\x02";
+    EXPECT_FALSE(read(std::string(binary, sizeof(binary) - 1)));
     EXPECT_FALSE(read("\xFF\xFE\x41"));              // odd UTF-16 length
     EXPECT_FALSE(read(utf16(u"a=\xD800 b")));       // lone surrogate
     std::string err = testing::internal::GetCapturedStderr();

@@ -140,9 +140,12 @@ TEST_F(SpsFileTest, SystemRoundTripKeepsEveryField)
     EXPECT_STREQ(back->texture, "flash.tga");
     EXPECT_STREQ(back->object, "rock");
     ASSERT_TRUE(back->has_data);
-    EXPECT_EQ(std::memcmp(&back->data, &d->data, sizeof(d->data)), 0);
+    // Byte for byte: the file keeps every bit of every float.
+    EXPECT_EQ(std::memcmp(&back->data, &d->data, sizeof(d->data)), 0);  // NOLINT(bugprone-suspicious-memory-comparison)
     ASSERT_EQ(back->keyframes->get_size(), 3u);
-    EXPECT_EQ(std::memcmp(back->keyframes->data, d->keyframes->data, 3 * sizeof(spsquox2_keyframe)), 0);
+    EXPECT_EQ(std::memcmp(back->keyframes->data, d->keyframes->data,  // NOLINT(bugprone-suspicious-memory-comparison)
+                          3 * sizeof(spsquox2_keyframe)),
+              0);
 
     // Loading again replaces, never appends.
     ASSERT_TRUE(spsquox2_load_system_from_file(p.c_str(), back));

@@ -269,8 +269,9 @@ TEST(StartupChild, DISABLED_FullScreen)
     // the logical screen fills the largest centred 4:3 rectangle the monitor gave
     EXPECT_TRUE(m->rect_w == fw || m->rect_h == fh);
     EXPECT_NEAR(double(m->rect_w) / m->rect_h, 4.0 / 3.0, 0.01);
-    EXPECT_NEAR(m->rect_x, (fw - m->rect_w) / 2, 1);
-    EXPECT_NEAR(m->rect_y, (fh - m->rect_h) / 2, 1);
+    const int centred_x = (fw - m->rect_w) / 2, centred_y = (fh - m->rect_h) / 2;
+    EXPECT_NEAR(m->rect_x, centred_x, 1);
+    EXPECT_NEAR(m->rect_y, centred_y, 1);
 
     glClearColor(0, 0, 0, 1);
     OGL_clear();
@@ -468,7 +469,7 @@ TEST_F(StartupStateTest, LinearFogBlendsHalfwayBetweenStartAndEnd)
     glEnable(GL_FOG);
     draw_white_quad_at(-5.0f);
     glDisable(GL_FOG);
-    int gb = int(std::exp(-1.0) * 255.0 + 0.5);
+    int gb = int(std::lround(std::exp(-1.0) * 255.0));
     EXPECT_TRUE(gltest_colour_near(gltest_pixel(400, 300), {255, uint8_t(gb), uint8_t(gb), 255}, 3));
 
     float got[4], start, end, density;

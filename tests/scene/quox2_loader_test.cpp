@@ -75,7 +75,7 @@ TEST_F(Quox2Loader, HeaderChecks)
 
 TEST_F(Quox2Loader, TopLevelShortHeaderAndOversizedChunks)
 {
-    EXPECT_FALSE(load(HEADER + "#OBJE\0"));
+    EXPECT_FALSE(load(HEADER + std::string("#OBJE\0", 6)));
     EXPECT_TRUE(has("quox2_load_all_to_scene(): _read("));
     EXPECT_TRUE(has("Load scene"));
 
