@@ -1,6 +1,6 @@
 #!/usr/bin/env bash
 # Sets up this machine, builds the project and runs every test headless:
-#   1. the normal build and its whole suite,
+#   1. the normal build and its whole suite, then clang-tidy over the sources,
 #   2. a ThreadSanitizer build of the threaded tests (label "tsan"),
 #   3. a short run of the fuzz targets (clang, when built),
 #   4. an AddressSanitizer + UndefinedBehaviorSanitizer build and its whole suite.
@@ -43,6 +43,9 @@ if cmake --build build --target help | grep -q '^data:'; then
   cmake --build build --target data
 fi
 run_headless ctest --test-dir build -j "$JOBS" --timeout 600
+
+echo "== clang-tidy =="
+bash scripts/tidy.sh build
 
 # The test executables whose suites carry the "tsan" label.
 TSAN_TARGETS=$(grep -rls 'LABELS.*tsan' --include=CMakeLists.txt tests | xargs -r grep -ho 'vorn_test(test_[a-z_]*' | sed 's/vorn_test(//' | sort -u)
