@@ -18,21 +18,8 @@ static array<__shared_texture> *textures;
 
 OGL_texture *gui_texture_load(const char *file, const char *name)
 {
-    int w = 0, h = 0, bpp = 0;
-    uint8_t *pixels = nullptr;
-    if (!gfxloader_load_smart(file, &w, &h, &bpp, &pixels)) {
-        do_log(LOG_WARNING, LOG_TO_FILE | LOG_TO_DEBUGGER, "gui: cannot load the picture \"%s\"", file);
-        return nullptr;
-    }
-    OGL_texture_input_data id = {};
-    id.filename = name;
-    id.xsize = uint32_t(w);
-    id.ysize = uint32_t(h);
-    id.bpp = uint32_t(bpp);
-    id.pixels = pixels;
-    OGL_texture *t = OGL_texture_create(&id);
-    mem_free(pixels);
-    if (!t) do_log(LOG_WARNING, LOG_TO_FILE | LOG_TO_DEBUGGER, "gui: no texture for the picture \"%s\"", file);
+    OGL_texture *t = OGL_texture_load_picture(file, name);
+    if (!t) do_log(LOG_WARNING, LOG_TO_FILE | LOG_TO_DEBUGGER, "gui: cannot load the picture \"%s\"", file);
     return t;
 }
 

@@ -112,34 +112,7 @@ static splash_element *__add(uint32_t kind, int x, int y)
     return e;
 }
 
-// Loads a picture as a 24 or 32-bit texture; greyscale is widened to 24 bits.
-static OGL_texture *__load_picture(const std::string &path)
-{
-    int w = 0, h = 0, bpp = 0;
-    uint8_t *px = nullptr;
-    if (!gfxloader_load_smart(file_native_path(path.c_str()).c_str(), &w, &h, &bpp, &px)) return nullptr;
-    if (bpp == 8) {
-        size_t n = size_t(w) * size_t(h);
-        uint8_t *rgb = static_cast<uint8_t *>(mem_alloc(n * 3));
-        if (!rgb) {
-            mem_free(px);
-            return nullptr;
-        }
-        for (size_t i = 0; i < n; i++) rgb[i * 3] = rgb[i * 3 + 1] = rgb[i * 3 + 2] = px[i];
-        mem_free(px);
-        px = rgb;
-        bpp = 24;
-    }
-    OGL_texture_input_data id{};
-    id.filename = path.c_str();
-    id.xsize = uint32_t(w);
-    id.ysize = uint32_t(h);
-    id.bpp = uint32_t(bpp);
-    id.pixels = px;
-    OGL_texture *t = OGL_texture_create(&id);
-    mem_free(px);
-    return t;
-}
+static OGL_texture *__load_picture(const std::string &path) { return OGL_texture_load_picture(path.c_str(), path.c_str()); }
 
 splash_element *splash_add_gfx(const char *file, int x, int y)
 {

@@ -265,20 +265,8 @@ int32_t vorn_hi_score_step(float dt)
 static OGL_texture *__load_picture(const char *relative)
 {
     std::string path = resource_path(relative);
-    int w = 0, h = 0, bpp = 0;
-    uint8_t *px = nullptr;
-    if (!gfxloader_load_smart(path.c_str(), &w, &h, &bpp, &px)) {
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "hiscore: cannot load %s", path.c_str());
-        return nullptr;
-    }
-    OGL_texture_input_data id{};
-    id.filename = relative;
-    id.xsize = uint32_t(w);
-    id.ysize = uint32_t(h);
-    id.bpp = uint32_t(bpp);
-    id.pixels = px;
-    OGL_texture *t = OGL_texture_create(&id);
-    mem_free(px);
+    OGL_texture *t = OGL_texture_load_picture(path.c_str(), relative);
+    if (!t) do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "hiscore: cannot load %s", path.c_str());
     return t;
 }
 

@@ -9,6 +9,8 @@
 #include "OGL_features.h"
 #include "OGL_utils.h"
 #include "corelib/array.h"
+#include "corelib/files.h"
+#include "corelib/gfxloader.h"
 #include "corelib/log.h"
 #include "corelib/mem.h"
 
@@ -499,4 +501,32 @@ uint64_t OGL_texture_memory_size(const OGL_texture *t)
         sum = bytes * t->xsize * t->ysize;
     }
     return (t->flags & OGL_TEXTURE_DOUBLE_BUFFERED) ? sum * 2 : sum;
+}
+
+OGL_texture *OGL_texture_load_picture(const char *path, const char *name)
+{
+    int w = 0, h = 0, bpp = 0;
+    uint8_t *px = nullptr;
+    if (!gfxloader_load_smart(file_native_path(path).c_str(), &w, &h, &bpp, &px)) return nullptr;
+    if (bpp == 8) {
+        size_t n = size_t(w) * size_t(h);
+        uint8_t *rgb = static_cast<uint8_t *>(mem_alloc(n * 3));
+        if (!rgb) {
+            mem_free(px);
+            return nullptr;
+        }
+        for (size_t i = 0; i < n; i++) rgb[i * 3] = rgb[i * 3 + 1] = rgb[i * 3 + 2] = px[i];
+        mem_free(px);
+        px = rgb;
+        bpp = 24;
+    }
+    OGL_texture_input_data id{};
+    id.filename = name;
+    id.xsize = uint32_t(w);
+    id.ysize = uint32_t(h);
+    id.bpp = uint32_t(bpp);
+    id.pixels = px;
+    OGL_texture *t = OGL_texture_create(&id);
+    mem_free(px);
+    return t;
 }

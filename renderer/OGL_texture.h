@@ -62,6 +62,11 @@ struct OGL_rgba_color_uc {
 };
 
 OGL_texture *OGL_texture_create(const OGL_texture_input_data *id);
+// A picture file (TGA, BMP, JPEG; Windows separators allowed) as a 24 or 32-bit
+// texture named `name`; a greyscale picture is widened to 24 bits. Null when
+// the file cannot be read or the board cannot take it (the caller names the
+// file in its own message).
+OGL_texture *OGL_texture_load_picture(const char *path, const char *name);
 void OGL_texture_free(OGL_texture *texture);
 // Live textures.
 int OGL_texture_count();
