@@ -670,15 +670,32 @@ static tacka3 __birth_position(sps *sys, bool moved)
     return out;
 }
 
+// The credit after taking the next particle due: one interval less, and at
+// once no more than the longest life (the particles due earlier would already
+// be dead). Skipped arithmetically, never by a loop whose step could vanish in
+// the float credit: a step too small for the credit's precision takes at
+// least one unit of it, so every call makes progress.
+static float __sps_next_lateness(float credit, float interval, float life_max)
+{
+    float next = credit - interval;
+    if (!(next < credit)) next = std::nextafter(credit, -INFINITY);
+    if (next > life_max) {
+        // The latest due particle that could still live: credit - k intervals <= life_max.
+        double k = std::ceil((double(next) - double(life_max)) / double(interval));
+        double late = double(next) - k * double(interval);
+        next = late > double(life_max) ? life_max : (late < 0.0 ? 0.0f : float(late));
+    }
+    return next;
+}
+
 // Emits into a dead slot from the burst credit; the particle is alive
 // afterwards unless the credit ran out first.
 static void __sps_particle_emmiter_get_next(sps *sys, simple_particle *p, bool moved)
 {
     while (sys->burst_on && sys->burst_time >= sys->burst_inverse) {
-        sys->burst_time -= sys->burst_inverse;
-        const float L = sys->burst_time;  // how late in the frame this particle is born
         ASSERT(sps_particle_life_span_is_set(sys));
-        if (L > sys->life_span_max) continue;
+        sys->burst_time = __sps_next_lateness(sys->burst_time, sys->burst_inverse, sys->life_span_max);
+        const float L = sys->burst_time;  // how late in the frame this particle is born
         p->life_span = sys->life_span_min == sys->life_span_max
                            ? sys->life_span_max
                            : float(drand_range(sys->life_span_min, sys->life_span_max));

@@ -111,6 +111,13 @@ static bool __finite_all(const float *f, int n)
     return true;
 }
 
+static bool __within(const float *f, int n, float bound)
+{
+    for (int i = 0; i < n; i++)
+        if (!(std::fabs(f[i]) <= bound)) return false;
+    return true;
+}
+
 bool spsquox2_check(const spsquox2 *d, const char **why)
 {
     const spsquox2_data &p = d->data;
@@ -126,14 +133,23 @@ bool spsquox2_check(const spsquox2 *d, const char **why)
     else if (!__finite_all(&p.duration, 8) || !__finite_all(&p.life_min, 2) || !__finite_all(&p.size_spread.x, 2) ||
              !__finite_all(&p.velocity_spread.x, 6))
         w = "a parameter is not a finite number";
+    else if (!__within(&p.position.x, 6, SPSQUOX2_MAX_MAGNITUDE) || !__within(&p.size_spread.x, 2, SPSQUOX2_MAX_MAGNITUDE) ||
+             !__within(&p.velocity_spread.x, 4, SPSQUOX2_MAX_MAGNITUDE))
+        w = "a position, velocity, size or spin parameter beyond 1e6";
     else if (p.duration < 0.0f)
         w = "negative duration";
     else if (p.life_min < 0.0f || p.life_max < p.life_min)
         w = "life span not 0 <= minimum <= maximum";
+    else if (p.life_max > SPSQUOX2_MAX_LIFE)
+        w = "life span above 1000 seconds";
     else if (!(p.burst > 0.0f))
         w = "burst factor not above 0";
+    else if (p.burst > SPSQUOX2_MAX_BURST)
+        w = "burst factor above 10000 particles per second";
     else if (p.time_scale < 0.0f)
         w = "negative time scale";
+    else if (p.time_scale > SPSQUOX2_MAX_TIME_SCALE)
+        w = "time scale above 100";
     else if (d->keyframes->get_size() < 2)
         w = "fewer than two keyframes";
     else if (d->keyframes->get_size() > SPSQUOX2_MAX_KEYFRAMES)
@@ -147,6 +163,10 @@ bool spsquox2_check(const spsquox2 *d, const char **why)
             }
             if (k.time < last) {
                 w = "keyframe times do not rise";
+                break;
+            }
+            if (!__within(&k.velocity.x, 6, SPSQUOX2_MAX_MAGNITUDE)) {
+                w = "a keyframe velocity, size or spin beyond 1e6";
                 break;
             }
             last = k.time;

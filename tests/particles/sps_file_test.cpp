@@ -354,6 +354,23 @@ TEST_F(SpsFileTest, BadSystemFilesAreRefusedNamingTheFile)
     cases.push_back({"NaN spin spread", with([](spsquox2_data &p) { p.spin_spread = NAN; }), "finite"});
     cases.push_back({"burst 0", with([](spsquox2_data &p) { p.burst = 0; }), "burst factor"});
     cases.push_back({"life max below min", with([](spsquox2_data &p) { p.life_max = 0.1f; }), "life span"});
+    // Finite values whose products overflow: a burst of 1e9 (the emission
+    // step vanished in the float credit), sizes and speeds of 3e38.
+    cases.push_back({"burst 1e9", with([](spsquox2_data &p) { p.burst = 1e9f; }), "burst factor above"});
+    cases.push_back({"burst 2.7e20", with([](spsquox2_data &p) { p.burst = 2.7e20f; }), "burst factor above"});
+    cases.push_back({"life 1e30", with([](spsquox2_data &p) { p.life_max = 1e30f; }), "life span above"});
+    cases.push_back({"time scale 1e30", with([](spsquox2_data &p) { p.time_scale = 1e30f; }), "time scale above"});
+    cases.push_back({"velocity 3e38", with([](spsquox2_data &p) { p.velocity.z = -3e38f; }), "beyond 1e6"});
+    cases.push_back({"size spread 3e38", with([](spsquox2_data &p) { p.size_spread.y = 3e38f; }), "beyond 1e6"});
+    cases.push_back({"spin spread 1e20", with([](spsquox2_data &p) { p.spin_spread = 1e20f; }), "beyond 1e6"});
+    {
+        spsquox2_keyframe a = key(0, 1, 1, 1, 1), b = key(1, 1, 1, 1, 1, 0, {0, 0, 0}, {3e38f, 1});
+        cases.push_back({"key size 3e38", system_bytes(good, 0) + chunk("#KEYF", raw(&a, 48)) + chunk("#KEYF", raw(&b, 48)),
+                         "keyframe velocity, size or spin beyond"});
+        spsquox2_keyframe v = key(1, 1, 1, 1, 1, 0, {2e7f, 0, 0});
+        cases.push_back({"key velocity 2e7", system_bytes(good, 0) + chunk("#KEYF", raw(&a, 48)) + chunk("#KEYF", raw(&v, 48)),
+                         "beyond 1e6"});
+    }
     cases.push_back({"one keyframe", system_bytes(good, 1), "fewer than two keyframes"});
     cases.push_back({"no keyframes", system_bytes(good, 0), "fewer than two keyframes"});
     {
@@ -382,6 +399,44 @@ TEST_F(SpsFileTest, BadSystemFilesAreRefusedNamingTheFile)
     ::testing::internal::CaptureStderr();
     EXPECT_FALSE(spsquox2_load_system_from_file(dir.c_str(), d));
     ::testing::internal::GetCapturedStderr();
+    spsquox2_deinit(d);
+}
+
+// Found by fuzzing: keys at times 0 and 6.7e-44 made the fraction between
+// them infinite, and the quads of the compiled system were not finite (the
+// quad builder's fault report ended the program).
+TEST_F(SpsFileTest, KeysATinySpanApartGiveFiniteQuads)
+{
+    spsquox2_data p = params();
+    p.unbound = 1;
+    p.random_angle = 0;
+    spsquox2_keyframe a = key(0, 1, 1, 1, 1, 10, {0, 0, 0}, {1, 1});
+    spsquox2_keyframe b = key(6.7e-44f, 1, 1, 1, 1, 20, {0, 5, 0}, {3, 3});
+    std::string bytes = system_bytes(p, 0) + chunk("#KEYF", raw(&a, 48)) + chunk("#KEYF", raw(&b, 48));
+    std::string file = path("tiny.spsquox2");
+    test_write_file(file, bytes);
+    spsquox2 *d = spsquox2_init();
+    ASSERT_TRUE(spsquox2_load_system_from_file(file.c_str(), d));
+    scene *sc = scene_init();
+    sps_manager *mgr = sps_manager_init();
+    sps *s = spsquox2_compile_system(d, sc, mgr);
+    ASSERT_NE(s, nullptr);
+    sps_activate(s, false);
+    sps_start_burst(s);
+    uint32_t quads = 0;
+    for (int f = 0; f < 30; f++) {
+        sps_manager_update(mgr, 0.04f, nullptr);
+        quads += s->vertexsno / 6;
+        for (uint32_t v = 0; v < s->vertexsno; v++) EXPECT_TRUE(tacka3_is_finite(s->vertexs[v])) << f << " " << v;
+        // Past the last key every size is the last key's.
+        for (uint32_t i = 0; i < s->population; i++)
+            if (s->particles[i].alive) {
+                EXPECT_LE(std::fabs(s->particles[i].size.x), 3.0f + p.size_spread.x + 1e-4f);
+            }
+    }
+    EXPECT_GT(quads, 0u);
+    sps_manager_deinit(mgr);
+    scene_deinit(sc);
     spsquox2_deinit(d);
 }
 
