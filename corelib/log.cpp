@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <unistd.h>
 
 #include "mem.h"
@@ -87,6 +88,24 @@ int do_log(int level, uint8_t outputs, const char *format, ...)
     }
     if (outputs & LOG_TO_FILE) log_file_append(line);
     return 0;
+}
+
+log_quoted log_quote(const char *text)
+{
+    log_quoted q;
+    if (!text) text = "(null)";
+    size_t n = 0;
+    while (n <= LOG_QUOTE_MAX && text[n]) n++;
+    if (n <= LOG_QUOTE_MAX) {
+        std::memcpy(q.text, text, n + 1);
+        return q;
+    }
+    // Cut before a continuation byte would be split from its lead byte.
+    n = LOG_QUOTE_MAX;
+    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80 && LOG_QUOTE_MAX - n < 3) n--;
+    std::memcpy(q.text, text, n);
+    std::memcpy(q.text + n, LOG_QUOTE_CUT, sizeof(LOG_QUOTE_CUT));
+    return q;
 }
 
 void log_abort() { _exit(LOG_FAULT_EXIT_STATUS); }

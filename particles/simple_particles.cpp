@@ -102,7 +102,7 @@ sps *sps_init(const char *name, scene *sc, uint32_t population)
 {
     if (population == 0 || population > SPS_MAX_POPULATION) {
         do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "sps_init(): population %u of \"%s\" out of range!",
-               population, name ? name : "");
+               population, log_quote(name ? name : "").text);
         return nullptr;
     }
     sps *sys = mem_new_zeroed<sps>();
@@ -128,7 +128,7 @@ sps *sps_init(const char *name, scene *sc, uint32_t population)
     sys->bound_radius = SPS_MIN_BOUND_RADIUS;
     return sys;
 fail:
-    do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "sps_init(): out of memory for \"%s\"!", name ? name : "");
+    do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "sps_init(): out of memory for \"%s\"!", log_quote(name ? name : "").text);
     if (sys) {
         mem_free(sys->name);
         mem_free(sys->particles);
@@ -494,7 +494,7 @@ bool sps_set_texture(sps *sys, const char *texture_file)
     if (!m || !material_copy_name(m, OI_get_name(sys->oi)) ||
         !material_copy_texture_file_name(m, MAT_SLOT_DIFFUSE, texture_file) ||
         !OI_copy_material_name(sys->oi, OI_get_name(sys->oi))) {
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "sps_set_texture(): out of memory for \"%s\"!", texture_file);
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "sps_set_texture(): out of memory for \"%s\"!", log_quote(texture_file).text);
         material_deinit(m);
         return false;
     }
@@ -506,7 +506,7 @@ bool sps_set_texture(sps *sys, const char *texture_file)
     if (scene_is_attached(sys->sc) && scene_has_resources_folder_path(sys->sc) &&
         !material_prepare_textures(m, sys->sc, scene_get_resources_folder_path(sys->sc)))
         do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "sps_set_texture(): texture \"%s\" not loaded!",
-               texture_file);
+               log_quote(texture_file).text);
     __state_changed(sys);
     return true;
 }
@@ -543,7 +543,7 @@ void sps_set_blend_factors(sps *sys, uint32_t src, uint32_t dst)
     if (!sps_blend_factor_is_valid(src) || !sps_blend_factor_is_valid(dst)) {
         do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE,
                "sps_set_blend_factors(): \"%s\": factors 0x%x, 0x%x are not blend factors, kept the blending",
-               sps_get_name(sys), src, dst);
+               log_quote(sps_get_name(sys)).text, src, dst);
         return;
     }
     sys->blend_src = src;

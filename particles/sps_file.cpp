@@ -258,7 +258,7 @@ static bool __open_file(const char *path, const char magic[4], const sps_file_ms
     std::string native = file_native_path(path);
     int fd = open(native.c_str(), O_RDONLY);
     if (fd < 0) {
-        SPS_LOG(m.open, path, strerror(errno));
+        SPS_LOG(m.open, log_quote(path).text, strerror(errno));
         return false;
     }
     struct stat st;
@@ -270,14 +270,14 @@ static bool __open_file(const char *path, const char magic[4], const sps_file_ms
     else if (uint64_t(st.st_size) > SPSQUOX2_MAX_FILE_SIZE)
         why = "file too large for a particle file";
     if (why) {
-        SPS_LOG(m.length, path, why);
+        SPS_LOG(m.length, log_quote(path).text, why);
         close(fd);
         return false;
     }
     size_t length = size_t(st.st_size);
     uint8_t *data = static_cast<uint8_t *>(mem_alloc(length ? length : 1));
     if (!data) {
-        SPS_LOG(m.length, path, "out of memory");
+        SPS_LOG(m.length, log_quote(path).text, "out of memory");
         close(fd);
         return false;
     }
@@ -291,18 +291,18 @@ static bool __open_file(const char *path, const char magic[4], const sps_file_ms
     int read_errno = errno;
     close(fd);
     if (got < SPSQUOX2_HEADER_SIZE) {
-        SPS_LOG(m.header, path, got < length ? strerror(read_errno) : "file shorter than its 12-byte header");
+        SPS_LOG(m.header, log_quote(path).text, got < length ? strerror(read_errno) : "file shorter than its 12-byte header");
         mem_free(data);
         return false;
     }
     if (got != length) {
-        SPS_LOG(m.chunk, path, strerror(read_errno));
+        SPS_LOG(m.chunk, log_quote(path).text, strerror(read_errno));
         mem_free(data);
         return false;
     }
     if (std::memcmp(data, magic, 4) != 0) {
         SPS_LOG("%s", m.magic);
-        SPS_LOG("%s: refused (bad magic)", path);
+        SPS_LOG("%s: refused (bad magic)", log_quote(path).text);
         mem_free(data);
         return false;
     }
@@ -321,7 +321,7 @@ static bool __walk_chunks(const char *path, const sps_file_msgs &m, const uint8_
         if (size - at < SPSQUOX2_CHUNK_HEADER_SIZE) {
             char why[96];
             snprintf(why, sizeof(why), "chunk header at offset %zu cut short (%zu of 12 bytes)", at, size - at);
-            SPS_LOG(m.chunk, path, why);
+            SPS_LOG(m.chunk, log_quote(path).text, why);
             return false;
         }
         char id[6];
@@ -334,7 +334,7 @@ static bool __walk_chunks(const char *path, const sps_file_msgs &m, const uint8_
             char why[128];
             snprintf(why, sizeof(why), "chunk \"%.5s\" at offset %zu claims %u bytes, %zu left", id,
                      at - SPSQUOX2_CHUNK_HEADER_SIZE, n, size - at);
-            SPS_LOG(m.chunk, path, why);
+            SPS_LOG(m.chunk, log_quote(path).text, why);
             return false;
         }
         if (!each(id, bytes + at, n)) return false;
@@ -348,7 +348,7 @@ static size_t __text_len(const uint8_t *p, uint32_t n) { return strnlen(reinterp
 
 static void __refuse(const char *func, const char *path, const char *why)
 {
-    SPS_LOG("%s(): %s refused: %s!", func, path, why);
+    SPS_LOG("%s(): %s refused: %s!", func, log_quote(path).text, why);
 }
 
 bool spsquox2_load_system_from_file(const char *path, spsquox2 *d)
@@ -467,14 +467,14 @@ static bool __write_whole(const char *path, const std::string &bytes, const char
     std::string native = file_native_path(path);
     FILE *f = fopen(native.c_str(), "wb");
     if (!f) {
-        SPS_LOG("%s(): _open(%s) FAILED: %s!", func, path, strerror(errno));
+        SPS_LOG("%s(): _open(%s) FAILED: %s!", func, log_quote(path).text, strerror(errno));
         return false;
     }
     bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     int e = errno;
     if (fclose(f) != 0) ok = false;
     if (!ok) {
-        SPS_LOG("%s(): _write(%s) FAILED: %s!", func, path, strerror(e));
+        SPS_LOG("%s(): _write(%s) FAILED: %s!", func, log_quote(path).text, strerror(e));
         remove(native.c_str());
     }
     return ok;
@@ -539,13 +539,13 @@ bool sps_file_dump_json(const char *path, FILE *out)
     {
         FILE *f = fopen(file_native_path(path).c_str(), "rb");
         if (!f) {
-            SPS_LOG("sps_file_dump_json(): _open(%s) FAILED: %s!", path, strerror(errno));
+            SPS_LOG("sps_file_dump_json(): _open(%s) FAILED: %s!", log_quote(path).text, strerror(errno));
             return false;
         }
         size_t got = fread(magic, 1, 4, f);
         fclose(f);
         if (got != 4) {
-            SPS_LOG("sps_file_dump_json(): %s is not a particle file (too short)", path);
+            SPS_LOG("sps_file_dump_json(): %s is not a particle file (too short)", log_quote(path).text);
             return false;
         }
     }
@@ -629,7 +629,7 @@ sps *spsquox2_compile_system(const spsquox2 *sc2, scene *sc, sps_manager *mgr)
     ASSERT(sc2->data.population >= 1);
     const char *why;
     if (!spsquox2_check(sc2, &why)) {
-        SPS_LOG("spsquox2_compile_system(): \"%s\" cannot be compiled: %s!", sc2->name ? sc2->name : "", why);
+        SPS_LOG("spsquox2_compile_system(): \"%s\" cannot be compiled: %s!", log_quote(sc2->name ? sc2->name : "").text, why);
         return nullptr;
     }
     const spsquox2_data &p = sc2->data;
@@ -678,7 +678,7 @@ sps *spsquox2_compile_system(const spsquox2 *sc2, scene *sc, sps_manager *mgr)
         } else {
             do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE,
                    "spsquox2_compile_system(): \"%s\": instance \"%s\" not in the scene, the system stays unbound",
-                   name, sc2->object);
+                   name, log_quote(sc2->object).text);
         }
     }
 

@@ -167,7 +167,7 @@ static bool __decode_all(const char *path, OggVorbis_File *decoder, auren_pcm_t 
     if (want > AUREN_SAMPLE_MAX_PCM_BYTES) want = AUREN_SAMPLE_MAX_PCM_BYTES;
     pcm->data = array_new<char>();
     if (!pcm->data || (want > 0 && !pcm->data->set_size(uint32_t(want)))) {
-        do_log(LOG_CRITICAL, LOG_TO_FILE, "auren: out of memory for %s", path);
+        do_log(LOG_CRITICAL, LOG_TO_FILE, "auren: out of memory for %s", log_quote(path).text);
         return false;
     }
     uint32_t offset = 0;
@@ -176,12 +176,12 @@ static bool __decode_all(const char *path, OggVorbis_File *decoder, auren_pcm_t 
             // The file holds more than its last page promised: grow a second at a time.
             uint64_t grown = uint64_t(offset) + uint64_t(pcm->frequency) * frame_bytes;
             if (grown > AUREN_SAMPLE_MAX_PCM_BYTES) {
-                do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s decodes to more than %u bytes", path,
+                do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s decodes to more than %u bytes", log_quote(path).text,
                        AUREN_SAMPLE_MAX_PCM_BYTES);
                 return false;
             }
             if (!pcm->data->set_size(uint32_t(grown))) {
-                do_log(LOG_CRITICAL, LOG_TO_FILE, "auren: out of memory for %s", path);
+                do_log(LOG_CRITICAL, LOG_TO_FILE, "auren: out of memory for %s", log_quote(path).text);
                 return false;
             }
         }
@@ -192,13 +192,13 @@ static bool __decode_all(const char *path, OggVorbis_File *decoder, auren_pcm_t 
         if (n == 0) break;
         if (n < 0) {
             do_log(LOG_CRITICAL, LOG_TO_FILE, "auren: error decoding");
-            do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s is damaged: decoding failed (%ld)", path, n);
+            do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s is damaged: decoding failed (%ld)", log_quote(path).text, n);
             return false;
         }
         offset += uint32_t(n);
     }
     if (offset == 0) {
-        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s holds no sound", path);
+        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s holds no sound", log_quote(path).text);
         return false;
     }
     if (offset != pcm->data->get_size()) pcm->data->set_size(offset);
@@ -211,16 +211,16 @@ bool __read_sample_file(const char *path, void **bytes, size_t *size)
     std::string native = file_native_path(path);
     struct stat st;
     if (stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: cannot open file: %s for reading", path);
+        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: cannot open file: %s for reading", log_quote(path).text);
         return false;
     }
     if (uint64_t(st.st_size) > AUREN_SAMPLE_MAX_FILE_BYTES) {
-        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s is too big for a sample (%lld bytes)", path,
+        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s is too big for a sample (%lld bytes)", log_quote(path).text,
                (long long)st.st_size);
         return false;
     }
     if (!load_file_to_buffer(path, bytes, size)) {
-        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: cannot open file: %s for reading", path);
+        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: cannot open file: %s for reading", log_quote(path).text);
         return false;
     }
     return true;
@@ -235,7 +235,7 @@ bool __load_ogg_data(const char *path, auren_pcm_t *pcm, bool decode)
     const char *why = nullptr;
     ogg_memory m = {static_cast<const char *>(bytes), size, 0};
     if (!__auren_ogg_check_pages(__memory_next, &m, &why)) {
-        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: error opening file: %s for decoding: %s", path, why);
+        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: error opening file: %s for decoding: %s", log_quote(path).text, why);
         mem_free(bytes);
         return false;
     }
@@ -244,13 +244,13 @@ bool __load_ogg_data(const char *path, auren_pcm_t *pcm, bool decode)
     ov_callbacks callbacks = {__memory_read, __memory_seek, nullptr, __memory_tell};
     if (ov_open_callbacks(&m, &decoder, nullptr, 0, callbacks) < 0) {
         do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE,
-               "auren: error opening file: %s for decoding: not an Ogg Vorbis stream", path);
+               "auren: error opening file: %s for decoding: not an Ogg Vorbis stream", log_quote(path).text);
         mem_free(bytes);
         return false;
     }
     bool ok = __auren_ogg_check_info(&decoder, &why);
     if (!ok) {
-        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: error opening file: %s for decoding: %s", path, why);
+        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: error opening file: %s for decoding: %s", log_quote(path).text, why);
     } else {
         vorbis_info *info = ov_info(&decoder, -1);
         int64_t total = ov_pcm_total(&decoder, -1);

@@ -101,7 +101,7 @@ bool __load_wav_data(const char *path, auren_pcm_t *pcm, bool decode)
     auren_wav_t wav;
     const char *why = nullptr;
     if (!__auren_wav_parse(static_cast<const uint8_t *>(bytes), size, &wav, &why)) {
-        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s is not a usable WAV file: %s", path, why);
+        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s is not a usable WAV file: %s", log_quote(path).text, why);
         mem_free(bytes);
         return false;
     }
@@ -112,7 +112,7 @@ bool __load_wav_data(const char *path, auren_pcm_t *pcm, bool decode)
     if (decode) {
         pcm->data = array_new<char>();
         if (!pcm->data || !pcm->data->set_size(wav.size)) {
-            do_log(LOG_CRITICAL, LOG_TO_FILE, "auren: out of memory for %s", path);
+            do_log(LOG_CRITICAL, LOG_TO_FILE, "auren: out of memory for %s", log_quote(path).text);
             __auren_pcm_free(pcm);
             mem_free(bytes);
             return false;

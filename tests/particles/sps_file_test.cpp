@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "corelib/log.h"
 #include "corelib/mem.h"
 #include "particles/sps_file.h"
 #include "particles_test_util.h"
@@ -435,6 +436,48 @@ TEST_F(SpsFileTest, KeysATinySpanApartGiveFiniteQuads)
             }
     }
     EXPECT_GT(quads, 0u);
+    sps_manager_deinit(mgr);
+    scene_deinit(sc);
+    spsquox2_deinit(d);
+}
+
+// Found by fuzzing: names over 10,000 characters were quoted whole in the
+// messages of compiling (and paths made of them in the loader's), and the
+// logger ended the program.
+TEST_F(SpsFileTest, HugeNamesAreQuotedCut)
+{
+    const std::string huge(20000, 'q');
+    spsquox2_data p = params();
+    std::string bytes = header("SPS") + chunk("#NAME", text(huge.c_str())) + chunk("#OBJE", text(huge.c_str())) +
+                        system_bytes(p).substr(SPSQUOX2_HEADER_SIZE);
+    std::string file = path("huge.spsquox2");
+    test_write_file(file, bytes);
+    spsquox2 *d = spsquox2_init();
+    ASSERT_TRUE(spsquox2_load_system_from_file(file.c_str(), d));
+    spsquox2_copy_name(d, huge.c_str());
+    scene *sc = scene_init();
+    sps_manager *mgr = sps_manager_init();
+    ::testing::internal::CaptureStderr();
+    sps *s = spsquox2_compile_system(d, sc, mgr);
+    std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(s, nullptr);
+    EXPECT_NE(err.find("not in the scene"), std::string::npos) << err.substr(0, 600);
+    EXPECT_NE(err.find(LOG_QUOTE_CUT), std::string::npos);
+    EXPECT_LT(err.size(), 3000u);
+    // A composer naming a system file of 20,000 characters.
+    spcquox2 *c = spcquox2_init();
+    spcquox2_add_system(c, huge.c_str());
+    std::string cp = path("huge.spcquox2");
+    ASSERT_TRUE(spcquox2_save_composer_to_file(cp.c_str(), c));
+    spcquox2_deinit(c);
+    c = spcquox2_init();
+    ASSERT_TRUE(spcquox2_load_composer_from_file(cp.c_str(), c));
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(spcquox2_compile(c, sc, mgr));
+    err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("_open("), std::string::npos) << err.substr(0, 600);
+    EXPECT_NE(err.find(LOG_QUOTE_CUT), std::string::npos);
+    spcquox2_deinit(c);
     sps_manager_deinit(mgr);
     scene_deinit(sc);
     spsquox2_deinit(d);
