@@ -232,11 +232,18 @@ bool __load_ogg_data(const char *path, auren_pcm_t *pcm, bool decode)
     void *bytes = nullptr;
     size_t size = 0;
     if (!__read_sample_file(path, &bytes, &size)) return false;
+    bool ok = __load_ogg_memory(path, bytes, size, pcm, decode);
+    mem_free(bytes);
+    return ok;
+}
+
+bool __load_ogg_memory(const char *path, const void *bytes, size_t size, auren_pcm_t *pcm, bool decode)
+{
+    memset(pcm, 0, sizeof(*pcm));
     const char *why = nullptr;
     ogg_memory m = {static_cast<const char *>(bytes), size, 0};
     if (!__auren_ogg_check_pages(__memory_next, &m, &why)) {
         do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: error opening file: %s for decoding: %s", log_quote(path).text, why);
-        mem_free(bytes);
         return false;
     }
     m.pos = 0;
@@ -245,7 +252,6 @@ bool __load_ogg_data(const char *path, auren_pcm_t *pcm, bool decode)
     if (ov_open_callbacks(&m, &decoder, nullptr, 0, callbacks) < 0) {
         do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE,
                "auren: error opening file: %s for decoding: not an Ogg Vorbis stream", log_quote(path).text);
-        mem_free(bytes);
         return false;
     }
     bool ok = __auren_ogg_check_info(&decoder, &why);
@@ -262,6 +268,5 @@ bool __load_ogg_data(const char *path, auren_pcm_t *pcm, bool decode)
         if (!ok) __auren_pcm_free(pcm);
     }
     ov_clear(&decoder);
-    mem_free(bytes);
     return ok;
 }

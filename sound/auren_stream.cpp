@@ -169,10 +169,17 @@ bool __ogg_read_buffer(auren_stream_t *stream, uint32_t size, char *buffer, uint
         } else if (n < 0) {
             do_log(LOG_CRITICAL, LOG_TO_FILE, "auren_stream(): error decoding/reading stream: %ld", n);
         }
-        // The end of the data, or data that cannot be decoded further: a
-        // looping stream starts over (unless that yields nothing at all).
-        if (n < 0) do_log(LOG_CRITICAL, LOG_TO_FILE, "auren_stream(): %s: the rest of the file is skipped", log_quote(stream->name).text);
         stream->bytes_read = 0;
+        // Data that cannot be decoded further ends the stream, looping or not:
+        // rewinding after a broken link or a read error leaves the decoder in
+        // a state whose next read divides by zero inside libvorbis.
+        if (n < 0) {
+            do_log(LOG_CRITICAL, LOG_TO_FILE, "auren_stream(): %s: the rest of the file is skipped, the stream ends",
+                   log_quote(stream->name).text);
+            return false;
+        }
+        // The end of the data: a looping stream starts over (unless that
+        // yields nothing at all).
         if (!stream->looping || rewound) return false;
         if (ov_pcm_seek(&stream->decoder, 0) != 0) {
             do_log(LOG_CRITICAL, LOG_TO_FILE, "auren_stream(): %s: cannot rewind", log_quote(stream->name).text);
