@@ -683,7 +683,9 @@ static float __sps_next_lateness(float credit, float interval, float life_max)
         // The latest due particle that could still live: credit - k intervals <= life_max.
         double k = std::ceil((double(next) - double(life_max)) / double(interval));
         double late = double(next) - k * double(interval);
-        next = late > double(life_max) ? life_max : (late < 0.0 ? 0.0f : float(late));
+        // An interval too long for floats (a burst factor near 0) gives
+        // not-a-number here: no particle is due then.
+        next = late > double(life_max) ? life_max : (late >= 0.0 ? float(late) : 0.0f);
     }
     return next;
 }

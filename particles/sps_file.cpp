@@ -144,6 +144,8 @@ bool spsquox2_check(const spsquox2 *d, const char **why)
         w = "life span above 1000 seconds";
     else if (!(p.burst > 0.0f))
         w = "burst factor not above 0";
+    else if (p.burst < SPSQUOX2_MIN_BURST)
+        w = "burst factor below 0.001 particles per second";
     else if (p.burst > SPSQUOX2_MAX_BURST)
         w = "burst factor above 10000 particles per second";
     else if (p.time_scale < 0.0f)

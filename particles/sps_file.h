@@ -41,6 +41,7 @@ struct sps_manager;
 // Particle life spans in seconds.
 #define SPSQUOX2_MAX_LIFE 1000.0f
 // Particles per second.
+#define SPSQUOX2_MIN_BURST 0.001f
 #define SPSQUOX2_MAX_BURST 10000.0f
 #define SPSQUOX2_MAX_TIME_SCALE 100.0f
 // Slots of every compiled system.

@@ -483,6 +483,65 @@ TEST_F(SpsFileTest, HugeNamesAreQuotedCut)
     spsquox2_deinit(d);
 }
 
+// Systems the particle file fuzzer found, loaded, compiled and run as the
+// fuzz target does: a few game frames and a long stall. Every quad is finite.
+static void run_like_the_fuzzer(const spsquox2 *d, float burst = 0)
+{
+    scene *sc = scene_init();
+    sps_manager *mgr = sps_manager_init();
+    sps *s = spsquox2_compile_system(d, sc, mgr);
+    ASSERT_NE(s, nullptr);
+    if (burst > 0) sps_set_burst_factor(s, burst);  // past the reader's check
+    sps_activate(s, false);
+    sps_start_burst(s);
+    for (int f = 0; f < 12; f++) {
+        sps_manager_update(mgr, f == 10 ? 5.0f : 0.04f, nullptr);
+        for (uint32_t v = 0; v < s->vertexsno; v++) ASSERT_TRUE(tacka3_is_finite(s->vertexs[v])) << f << " " << v;
+    }
+    sps_manager_deinit(mgr);
+    scene_deinit(sc);
+}
+
+TEST_F(SpsFileTest, FuzzFoundSystemsGiveFiniteQuadsOrAreRefused)
+{
+    // A burst factor of 6.6e-41 (one particle every 1.5e40 seconds, an
+    // infinite interval in floats), keys with sizes of 5.9e-39.
+    spsquox2_data p = params();
+    p.kind = 1;
+    p.unbound = 196608;
+    p.coverage = 1;
+    p.follow = 1;
+    p.life_min = 0.2f;
+    p.life_max = 1.25f;
+    p.size_spread = {0.1f, 0.2f};
+    p.velocity_spread = {1, 1, 1};
+    p.spin_spread = 44.75f;
+    p.burst = 6.60067629e-41f;
+    p.time_scale = 1;
+    spsquox2_keyframe k[4] = {key(0, 0.5f, 1, 1, 1, 0, {0, 0, 0}, {1, 1}), key(0.333f, 1, 1, 1, 0.66f, 90, {0, 1, 0}, {2, 1}),
+                              key(0.667f, 1, 1, 1, 0.33f, 180, {0, 2, 0}, {5.87747175e-39f, 1}),
+                              key(1.00000012f, 1, 1, 1, 2.3e-41f, -1.46701695e-34f, {0, 3, 0}, {4, 1.00000381f})};
+    std::string bytes = system_bytes(p, 0);
+    for (const spsquox2_keyframe &x : k) bytes += chunk("#KEYF", raw(&x, 48));
+    std::string log;
+    EXPECT_FALSE(load_system(bytes, &log)) << "a burst factor whose interval is infinite";
+    EXPECT_NE(log.find("burst factor below"), std::string::npos) << log;
+    // The same system with a usable burst factor runs with finite quads.
+    p.burst = 40;
+    bytes = system_bytes(p, 0);
+    for (const spsquox2_keyframe &x : k) bytes += chunk("#KEYF", raw(&x, 48));
+    std::string file = path("found.spsquox2");
+    test_write_file(file, bytes);
+    spsquox2 *d = spsquox2_init();
+    ASSERT_TRUE(spsquox2_load_system_from_file(file.c_str(), d));
+    run_like_the_fuzzer(d);
+    // With the tiny factor set directly (past the reader) the interval is
+    // infinite: the skip of late particles gave not-a-number ages and the
+    // quads were not finite. Now no particle is due.
+    run_like_the_fuzzer(d, 6.60067629e-41f);
+    spsquox2_deinit(d);
+}
+
 TEST_F(SpsFileTest, EveryTruncationAndByteFlipIsSafe)
 {
     spsquox2 *d = sample_system();
