@@ -43,8 +43,8 @@ for t in "${TARGETS[@]}"; do
     -timeout=10 -close_fd_mask=2 -print_final_stats=1 -artifact_prefix="$ARTIFACTS/$t-" "$corpus" >"$log" 2>&1
   rc=$?
   set -e
-  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1)
-  cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2)
+  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1 || true)
+  cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2 || true)
   if [ $rc -eq 0 ]; then
     result=ok
   else

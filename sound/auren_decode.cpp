@@ -132,6 +132,7 @@ static size_t __memory_read(void *into, size_t size, size_t count, void *source)
     if (size == 0) return 0;
     size_t items = (m->size - m->pos) / size;
     if (count < items) items = count;
+    if (items == 0) return 0;  // also for an empty block, which may have no address
     memcpy(into, m->bytes + m->pos, items * size);
     m->pos += items * size;
     return items;
