@@ -39,8 +39,8 @@ bool load_file_to_buffer(const char *path, void **block, size_t *size)
     std::string native = file_native_path(path);
     int fd = open(native.c_str(), O_RDONLY);
     if (fd < 0) {
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "%s: _open(%s) FAILED: %s!\n", "load_file_to_buffer", log_quote(path).text,
-               strerror(errno));
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "%s: _open(%s) FAILED: %s!\n", "load_file_to_buffer",
+               log_quote(path).text, strerror(errno));
         return false;
     }
     struct stat st;
@@ -52,7 +52,8 @@ bool load_file_to_buffer(const char *path, void **block, size_t *size)
     else if (!S_ISREG(st.st_mode))
         why = "not a regular file";
     if (why) {
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "load_file(): _filelength(%s) FAILED: %s!\n", log_quote(path).text, why);
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "load_file(): _filelength(%s) FAILED: %s!\n",
+               log_quote(path).text, why);
         close(fd);
         return false;
     }

@@ -123,7 +123,8 @@ static void __load_voices()
         snprintf(name, sizeof(name), "sound\\talk_%d.ogg", i + 1);
         std::string path = resource_path(name);
         vorn_voices[i] = auren_load(path.c_str());
-        if (!vorn_voices[i]) do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "sound: %s could not be loaded", log_quote(name).text);
+        if (!vorn_voices[i])
+            do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "sound: %s could not be loaded", log_quote(name).text);
     }
     vorn_voice_interval = float(drand_range(10.0, 22.0));
 }

@@ -128,7 +128,8 @@ sps *sps_init(const char *name, scene *sc, uint32_t population)
     sys->bound_radius = SPS_MIN_BOUND_RADIUS;
     return sys;
 fail:
-    do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "sps_init(): out of memory for \"%s\"!", log_quote(name ? name : "").text);
+    do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "sps_init(): out of memory for \"%s\"!",
+           log_quote(name ? name : "").text);
     if (sys) {
         mem_free(sys->name);
         mem_free(sys->particles);
@@ -494,7 +495,8 @@ bool sps_set_texture(sps *sys, const char *texture_file)
     if (!m || !material_copy_name(m, OI_get_name(sys->oi)) ||
         !material_copy_texture_file_name(m, MAT_SLOT_DIFFUSE, texture_file) ||
         !OI_copy_material_name(sys->oi, OI_get_name(sys->oi))) {
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "sps_set_texture(): out of memory for \"%s\"!", log_quote(texture_file).text);
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "sps_set_texture(): out of memory for \"%s\"!",
+               log_quote(texture_file).text);
         material_deinit(m);
         return false;
     }

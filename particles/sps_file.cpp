@@ -133,7 +133,8 @@ bool spsquox2_check(const spsquox2 *d, const char **why)
     else if (!__finite_all(&p.duration, 8) || !__finite_all(&p.life_min, 2) || !__finite_all(&p.size_spread.x, 2) ||
              !__finite_all(&p.velocity_spread.x, 6))
         w = "a parameter is not a finite number";
-    else if (!__within(&p.position.x, 6, SPSQUOX2_MAX_MAGNITUDE) || !__within(&p.size_spread.x, 2, SPSQUOX2_MAX_MAGNITUDE) ||
+    else if (!__within(&p.position.x, 6, SPSQUOX2_MAX_MAGNITUDE) ||
+             !__within(&p.size_spread.x, 2, SPSQUOX2_MAX_MAGNITUDE) ||
              !__within(&p.velocity_spread.x, 4, SPSQUOX2_MAX_MAGNITUDE))
         w = "a position, velocity, size or spin parameter beyond 1e6";
     else if (p.duration < 0.0f)
@@ -293,7 +294,8 @@ static bool __open_file(const char *path, const char magic[4], const sps_file_ms
     int read_errno = errno;
     close(fd);
     if (got < SPSQUOX2_HEADER_SIZE) {
-        SPS_LOG(m.header, log_quote(path).text, got < length ? strerror(read_errno) : "file shorter than its 12-byte header");
+        SPS_LOG(m.header, log_quote(path).text,
+                got < length ? strerror(read_errno) : "file shorter than its 12-byte header");
         mem_free(data);
         return false;
     }
@@ -631,7 +633,8 @@ sps *spsquox2_compile_system(const spsquox2 *sc2, scene *sc, sps_manager *mgr)
     ASSERT(sc2->data.population >= 1);
     const char *why;
     if (!spsquox2_check(sc2, &why)) {
-        SPS_LOG("spsquox2_compile_system(): \"%s\" cannot be compiled: %s!", log_quote(sc2->name ? sc2->name : "").text, why);
+        SPS_LOG("spsquox2_compile_system(): \"%s\" cannot be compiled: %s!", log_quote(sc2->name ? sc2->name : "").text,
+                why);
         return nullptr;
     }
     const spsquox2_data &p = sc2->data;

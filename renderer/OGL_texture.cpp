@@ -200,8 +200,8 @@ static bool __create_texture(const OGL_texture_input_data *input, OGL_texture *o
     const char *file = __name(input);
     if (id.xsize == 0 || id.ysize == 0 || id.xsize > __MAX_SIDE || id.ysize > __MAX_SIDE ||
         (id.row_length && id.row_length < id.xsize) || id.row_length > __MAX_SIDE) {
-        do_log(LOG_CRITICAL, LOG_TO_FILE | LOG_TO_DEBUGGER, "\"%s\": texture size %u x %u not supported", log_quote(file).text,
-               id.xsize, id.ysize);
+        do_log(LOG_CRITICAL, LOG_TO_FILE | LOG_TO_DEBUGGER, "\"%s\": texture size %u x %u not supported",
+               log_quote(file).text, id.xsize, id.ysize);
         return false;
     }
     __format f;
@@ -210,8 +210,8 @@ static bool __create_texture(const OGL_texture_input_data *input, OGL_texture *o
             do_log(LOG_CRITICAL, LOG_TO_FILE | LOG_TO_DEBUGGER, "\"%s\": %ibpp not supported for alpha textures",
                    log_quote(file).text, int(id.bpp));
         else
-            do_log(LOG_CRITICAL, LOG_TO_FILE | LOG_TO_DEBUGGER, "\"%s\": %ibpp not supported for RGB textures", log_quote(file).text,
-                   int(id.bpp));
+            do_log(LOG_CRITICAL, LOG_TO_FILE | LOG_TO_DEBUGGER, "\"%s\": %ibpp not supported for RGB textures",
+                   log_quote(file).text, int(id.bpp));
         return false;
     }
     if (!id.pixels) id.flags &= ~(OGL_TEXTURE_INPUT_HALVE_ONCE | OGL_TEXTURE_INPUT_HALVE_TWICE);
@@ -329,7 +329,8 @@ static bool __create_texture(const OGL_texture_input_data *input, OGL_texture *o
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     if (!ok) BUG(); // out of memory building the chain
     if ((id.flags & OGL_TEXTURE_INPUT_NORMAL_MAP) && mipmapped && (id.bpp != 24 && id.bpp != 32))
-        do_log(LOG_WARNING, LOG_TO_FILE, "\"%s\": %ibpp normal map gets ordinary mipmaps", log_quote(file).text, int(id.bpp));
+        do_log(LOG_WARNING, LOG_TO_FILE, "\"%s\": %ibpp normal map gets ordinary mipmaps", log_quote(file).text,
+               int(id.bpp));
 
     // 9.
     mem_free(owned);
@@ -402,8 +403,8 @@ bool OGL_texture_region_update(OGL_texture *t, uint32_t x, uint32_t y, const OGL
     if (uint64_t(x) + id->xsize > t->texture_xsize || uint64_t(y) + id->ysize > t->texture_ysize ||
         row_length < id->xsize) {
         do_log(LOG_WARNING, LOG_TO_FILE | LOG_TO_DEBUGGER,
-               "OGL_texture_region_update(): \"%s\": %u x %u at (%u, %u) outside the %u x %u texture", log_quote(file).text,
-               id->xsize, id->ysize, x, y, t->texture_xsize, t->texture_ysize);
+               "OGL_texture_region_update(): \"%s\": %u x %u at (%u, %u) outside the %u x %u texture",
+               log_quote(file).text, id->xsize, id->ysize, x, y, t->texture_xsize, t->texture_ysize);
         return false;
     }
     if (id->xsize == 0 || id->ysize == 0 || !id->pixels) return true;
@@ -429,8 +430,8 @@ bool OGL_texture_region_update(OGL_texture *t, uint32_t x, uint32_t y, const OGL
             type = bgr ? GL_UNSIGNED_SHORT_5_6_5_REV : GL_UNSIGNED_SHORT_5_6_5;
             break;
         default:
-            do_log(LOG_WARNING, LOG_TO_FILE | LOG_TO_DEBUGGER, "OGL_texture_region_update(): \"%s\": %ibpp not supported",
-                   log_quote(file).text, int(id->bpp));
+            do_log(LOG_WARNING, LOG_TO_FILE | LOG_TO_DEBUGGER,
+                   "OGL_texture_region_update(): \"%s\": %ibpp not supported", log_quote(file).text, int(id->bpp));
             return false;
         }
     }

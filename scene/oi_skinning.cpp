@@ -44,7 +44,8 @@ bool OI_soft_skinning_prepare(object_instance *oi)
         }
     if (!ok) return false;
     if (object_has_vertex_normals(o) && o->vnormalsno != o->vertexsno) {
-        do_log(LOG_WARNING, LOG_TO_ALL, "OI_soft_skinning_prepare(): object instance \"%s\": vnormalsno == vertexsno failed",
+        do_log(LOG_WARNING, LOG_TO_ALL,
+               "OI_soft_skinning_prepare(): object instance \"%s\": vnormalsno == vertexsno failed",
                log_quote(oi_name).text);
         return false;
     }

@@ -116,7 +116,8 @@ quox2_file *quox2_open_file(const char *file_name)
     std::string native = file_native_path(file_name);
     f->fd = open(native.c_str(), O_RDONLY);
     if (f->fd < 0) {
-        do_log(LOG_WARNING, WARN_BOX, "quox2_open_file(): _open(%s) FAILED: %s!", log_quote(file_name).text, strerror(errno));
+        do_log(LOG_WARNING, WARN_BOX, "quox2_open_file(): _open(%s) FAILED: %s!", log_quote(file_name).text,
+               strerror(errno));
         quox2_close_file(f);
         return nullptr;
     }
@@ -135,7 +136,8 @@ quox2_file *quox2_open_file(const char *file_name)
     }
     f->length = uint64_t(st.st_size);
     if (!__read(f, f->header, QUOX2_HEADER_SIZE)) {
-        do_log(LOG_WARNING, WARN_BOX, "quox2_open_file(): _read(%s) FAILED: %s!", log_quote(file_name).text, g_read_error);
+        do_log(LOG_WARNING, WARN_BOX, "quox2_open_file(): _read(%s) FAILED: %s!", log_quote(file_name).text,
+               g_read_error);
         quox2_close_file(f);
         return nullptr;
     }
@@ -205,7 +207,8 @@ static bool __sub_header(block &b, chunk_header *h)
 
 static void __unsupported(const block &b, const chunk_header &h)
 {
-    do_log(LOG_WARNING, WARN_BOX, "Unsupported chunk \"%s\" in QUOX2 file \"%s\"!", __id(h).s, log_quote(b.f->name).text);
+    do_log(LOG_WARNING, WARN_BOX, "Unsupported chunk \"%s\" in QUOX2 file \"%s\"!", __id(h).s,
+           log_quote(b.f->name).text);
 }
 
 // Reads the whole payload into a new block (one spare byte so that empty
@@ -214,7 +217,8 @@ static uint8_t *__payload(block &b, uint32_t size, const char *read_msg = nullpt
 {
     uint8_t *p = static_cast<uint8_t *>(mem_alloc(size_t(size) + 1));
     if (!p) {
-        do_log(LOG_WARNING, LOG_TO_ALL, "%s: out of memory reading QUOX2 file \"%s\"!", b.who, log_quote(b.f->name).text);
+        do_log(LOG_WARNING, LOG_TO_ALL, "%s: out of memory reading QUOX2 file \"%s\"!", b.who,
+               log_quote(b.f->name).text);
         return nullptr;
     }
     if (!__read(b.f, p, size)) {
@@ -235,7 +239,8 @@ static char *__name(block &b, uint32_t size)
     uint8_t *p = __payload(b, size);
     if (!p) return nullptr;
     if (p[size - 1] != 0) {
-        do_log(LOG_WARNING, WARN_DBG, "%s: name chunk not zero-terminated in QUOX2 file \"%s\"!\n", b.who, log_quote(b.f->name).text);
+        do_log(LOG_WARNING, WARN_DBG, "%s: name chunk not zero-terminated in QUOX2 file \"%s\"!\n", b.who,
+               log_quote(b.f->name).text);
         mem_free(p);
         return nullptr;
     }
@@ -317,7 +322,8 @@ static bool __gstr(block &b, object *o, const chunk_header &h)
         return false;
     }
     if (!__read(b.f, head, 16)) {
-        do_log(LOG_WARNING, WARN_DBG, "%s: _read(%s) FAILED: %s!\n", "__load_object", log_quote(b.f->name).text, g_read_error);
+        do_log(LOG_WARNING, WARN_DBG, "%s: _read(%s) FAILED: %s!\n", "__load_object", log_quote(b.f->name).text,
+               g_read_error);
         return false;
     }
     uint32_t kind = head[0], type = head[1], A = head[2], B = head[3];
@@ -401,7 +407,8 @@ static bool __object_chunk(block &b, object *o, const chunk_header &h)
         return true;
     }
     if (__is6(h, "#LISG")) {
-        do_log(LOG_WARNING, WARN_DBG, "LoadDuplicatedMesh(): smoothing groups (\"#LISG\") are not supported, QUOX2 file \"%s\"!\n",
+        do_log(LOG_WARNING, WARN_DBG,
+               "LoadDuplicatedMesh(): smoothing groups (\"#LISG\") are not supported, QUOX2 file \"%s\"!\n",
                log_quote(b.f->name).text);
         return false;
     }
@@ -527,8 +534,8 @@ static object *__load_object(quox2_file *f, uint32_t size)
     if (!object_has_type(o)) object_set_type(o, OBJECT_TYPE_MESH);
     const char *why = nullptr;
     if (!object_validate(o, &why)) {
-        do_log(LOG_WARNING, WARN_DBG, "LoadDuplicatedMesh(): object \"%s\": %s, QUOX2 file \"%s\"!\n", log_quote(o->name).text, why,
-               log_quote(f->name).text);
+        do_log(LOG_WARNING, WARN_DBG, "LoadDuplicatedMesh(): object \"%s\": %s, QUOX2 file \"%s\"!\n",
+               log_quote(o->name).text, why, log_quote(f->name).text);
         object_deinit(o);
         return nullptr;
     }
@@ -565,7 +572,8 @@ static bool __oi_chunk(block &b, object_instance *oi, const chunk_header &h)
         tacka3 p{v[0], v[1], v[2]}, s{v[7], v[8], v[9]};
         quaternion r{v[3], v[4], v[5], v[6]};
         if (!__finite(v, 10) || !__usable_rotation(r)) {
-            do_log(LOG_WARNING, WARN_DBG, "LoadObjectInstance(): unusable placement in QUOX2 file \"%s\"!\n", log_quote(b.f->name).text);
+            do_log(LOG_WARNING, WARN_DBG, "LoadObjectInstance(): unusable placement in QUOX2 file \"%s\"!\n",
+                   log_quote(b.f->name).text);
             return false;
         }
         OI_set_initial_PRS_ws(oi, p, r, s);
@@ -623,7 +631,8 @@ static material *__load_material(quox2_file *f, uint32_t size, int depth);
 static bool __nested_header(block &b, chunk_header *h)
 {
     if (b.left() < QUOX2_CHUNK_HEADER_SIZE) {
-        do_log(LOG_WARNING, WARN_DBG, "LoadMaterial(): nested chunk missing in QUOX2 file \"%s\"!\n", log_quote(b.f->name).text);
+        do_log(LOG_WARNING, WARN_DBG, "LoadMaterial(): nested chunk missing in QUOX2 file \"%s\"!\n",
+               log_quote(b.f->name).text);
         return false;
     }
     return __sub_header(b, h);
@@ -665,7 +674,8 @@ static bool __mdat(block &b, material *m, const chunk_header &h, int depth)
     case 2: {
         m->material_kind = MATERIAL_KIND_NESTED;
         if (depth >= QUOX2_MAX_MATERIAL_DEPTH) {
-            do_log(LOG_WARNING, WARN_DBG, "LoadMaterial(): materials nested too deep in QUOX2 file \"%s\"!\n", log_quote(b.f->name).text);
+            do_log(LOG_WARNING, WARN_DBG, "LoadMaterial(): materials nested too deep in QUOX2 file \"%s\"!\n",
+                   log_quote(b.f->name).text);
             return false;
         }
         for (int i = 0; i < 2; i++) {
@@ -711,7 +721,8 @@ static bool __mdat(block &b, material *m, const chunk_header &h, int depth)
     case 4:
         m->material_kind = MATERIAL_KIND_STANDARD;
         if (b.left() < 152) {
-            do_log(LOG_WARNING, WARN_DBG, "LoadMaterial(): material data missing in QUOX2 file \"%s\"!\n", log_quote(b.f->name).text);
+            do_log(LOG_WARNING, WARN_DBG, "LoadMaterial(): material data missing in QUOX2 file \"%s\"!\n",
+                   log_quote(b.f->name).text);
             return false;
         }
         return __skip(b.f, 152);
@@ -790,8 +801,9 @@ static bool __keys(block &b, motion *m, const chunk_header &h)
     if (key_size == 0 || count == 0) return false;
     // The keys must fill the chunk (a count larger than the payload is refused).
     if (uint64_t(h.size) != 8 + uint64_t(count) * key_size) {
-        do_log(LOG_WARNING, WARN_DBG, "__load_motion(): key chunk \"%s\" size does not match its %u keys in QUOX2 file \"%s\"!\n",
-               __id(h).s, count, log_quote(b.f->name).text);
+        do_log(LOG_WARNING, WARN_DBG,
+               "__load_motion(): key chunk \"%s\" size does not match its %u keys in QUOX2 file \"%s\"!\n", __id(h).s,
+               count, log_quote(b.f->name).text);
         return false;
     }
     uint8_t *p = __payload(b, count * key_size);
@@ -820,7 +832,9 @@ static bool __keys(block &b, motion *m, const chunk_header &h)
     }
     mem_free(p);
     if (!ok)
-        do_log(LOG_WARNING, WARN_DBG, "__load_motion(): unusable key in chunk \"%s\" (repeated time, mixed kinds or not a number), QUOX2 file \"%s\"!\n",
+        do_log(LOG_WARNING, WARN_DBG,
+               "__load_motion(): unusable key in chunk \"%s\" (repeated time, mixed kinds or not a number), QUOX2 file "
+               "\"%s\"!\n",
                __id(h).s, log_quote(b.f->name).text);
     return ok;
 }
@@ -1006,7 +1020,8 @@ static camera *__load_camera(quox2_file *f, uint32_t size)
                 if (h.size != 176) {
                     ok = false;
                 } else if (!__read(f, d, 176)) {
-                    do_log(LOG_WARNING, WARN_DBG, "%s: _read(%s) FAILED: %s!\n", "__load_camera", log_quote(f->name).text, g_read_error);
+                    do_log(LOG_WARNING, WARN_DBG, "%s: _read(%s) FAILED: %s!\n", "__load_camera",
+                           log_quote(f->name).text, g_read_error);
                     ok = false;
                 } else {
                     uint32_t kind;
@@ -1022,8 +1037,8 @@ static camera *__load_camera(quox2_file *f, uint32_t size)
                         camera_set_type(c, CAMERA_TARGET);
                         do_log(LOG_DEBUG, WARN_DBG, "\t target camera.\n");
                     } else {
-                        do_log(LOG_WARNING, WARN_DBG, "LoadCamera(): unknown camera kind %u in QUOX2 file \"%s\"!\n", kind,
-                               log_quote(f->name).text);
+                        do_log(LOG_WARNING, WARN_DBG, "LoadCamera(): unknown camera kind %u in QUOX2 file \"%s\"!\n",
+                               kind, log_quote(f->name).text);
                         ok = false;
                     }
                     camera_set_fov(c, fov);
@@ -1065,19 +1080,22 @@ static terrain *__terrain_load(quox2_file *f)
     while (!__at_end(f)) {
         chunk_header h;
         if (!__read(f, &h, sizeof h)) {
-            do_log(LOG_WARNING, WARN_BOX, "terrain_load(): _read(%s) FAILED: %s!", log_quote(f->name).text, g_read_error);
+            do_log(LOG_WARNING, WARN_BOX, "terrain_load(): _read(%s) FAILED: %s!", log_quote(f->name).text,
+                   g_read_error);
             do_log(LOG_WARNING, LOG_TO_ALL, "Load terrain failed");
             terrain_free(t);
             return nullptr;
         }
         if (h.size > __left(f)) {
-            do_log(LOG_WARNING, WARN_DBG, "terrain_load(): _read(%s) FAILED: %s!\n", log_quote(f->name).text, "unexpected end of file");
+            do_log(LOG_WARNING, WARN_DBG, "terrain_load(): _read(%s) FAILED: %s!\n", log_quote(f->name).text,
+                   "unexpected end of file");
             terrain_free(t);
             return nullptr;
         }
         bool known = __is6(h, "#DESC") || __is6(h, "#VBUF") || __is6(h, "#IBUF") || __is6(h, "#NBUF") || __is6(h, "#LBUF");
         if (!known) {
-            do_log(LOG_WARNING, WARN_BOX, "Unsupported chunk \"%s\" in QUOX2 file \"%s\"!", __id(h).s, log_quote(f->name).text);
+            do_log(LOG_WARNING, WARN_BOX, "Unsupported chunk \"%s\" in QUOX2 file \"%s\"!", __id(h).s,
+                   log_quote(f->name).text);
             if (!__skip(f, h.size)) {
                 terrain_free(t);
                 return nullptr;
@@ -1091,7 +1109,8 @@ static terrain *__terrain_load(quox2_file *f)
             return nullptr;
         }
         if (!__read(f, p, h.size)) {
-            do_log(LOG_WARNING, WARN_DBG, "terrain_load(): _read(%s) FAILED: %s!\n", log_quote(f->name).text, g_read_error);
+            do_log(LOG_WARNING, WARN_DBG, "terrain_load(): _read(%s) FAILED: %s!\n", log_quote(f->name).text,
+                   g_read_error);
             mem_free(p);
             terrain_free(t);
             return nullptr;
@@ -1123,7 +1142,8 @@ bool quox2_load_all_to_scene(quox2_file *f, scene *sc)
         scene_renderer_splash_refresh();
         chunk_header h;
         if (!__read(f, &h, sizeof h)) {
-            do_log(LOG_WARNING, WARN_BOX, "quox2_load_all_to_scene(): _read(%s) FAILED: %s!", log_quote(f->name).text, g_read_error);
+            do_log(LOG_WARNING, WARN_BOX, "quox2_load_all_to_scene(): _read(%s) FAILED: %s!", log_quote(f->name).text,
+                   g_read_error);
             terrain_free(terr);
             return false;
         }
@@ -1166,7 +1186,8 @@ bool quox2_load_all_to_scene(quox2_file *f, scene *sc)
                 motion *m = __load_motion(f, h.size);
                 ok = m != nullptr;
                 if (ok && !motion_has_name(m)) {
-                    do_log(LOG_WARNING, WARN_DBG, "__load_motion(): motion without a name in QUOX2 file \"%s\"!\n", log_quote(f->name).text);
+                    do_log(LOG_WARNING, WARN_DBG, "__load_motion(): motion without a name in QUOX2 file \"%s\"!\n",
+                           log_quote(f->name).text);
                     motion_deinit(m);
                     ok = false;
                 }
@@ -1187,8 +1208,9 @@ bool quox2_load_all_to_scene(quox2_file *f, scene *sc)
                 ok = l != nullptr;
                 if (ok && !scene_add_light(sc, l)) {
                     // The table holds 100 lights; later ones are not kept.
-                    do_log(LOG_WARNING, WARN_DBG, "LoadLight(): more than %d lights in QUOX2 file \"%s\", light dropped!\n",
-                           SCENE_MAX_LIGHTS, log_quote(f->name).text);
+                    do_log(LOG_WARNING, WARN_DBG,
+                           "LoadLight(): more than %d lights in QUOX2 file \"%s\", light dropped!\n", SCENE_MAX_LIGHTS,
+                           log_quote(f->name).text);
                     light_deinit(l);
                 }
             } else {

@@ -61,12 +61,15 @@ bool quox2_writer_save(const quox2_writer *w, const char *path)
     std::string native = file_native_path(path);
     FILE *fp = fopen(native.c_str(), "wb");
     if (!fp) {
-        do_log(LOG_WARNING, LOG_TO_ALL, "quox2_writer_save(): fopen(%s) FAILED: %s!", log_quote(path).text, strerror(errno));
+        do_log(LOG_WARNING, LOG_TO_ALL, "quox2_writer_save(): fopen(%s) FAILED: %s!", log_quote(path).text,
+               strerror(errno));
         return false;
     }
     bool ok = fwrite(w->data, 1, w->size, fp) == w->size;
     if (fclose(fp) != 0) ok = false;
-    if (!ok) do_log(LOG_WARNING, LOG_TO_ALL, "quox2_writer_save(): fwrite(%s) FAILED: %s!", log_quote(path).text, strerror(errno));
+    if (!ok)
+        do_log(LOG_WARNING, LOG_TO_ALL, "quox2_writer_save(): fwrite(%s) FAILED: %s!", log_quote(path).text,
+               strerror(errno));
     return ok;
 }
 

@@ -455,7 +455,8 @@ bool scene_prepare_ex(scene *s, uint32_t options)
                 if (!sn) continue;
                 material *sub = scene_get_material(s, sn);
                 if (!sub) {
-                    do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_DEBUGGER, "[submatname: %s] material not found", log_quote(sn).text);
+                    do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_DEBUGGER, "[submatname: %s] material not found",
+                           log_quote(sn).text);
                     FAIL_OR_CONTINUE();
                     continue;
                 }
@@ -491,7 +492,8 @@ bool scene_prepare_ex(scene *s, uint32_t options)
         if (l->type == LIGHT_TARGET_SPOT) {
             target = light_has_target_name(l) ? scene_get_oi_by_name(s, l->target_name) : nullptr;
             if (!target) {
-                do_log(LOG_WARNING, LOG_TO_ALL, "* target object instance \"%s\" of spot light \"%s\" not found in scene",
+                do_log(LOG_WARNING, LOG_TO_ALL,
+                       "* target object instance \"%s\" of spot light \"%s\" not found in scene",
                        log_quote(light_has_target_name(l) ? l->target_name : "").text, log_quote(l->name).text);
                 FAIL_OR_CONTINUE();
                 continue;
@@ -542,8 +544,8 @@ bool scene_prepare_ex(scene *s, uint32_t options)
         unitexture *u = unitexture_build(full, l->bitmap_filename, UNITEX_OPT_BASE1 | UNITEX_OPT_BASE2 |
                                                                       (3u << UNITEX_OPT_LOD_SHIFT));
         if (!u) {
-            do_log(LOG_WARNING, LOG_TO_MSGBOX | LOG_TO_DEBUGGER, "\tunitexture_build, projective texture: (\"%s\") FAILED!",
-                   log_quote(full).text);
+            do_log(LOG_WARNING, LOG_TO_MSGBOX | LOG_TO_DEBUGGER,
+                   "\tunitexture_build, projective texture: (\"%s\") FAILED!", log_quote(full).text);
             mem_free(full);
             FAIL_OR_CONTINUE();
             continue;
@@ -641,7 +643,8 @@ void scene_textures_reload(scene *s, int quality)
         unitexture *u = scene_unitexture_of(n);
         unitexture_set_lod(u, level);
         if (!unitexture_load(u)) {
-            do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "scene_textures_reload: texture : %s reload failed", log_quote(u->path).text);
+            do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "scene_textures_reload: texture : %s reload failed",
+                   log_quote(u->path).text);
             // A file gone since the scene was loaded: the white placeholder stands in.
             unitexture_set_lod(u, 0);
             if (!unitexture_load(u)) BUG();

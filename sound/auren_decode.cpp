@@ -177,8 +177,8 @@ static bool __decode_all(const char *path, OggVorbis_File *decoder, auren_pcm_t 
             // The file holds more than its last page promised: grow a second at a time.
             uint64_t grown = uint64_t(offset) + uint64_t(pcm->frequency) * frame_bytes;
             if (grown > AUREN_SAMPLE_MAX_PCM_BYTES) {
-                do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s decodes to more than %u bytes", log_quote(path).text,
-                       AUREN_SAMPLE_MAX_PCM_BYTES);
+                do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s decodes to more than %u bytes",
+                       log_quote(path).text, AUREN_SAMPLE_MAX_PCM_BYTES);
                 return false;
             }
             if (!pcm->data->set_size(uint32_t(grown))) {
@@ -193,7 +193,8 @@ static bool __decode_all(const char *path, OggVorbis_File *decoder, auren_pcm_t 
         if (n == 0) break;
         if (n < 0) {
             do_log(LOG_CRITICAL, LOG_TO_FILE, "auren: error decoding");
-            do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s is damaged: decoding failed (%ld)", log_quote(path).text, n);
+            do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s is damaged: decoding failed (%ld)",
+                   log_quote(path).text, n);
             return false;
         }
         offset += uint32_t(n);
@@ -212,16 +213,18 @@ bool __read_sample_file(const char *path, void **bytes, size_t *size)
     std::string native = file_native_path(path);
     struct stat st;
     if (stat(native.c_str(), &st) != 0 || !S_ISREG(st.st_mode)) {
-        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: cannot open file: %s for reading", log_quote(path).text);
+        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: cannot open file: %s for reading",
+               log_quote(path).text);
         return false;
     }
     if (uint64_t(st.st_size) > AUREN_SAMPLE_MAX_FILE_BYTES) {
-        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s is too big for a sample (%lld bytes)", log_quote(path).text,
-               (long long)st.st_size);
+        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s is too big for a sample (%lld bytes)",
+               log_quote(path).text, (long long)st.st_size);
         return false;
     }
     if (!load_file_to_buffer(path, bytes, size)) {
-        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: cannot open file: %s for reading", log_quote(path).text);
+        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: cannot open file: %s for reading",
+               log_quote(path).text);
         return false;
     }
     return true;
@@ -244,7 +247,8 @@ bool __load_ogg_memory(const char *path, const void *bytes, size_t size, auren_p
     const char *why = nullptr;
     ogg_memory m = {static_cast<const char *>(bytes), size, 0};
     if (!__auren_ogg_check_pages(__memory_next, &m, &why)) {
-        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: error opening file: %s for decoding: %s", log_quote(path).text, why);
+        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: error opening file: %s for decoding: %s",
+               log_quote(path).text, why);
         return false;
     }
     m.pos = 0;
@@ -257,7 +261,8 @@ bool __load_ogg_memory(const char *path, const void *bytes, size_t size, auren_p
     }
     bool ok = __auren_ogg_check_info(&decoder, &why);
     if (!ok) {
-        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: error opening file: %s for decoding: %s", log_quote(path).text, why);
+        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: error opening file: %s for decoding: %s",
+               log_quote(path).text, why);
     } else {
         vorbis_info *info = ov_info(&decoder, -1);
         int64_t total = ov_pcm_total(&decoder, -1);

@@ -39,7 +39,8 @@ auren_stream_t *auren_stream(const char *path)
     const char *why = nullptr;
     if (!__auren_ogg_open_file(stream->file, &stream->decoder, &why)) {
         fclose(stream->file);
-        do_log(LOG_CRITICAL, LOG_TO_DEBUGGER | LOG_TO_FILE, "auren_stream(): cannot open %s for decoding: %s", log_quote(path).text, why);
+        do_log(LOG_CRITICAL, LOG_TO_DEBUGGER | LOG_TO_FILE, "auren_stream(): cannot open %s for decoding: %s",
+               log_quote(path).text, why);
         mem_free(stream->name);
         mem_free(stream);
         return nullptr;
@@ -229,8 +230,8 @@ static void __stream_start(auren_stream_t *stream)
     alGenSources(1, &voice);
     if (alGetError() != AL_NO_ERROR) {
         // No voice free now: try again next tick.
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "auren_stream: no voice free for %s (%d in use)", log_quote(stream->name).text,
-               auren_system.live_sources);
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "auren_stream: no voice free for %s (%d in use)",
+               log_quote(stream->name).text, auren_system.live_sources);
         return;
     }
     auren_system.live_sources++;
@@ -390,7 +391,8 @@ void __auren_streams_free_all()
         auren_stream_t *stream = (*auren_system.streams)[i];
         if (!stream) continue;
         if (stream->state != STOP_AND_DEINIT)
-            do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "auren_deinit: stream %s still open: freed", log_quote(stream->name).text);
+            do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "auren_deinit: stream %s still open: freed",
+                   log_quote(stream->name).text);
         __stream_free(stream);
     }
 }

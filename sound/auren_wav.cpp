@@ -109,7 +109,8 @@ bool __load_wav_memory(const char *path, const void *bytes, size_t size, auren_p
     auren_wav_t wav;
     const char *why = nullptr;
     if (!__auren_wav_parse(static_cast<const uint8_t *>(bytes), size, &wav, &why)) {
-        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s is not a usable WAV file: %s", log_quote(path).text, why);
+        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s is not a usable WAV file: %s",
+               log_quote(path).text, why);
         return false;
     }
     pcm->format = wav.format;

@@ -124,7 +124,8 @@ TEST_F(LogTest, AHugeQuotedNameStaysWithinTheMessage)
 {
     // A name of 50,000 characters from a data file: logged, cut, not a fault.
     std::string name(50000, 'n');
-    do_log(LOG_WARNING, LOG_TO_FILE, "object \"%s\" in \"%s\"", log_quote(name.c_str()).text, log_quote(name.c_str()).text);
+    do_log(LOG_WARNING, LOG_TO_FILE, "object \"%s\" in \"%s\"", log_quote(name.c_str()).text,
+           log_quote(name.c_str()).text);
     std::string logged = test_read_file(path("log.txt"));
     EXPECT_LT(logged.size(), 2u * LOG_QUOTE_MAX + 100);
     EXPECT_NE(logged.find(LOG_QUOTE_CUT "\" in \""), std::string::npos) << logged;

@@ -366,10 +366,12 @@ TEST_F(SpsFileTest, BadSystemFilesAreRefusedNamingTheFile)
     cases.push_back({"spin spread 1e20", with([](spsquox2_data &p) { p.spin_spread = 1e20f; }), "beyond 1e6"});
     {
         spsquox2_keyframe a = key(0, 1, 1, 1, 1), b = key(1, 1, 1, 1, 1, 0, {0, 0, 0}, {3e38f, 1});
-        cases.push_back({"key size 3e38", system_bytes(good, 0) + chunk("#KEYF", raw(&a, 48)) + chunk("#KEYF", raw(&b, 48)),
+        cases.push_back({"key size 3e38",
+                         system_bytes(good, 0) + chunk("#KEYF", raw(&a, 48)) + chunk("#KEYF", raw(&b, 48)),
                          "keyframe velocity, size or spin beyond"});
         spsquox2_keyframe v = key(1, 1, 1, 1, 1, 0, {2e7f, 0, 0});
-        cases.push_back({"key velocity 2e7", system_bytes(good, 0) + chunk("#KEYF", raw(&a, 48)) + chunk("#KEYF", raw(&v, 48)),
+        cases.push_back({"key velocity 2e7",
+                         system_bytes(good, 0) + chunk("#KEYF", raw(&a, 48)) + chunk("#KEYF", raw(&v, 48)),
                          "beyond 1e6"});
     }
     cases.push_back({"one keyframe", system_bytes(good, 1), "fewer than two keyframes"});
@@ -518,7 +520,8 @@ TEST_F(SpsFileTest, FuzzFoundSystemsGiveFiniteQuadsOrAreRefused)
     p.spin_spread = 44.75f;
     p.burst = 6.60067629e-41f;
     p.time_scale = 1;
-    spsquox2_keyframe k[4] = {key(0, 0.5f, 1, 1, 1, 0, {0, 0, 0}, {1, 1}), key(0.333f, 1, 1, 1, 0.66f, 90, {0, 1, 0}, {2, 1}),
+    spsquox2_keyframe k[4] = {key(0, 0.5f, 1, 1, 1, 0, {0, 0, 0}, {1, 1}),
+                              key(0.333f, 1, 1, 1, 0.66f, 90, {0, 1, 0}, {2, 1}),
                               key(0.667f, 1, 1, 1, 0.33f, 180, {0, 2, 0}, {5.87747175e-39f, 1}),
                               key(1.00000012f, 1, 1, 1, 2.3e-41f, -1.46701695e-34f, {0, 3, 0}, {4, 1.00000381f})};
     std::string bytes = system_bytes(p, 0);

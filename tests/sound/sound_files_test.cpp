@@ -353,7 +353,8 @@ TEST_F(SoundOgg, ALoopingStreamEndsOnADecodingErrorAndRewindsOnlyAtItsEnd)
     EXPECT_FALSE(__ogg_read_buffer(&stream, uint32_t(chunk.size()), chunk.data(), &filled));
     EXPECT_EQ(filled, 0u);
     std::string text = sound_read_log(log);
-    EXPECT_NE(text.find("auren_stream(): loop.ogg: the rest of the file is skipped, the stream ends"), std::string::npos)
+    EXPECT_NE(text.find("auren_stream(): loop.ogg: the rest of the file is skipped, the stream ends"),
+              std::string::npos)
         << text;
     EXPECT_EQ(text.find("cannot rewind"), std::string::npos) << "no rewind was tried: " << text;
     fclose(f);
