@@ -114,16 +114,16 @@ bool load_file_to_buffer(const char *path, void **block, size_t *size)
     if (file_read_whole(path, UINT64_MAX, block, size, &why)) return true;
     switch (why.step) {
     case FILE_READ_OPEN:
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "%s: _open(%s) FAILED: %s!\n", "load_file_to_buffer", path,
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "%s: _open(%s) FAILED: %s!\n", "load_file_to_buffer", log_quote(path).text,
                why.reason);
         break;
     case FILE_READ_LENGTH:
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "load_file(): _filelength(%s) FAILED: %s!\n", path,
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "load_file(): _filelength(%s) FAILED: %s!\n", log_quote(path).text,
                why.reason);
         break;
     case FILE_READ_MEMORY: do_log(LOG_WARNING, LOG_TO_ALL, "load_file(): malloc() FAILED: %s!", why.reason); break;
     case FILE_READ_READ:
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "load_file(): _read(%s) FAILED: %s!\n", path, why.reason);
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "load_file(): _read(%s) FAILED: %s!\n", log_quote(path).text, why.reason);
         break;
     }
     return false;
@@ -166,7 +166,7 @@ bool file_write_atomic(const char *path, const void *data, size_t size, unsigned
     int fd = mkstemp(temp.data());
     if (fd < 0) {
         do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "file_write_atomic(): cannot create a file beside %s: %s",
-               path, strerror(errno));
+               log_quote(path).text, strerror(errno));
         return false;
     }
     const char *step = nullptr;
@@ -188,7 +188,7 @@ bool file_write_atomic(const char *path, const void *data, size_t size, unsigned
     if (step) {
         unlink(temp.c_str());
         do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "file_write_atomic(): %s of %s failed: %s; the file is unchanged",
-               step, path, strerror(saved));
+               step, log_quote(path).text, strerror(saved));
         return false;
     }
     // The rename itself reaches the disk with the folder.
@@ -207,7 +207,7 @@ bool file_read_head(const char *path, void *buffer, size_t max, size_t *size, ui
     if (fd < 0) {
         int saved = errno;
         if (saved != ENOENT)
-            do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "file_read_head(): cannot open %s: %s", path,
+            do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "file_read_head(): cannot open %s: %s", log_quote(path).text,
                    strerror(saved));
         errno = saved;
         return false;
@@ -215,7 +215,7 @@ bool file_read_head(const char *path, void *buffer, size_t max, size_t *size, ui
     struct stat st = {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         int saved = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "file_read_head(): %s is not a regular file", path);
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "file_read_head(): %s is not a regular file", log_quote(path).text);
         close(fd);
         errno = saved;
         return false;
@@ -226,7 +226,7 @@ bool file_read_head(const char *path, void *buffer, size_t max, size_t *size, ui
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) {
             int saved = errno;
-            do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "file_read_head(): reading %s failed: %s", path,
+            do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "file_read_head(): reading %s failed: %s", log_quote(path).text,
                    strerror(saved));
             close(fd);
             errno = saved;

@@ -3,6 +3,7 @@
 #include <cstdarg>
 #include <cstdio>
 #include <cstdlib>
+#include <cstring>
 #include <unistd.h>
 
 #include "mem.h"
@@ -89,7 +90,34 @@ int do_log(int level, uint8_t outputs, const char *format, ...)
     return 0;
 }
 
-void log_abort() { _exit(LOG_FAULT_EXIT_STATUS); }
+log_quoted log_quote(const char *text)
+{
+    log_quoted q;
+    if (!text) text = "(null)";
+    size_t n = 0;
+    while (n <= LOG_QUOTE_MAX && text[n]) n++;
+    if (n <= LOG_QUOTE_MAX) {
+        std::memcpy(q.text, text, n + 1);
+        return q;
+    }
+    // Cut before a continuation byte would be split from its lead byte.
+    n = LOG_QUOTE_MAX;
+    while (n > 0 && (static_cast<unsigned char>(text[n]) & 0xC0) == 0x80 && LOG_QUOTE_MAX - n < 3) n--;
+    std::memcpy(q.text, text, n);
+    std::memcpy(q.text + n, LOG_QUOTE_CUT, sizeof(LOG_QUOTE_CUT));
+    return q;
+}
+
+void log_abort()
+{
+#ifdef VORN_FAULTS_ABORT
+    // The fuzz build: a fault report is a crash that the fuzzer sees and
+    // keeps the input of.
+    abort();
+#else
+    _exit(LOG_FAULT_EXIT_STATUS);
+#endif
+}
 
 void log_fault_assert(const char *func, const char *file, int line, const char *expr)
 {

@@ -33,6 +33,19 @@ enum {
 
 int do_log(int level, uint8_t outputs, const char *format, ...) __attribute__((format(printf, 3, 4)));
 
+// Text from outside (names and paths out of data files, settings, the command
+// line) is quoted in messages through log_quote(), so that no such text can
+// push a message past LOG_MESSAGE_MAX: at most LOG_QUOTE_MAX bytes of it,
+// cut at a character boundary of UTF-8 text and marked by LOG_QUOTE_CUT when
+// cut. Use it within the call: do_log(..., "\"%s\"", log_quote(name).text).
+#define LOG_QUOTE_MAX 300
+#define LOG_QUOTE_CUT "...(cut)"
+struct log_quoted {
+    char text[LOG_QUOTE_MAX + sizeof(LOG_QUOTE_CUT)];
+};
+// A null text quotes as "(null)".
+log_quoted log_quote(const char *text);
+
 bool log_file_set(const char *path);
 bool log_file_is_set();
 const char *log_file_get();

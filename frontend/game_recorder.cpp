@@ -44,7 +44,7 @@ void recorder_start(const char *directory, uint32_t fps)
     OGL_window_set_before_swap_hook(__capture_before_swap);
     rec.directory = directory ? directory : "";
     do_log(LOG_INFO, LOG_TO_FILE, "recorder_start(): recording %u to \"%s\" at %u frames per second",
-           rec.recording_number, rec.directory.c_str(), fps);
+           rec.recording_number, log_quote(rec.directory.c_str()).text, fps);
 }
 
 void recorder_stop()

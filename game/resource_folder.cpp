@@ -120,8 +120,8 @@ bool init_resource_folder_from(const char *ini_path, const wchar_t *key)
     bool ok = size > 0 && __decode_ini(static_cast<const uint8_t *>(block), size, &text, &wide, &why);
     mem_free(block);
     if (!ok) {
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "init_resource_folder(): %s is refused: %s!", ini_path,
-               why ? why : "it is empty");
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "init_resource_folder(): %s is refused: %s!",
+               log_quote(ini_path).text, why ? why : "it is empty");
         return __report_missing_ini();
     }
 
@@ -144,7 +144,7 @@ bool init_resource_folder_from(const char *ini_path, const wchar_t *key)
     if (!resource_folder.empty() && resource_folder.back() != '\\' && resource_folder.back() != '/') {
         resource_folder.push_back('/');
         do_log(LOG_INFO, LOG_TO_DEBUGGER | LOG_TO_FILE, "init_resource_folder(): a separator was added to \"%s\".",
-               resource_folder.c_str());
+               log_quote(resource_folder.c_str()).text);
     }
     return true;
 }

@@ -178,7 +178,8 @@ static void __load_voices()
         snprintf(name, sizeof(name), "sound\\talk_%d.ogg", i + 1);
         std::string path = resource_path(name);
         vorn_voices[i] = auren_load(path.c_str());
-        if (!vorn_voices[i]) do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "sound: %s could not be loaded", name);
+        if (!vorn_voices[i])
+            do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "sound: %s could not be loaded", log_quote(name).text);
     }
     vorn_set_voice_interval(float(drand_range(10.0, 22.0)));
 }
@@ -197,7 +198,7 @@ bool vorn_init(uint8_t startup_flag)
 {
     do_log(LOG_INFO, LOG_TO_FILE, "vorn_init(): entered.");
     if (!vorn_headless && !init_resource_folder(RESOURCE_FOLDER_KEY)) log_fault_bug("vorn_init", ".\\the_vorn", 189);
-    do_log(LOG_INFO, LOG_TO_FILE, "vorn_init(): resource folder \"%s\".", resource_folder_get());
+    do_log(LOG_INFO, LOG_TO_FILE, "vorn_init(): resource folder \"%s\".", log_quote(resource_folder_get()).text);
     vorn_game_set_state(VORN_GAME_INTRO);
 
     if (!vorn_headless) {

@@ -121,7 +121,8 @@ static bool __load_compositions(spcquox2 **copies, int count, const std::string 
         if (!c) return false;
         copies[i] = c;
         if (!spcquox2_load_composer_from_file(file.c_str(), c) || !spcquox2_compile(c, g_vp.sc, g_vp.mgr)) {
-            do_log(LOG_CRITICAL, LOG_TO_ALL, "vorn_init_particles(): composition \"%s\" FAILED!", file.c_str());
+            do_log(LOG_CRITICAL, LOG_TO_ALL, "vorn_init_particles(): composition \"%s\" FAILED!",
+                   log_quote(file.c_str()).text);
             return false;
         }
     }
@@ -152,7 +153,8 @@ bool vorn_init_particles(scene *sc, const char *resource_folder)
         for (uint32_t n = 0; n < t.systems && n < VORN_PARTICLES_MAX_POOL; n++) {
             sps *s = __build_system(t, n);
             if (!s) {
-                do_log(LOG_CRITICAL, LOG_TO_ALL, "vorn_init_particles(): system %s%u FAILED!", t.base, n);
+                do_log(LOG_CRITICAL, LOG_TO_ALL, "vorn_init_particles(): system %s%u FAILED!", log_quote(t.base).text,
+                       n);
                 vorn_deinit_particles();
                 return false;
             }
@@ -257,7 +259,7 @@ static sps *__take(const char *base)
 {
     sps *s = vorn_get_free_sps(base);
     if (!s) {
-        do_log(LOG_CRITICAL, LOG_TO_ALL, "vorn: particle pool \"%s\" exhausted", base);
+        do_log(LOG_CRITICAL, LOG_TO_ALL, "vorn: particle pool \"%s\" exhausted", log_quote(base).text);
         BUG();
     }
     return s;

@@ -102,7 +102,7 @@ sps *sps_init(const char *name, scene *sc, uint32_t population)
 {
     if (population == 0 || population > SPS_MAX_POPULATION) {
         do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "sps_init(): population %u of \"%s\" out of range!",
-               population, name ? name : "");
+               population, log_quote(name ? name : "").text);
         return nullptr;
     }
     sps *sys = mem_new_zeroed<sps>();
@@ -128,7 +128,8 @@ sps *sps_init(const char *name, scene *sc, uint32_t population)
     sys->bound_radius = SPS_MIN_BOUND_RADIUS;
     return sys;
 fail:
-    do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "sps_init(): out of memory for \"%s\"!", name ? name : "");
+    do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "sps_init(): out of memory for \"%s\"!",
+           log_quote(name ? name : "").text);
     if (sys) {
         mem_free(sys->name);
         mem_free(sys->particles);
@@ -494,7 +495,8 @@ bool sps_set_texture(sps *sys, const char *texture_file)
     if (!m || !material_copy_name(m, OI_get_name(sys->oi)) ||
         !material_copy_texture_file_name(m, MAT_SLOT_DIFFUSE, texture_file) ||
         !OI_copy_material_name(sys->oi, OI_get_name(sys->oi))) {
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "sps_set_texture(): out of memory for \"%s\"!", texture_file);
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "sps_set_texture(): out of memory for \"%s\"!",
+               log_quote(texture_file).text);
         material_deinit(m);
         return false;
     }
@@ -506,7 +508,7 @@ bool sps_set_texture(sps *sys, const char *texture_file)
     if (scene_is_attached(sys->sc) && scene_has_resources_folder_path(sys->sc) &&
         !material_prepare_textures(m, sys->sc, scene_get_resources_folder_path(sys->sc)))
         do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "sps_set_texture(): texture \"%s\" not loaded!",
-               texture_file);
+               log_quote(texture_file).text);
     __state_changed(sys);
     return true;
 }
@@ -543,7 +545,7 @@ void sps_set_blend_factors(sps *sys, uint32_t src, uint32_t dst)
     if (!sps_blend_factor_is_valid(src) || !sps_blend_factor_is_valid(dst)) {
         do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE,
                "sps_set_blend_factors(): \"%s\": factors 0x%x, 0x%x are not blend factors, kept the blending",
-               sps_get_name(sys), src, dst);
+               log_quote(sps_get_name(sys)).text, src, dst);
         return;
     }
     sys->blend_src = src;
@@ -670,15 +672,34 @@ static tacka3 __birth_position(sps *sys, bool moved)
     return out;
 }
 
+// The credit after taking the next particle due: one interval less, and at
+// once no more than the longest life (the particles due earlier would already
+// be dead). Skipped arithmetically, never by a loop whose step could vanish in
+// the float credit: a step too small for the credit's precision takes at
+// least one unit of it, so every call makes progress.
+static float __sps_next_lateness(float credit, float interval, float life_max)
+{
+    float next = credit - interval;
+    if (!(next < credit)) next = std::nextafter(credit, -INFINITY);
+    if (next > life_max) {
+        // The latest due particle that could still live: credit - k intervals <= life_max.
+        double k = std::ceil((double(next) - double(life_max)) / double(interval));
+        double late = double(next) - k * double(interval);
+        // An interval too long for floats (a burst factor near 0) gives
+        // not-a-number here: no particle is due then.
+        next = late > double(life_max) ? life_max : (late >= 0.0 ? float(late) : 0.0f);
+    }
+    return next;
+}
+
 // Emits into a dead slot from the burst credit; the particle is alive
 // afterwards unless the credit ran out first.
 static void __sps_particle_emmiter_get_next(sps *sys, simple_particle *p, bool moved)
 {
     while (sys->burst_on && sys->burst_time >= sys->burst_inverse) {
-        sys->burst_time -= sys->burst_inverse;
-        const float L = sys->burst_time;  // how late in the frame this particle is born
         ASSERT(sps_particle_life_span_is_set(sys));
-        if (L > sys->life_span_max) continue;
+        sys->burst_time = __sps_next_lateness(sys->burst_time, sys->burst_inverse, sys->life_span_max);
+        const float L = sys->burst_time;  // how late in the frame this particle is born
         p->life_span = sys->life_span_min == sys->life_span_max
                            ? sys->life_span_max
                            : float(drand_range(sys->life_span_min, sys->life_span_max));

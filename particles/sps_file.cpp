@@ -109,6 +109,13 @@ static bool __finite_all(const float *f, int n)
     return true;
 }
 
+static bool __within(const float *f, int n, float bound)
+{
+    for (int i = 0; i < n; i++)
+        if (!(std::fabs(f[i]) <= bound)) return false;
+    return true;
+}
+
 bool spsquox2_check(const spsquox2 *d, const char **why)
 {
     const spsquox2_data &p = d->data;
@@ -124,14 +131,26 @@ bool spsquox2_check(const spsquox2 *d, const char **why)
     else if (!__finite_all(&p.duration, 8) || !__finite_all(&p.life_min, 2) || !__finite_all(&p.size_spread.x, 2) ||
              !__finite_all(&p.velocity_spread.x, 6))
         w = "a parameter is not a finite number";
+    else if (!__within(&p.position.x, 6, SPSQUOX2_MAX_MAGNITUDE) ||
+             !__within(&p.size_spread.x, 2, SPSQUOX2_MAX_MAGNITUDE) ||
+             !__within(&p.velocity_spread.x, 4, SPSQUOX2_MAX_MAGNITUDE))
+        w = "a position, velocity, size or spin parameter beyond 1e6";
     else if (p.duration < 0.0f)
         w = "negative duration";
     else if (p.life_min < 0.0f || p.life_max < p.life_min)
         w = "life span not 0 <= minimum <= maximum";
+    else if (p.life_max > SPSQUOX2_MAX_LIFE)
+        w = "life span above 1000 seconds";
     else if (!(p.burst > 0.0f))
         w = "burst factor not above 0";
+    else if (p.burst < SPSQUOX2_MIN_BURST)
+        w = "burst factor below 0.001 particles per second";
+    else if (p.burst > SPSQUOX2_MAX_BURST)
+        w = "burst factor above 10000 particles per second";
     else if (p.time_scale < 0.0f)
         w = "negative time scale";
+    else if (p.time_scale > SPSQUOX2_MAX_TIME_SCALE)
+        w = "time scale above 100";
     else if (d->keyframes->get_size() < 2)
         w = "fewer than two keyframes";
     else if (d->keyframes->get_size() > SPSQUOX2_MAX_KEYFRAMES)
@@ -145,6 +164,10 @@ bool spsquox2_check(const spsquox2 *d, const char **why)
             }
             if (k.time < last) {
                 w = "keyframe times do not rise";
+                break;
+            }
+            if (!__within(&k.velocity.x, 6, SPSQUOX2_MAX_MAGNITUDE)) {
+                w = "a keyframe velocity, size or spin beyond 1e6";
                 break;
             }
             last = k.time;
@@ -238,22 +261,22 @@ static bool __open_file(const char *path, const char magic[4], const sps_file_ms
         *bytes = nullptr;
         *size = 0;
         if (why.step == FILE_READ_OPEN)
-            SPS_LOG(m.open, path, why.reason);
+            SPS_LOG(m.open, log_quote(path).text, why.reason);
         else if (why.step == FILE_READ_READ)
-            SPS_LOG(m.header, path, why.reason);
+            SPS_LOG(m.header, log_quote(path).text, why.reason);
         else
-            SPS_LOG(m.length, path, why.step == FILE_READ_MEMORY ? "out of memory" : why.reason);
+            SPS_LOG(m.length, log_quote(path).text, why.step == FILE_READ_MEMORY ? "out of memory" : why.reason);
         return false;
     }
     uint8_t *data = static_cast<uint8_t *>(block);
     if (length < SPSQUOX2_HEADER_SIZE) {
-        SPS_LOG(m.header, path, "file shorter than its 12-byte header");
+        SPS_LOG(m.header, log_quote(path).text, "file shorter than its 12-byte header");
         mem_free(data);
         return false;
     }
     if (std::memcmp(data, magic, 4) != 0) {
         SPS_LOG("%s", m.magic);
-        SPS_LOG("%s: refused (bad magic)", path);
+        SPS_LOG("%s: refused (bad magic)", log_quote(path).text);
         mem_free(data);
         return false;
     }
@@ -272,7 +295,7 @@ static bool __walk_chunks(const char *path, const sps_file_msgs &m, const uint8_
         if (size - at < SPSQUOX2_CHUNK_HEADER_SIZE) {
             char why[96];
             snprintf(why, sizeof(why), "chunk header at offset %zu cut short (%zu of 12 bytes)", at, size - at);
-            SPS_LOG(m.chunk, path, why);
+            SPS_LOG(m.chunk, log_quote(path).text, why);
             return false;
         }
         char id[6];
@@ -285,7 +308,7 @@ static bool __walk_chunks(const char *path, const sps_file_msgs &m, const uint8_
             char why[128];
             snprintf(why, sizeof(why), "chunk \"%.5s\" at offset %zu claims %u bytes, %zu left", id,
                      at - SPSQUOX2_CHUNK_HEADER_SIZE, n, size - at);
-            SPS_LOG(m.chunk, path, why);
+            SPS_LOG(m.chunk, log_quote(path).text, why);
             return false;
         }
         if (!each(id, bytes + at, n)) return false;
@@ -299,7 +322,7 @@ static size_t __text_len(const uint8_t *p, uint32_t n) { return strnlen(reinterp
 
 static void __refuse(const char *func, const char *path, const char *why)
 {
-    SPS_LOG("%s(): %s refused: %s!", func, path, why);
+    SPS_LOG("%s(): %s refused: %s!", func, log_quote(path).text, why);
 }
 
 bool spsquox2_load_system_from_file(const char *path, spsquox2 *d)
@@ -418,14 +441,14 @@ static bool __write_whole(const char *path, const std::string &bytes, const char
     std::string native = file_native_path(path);
     FILE *f = fopen(native.c_str(), "wb");
     if (!f) {
-        SPS_LOG("%s(): _open(%s) FAILED: %s!", func, path, strerror(errno));
+        SPS_LOG("%s(): _open(%s) FAILED: %s!", func, log_quote(path).text, strerror(errno));
         return false;
     }
     bool ok = fwrite(bytes.data(), 1, bytes.size(), f) == bytes.size();
     int e = errno;
     if (fclose(f) != 0) ok = false;
     if (!ok) {
-        SPS_LOG("%s(): _write(%s) FAILED: %s!", func, path, strerror(e));
+        SPS_LOG("%s(): _write(%s) FAILED: %s!", func, log_quote(path).text, strerror(e));
         remove(native.c_str());
     }
     return ok;
@@ -512,13 +535,13 @@ bool sps_file_dump_json(const char *path, FILE *out)
     {
         FILE *f = fopen(file_native_path(path).c_str(), "rb");
         if (!f) {
-            SPS_LOG("sps_file_dump_json(): _open(%s) FAILED: %s!", path, strerror(errno));
+            SPS_LOG("sps_file_dump_json(): _open(%s) FAILED: %s!", log_quote(path).text, strerror(errno));
             return false;
         }
         size_t got = fread(magic, 1, 4, f);
         fclose(f);
         if (got != 4) {
-            SPS_LOG("sps_file_dump_json(): %s is not a particle file (too short)", path);
+            SPS_LOG("sps_file_dump_json(): %s is not a particle file (too short)", log_quote(path).text);
             return false;
         }
     }
@@ -576,7 +599,8 @@ sps *spsquox2_compile_system(const spsquox2 *sc2, scene *sc, sps_manager *mgr)
     ASSERT(sc2->data.population >= 1);
     const char *why;
     if (!spsquox2_check(sc2, &why)) {
-        SPS_LOG("spsquox2_compile_system(): \"%s\" cannot be compiled: %s!", sc2->name ? sc2->name : "", why);
+        SPS_LOG("spsquox2_compile_system(): \"%s\" cannot be compiled: %s!", log_quote(sc2->name ? sc2->name : "").text,
+                why);
         return nullptr;
     }
     const spsquox2_data &p = sc2->data;
@@ -625,7 +649,7 @@ sps *spsquox2_compile_system(const spsquox2 *sc2, scene *sc, sps_manager *mgr)
         } else {
             do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE,
                    "spsquox2_compile_system(): \"%s\": instance \"%s\" not in the scene, the system stays unbound",
-                   name, sc2->object);
+                   name, log_quote(sc2->object).text);
         }
     }
 

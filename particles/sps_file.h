@@ -34,6 +34,16 @@ struct sps_manager;
 #define SPSQUOX2_MAX_FILE_SIZE (4u << 20)
 #define SPSQUOX2_MAX_KEYFRAMES 1024u
 #define SPCQUOX2_MAX_SYSTEMS 64u
+// Bounds of the values a reader accepts, so that no product of them (a
+// position after a life of motion, a quad corner) leaves the float range:
+// positions, velocities, sizes and their spreads, spins in degrees per second.
+#define SPSQUOX2_MAX_MAGNITUDE 1.0e6f
+// Particle life spans in seconds.
+#define SPSQUOX2_MAX_LIFE 1000.0f
+// Particles per second.
+#define SPSQUOX2_MIN_BURST 0.001f
+#define SPSQUOX2_MAX_BURST 10000.0f
+#define SPSQUOX2_MAX_TIME_SCALE 100.0f
 // Slots of every compiled system.
 #define SPSQUOX2_POPULATION 200u
 // Display priority of compiled systems.

@@ -9,8 +9,8 @@
 const tacka2 SPS_QUAD_UVS[6] = {{0, 0}, {1, 0}, {0, 1}, {1, 0}, {1, 1}, {0, 1}};
 
 // The segment of a track at a: key index k (keys k - 1 and k) and the
-// fraction f along it. Equal key times take the nearer key instead of
-// dividing by zero.
+// fraction f along it, in [0, 1]. Equal key times take the nearer key
+// instead of dividing by zero.
 template <typename K> static inline const K *__segment(const array<K> *keys, float a, float *f)
 {
     uint32_t n = keys ? keys->cur_elements : 0;
@@ -21,10 +21,10 @@ template <typename K> static inline const K *__segment(const array<K> *keys, flo
     if (k < 1) k = 1;
     if (k > n - 1) k = n - 1;
     float span = d[k].time - d[k - 1].time;
-    if (span > 0.0f)
-        *f = 1.0f - (d[k].time - a) / span;
-    else
-        *f = a >= d[k].time ? 1.0f : 0.0f;
+    float t = span > 0.0f ? 1.0f - (d[k].time - a) / span : (a >= d[k].time ? 1.0f : 0.0f);
+    // Within the segment: keys a tiny span apart must not blow the fraction
+    // up (times 0 and 1e-44 give a quotient of infinity).
+    *f = t > 0.0f ? (t < 1.0f ? t : 1.0f) : 0.0f;
     return d + k;
 }
 

@@ -104,8 +104,9 @@ bool multi_texture_prepare_mesh(OGL_render_profile *, OGL_mesh_instance *mi, con
     for (uint32_t i = 0; i < d->layersno; i++)
         if (!OGL_mesh_has_tvertexs_channel(m, d->layers[i].color_uv_channel) ||
             !OGL_mesh_has_tvertexs_channel(m, d->layers[i].mask_uv_channel)) {
-            do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "multi_texture_prepare_mesh: mesh %s lacks a UV channel of layer %u",
-                   name ? name : "(unnamed)", i);
+            do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE,
+                   "multi_texture_prepare_mesh: mesh %s lacks a UV channel of layer %u",
+                   log_quote(name ? name : "(unnamed)").text, i);
             return false;
         }
 

@@ -140,7 +140,7 @@ static bool __uv_ok(const OGL_mesh *m, uint32_t channel, const char *name, const
     if (OGL_mesh_has_tvertexs_channel(m, channel)) return true;
     do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE,
            "single texture profile: mesh %s has no UV channel %u for its %s map; the map is left out",
-           name ? name : "(unnamed)", channel, slot);
+           log_quote(name ? name : "(unnamed)").text, channel, slot);
     return false;
 }
 
@@ -164,7 +164,7 @@ static void __analyze_profile_var(OGL_profile_instance_data *pid, OGL_mesh_insta
         else
             do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE,
                    "single texture profile: mesh %s has no tangent frame; drawn without its bump map",
-                   name ? name : "(unnamed)");
+                   log_quote(name ? name : "(unnamed)").text);
     }
     if (data->specular_texture && data->specular && __uv_ok(m, data->specular_uv_channel, name, "specular"))
         __record_slot(pid, m, OGL_ST_SLOT_SPECULAR, data->specular_texture, data->specular_uv_channel);

@@ -17,7 +17,7 @@ static int g_profiles_alive;
 static bool __terrain_prepare_unavailable(OGL_render_profile *, OGL_mesh_instance *, const char *name, void *)
 {
     do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "terrain_prepare_mesh: no terrain profile for %s",
-           name ? name : "(unnamed)");
+           log_quote(name ? name : "(unnamed)").text);
     return false;
 }
 

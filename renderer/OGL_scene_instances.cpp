@@ -23,13 +23,13 @@ scene_renderer_result __OGL_scene_oi_insert(object_instance *oi)
 {
     if (!OI_has_object(oi)) return SCENE_RENDERER_NOT_MINE;
     if (oi->obj->type != OBJECT_TYPE_MESH) {
-        do_log(LOG_DEBUG, LOG_TO_FILE, "OGL_scene: instance \"%s\" is terrain, left to the terrain", __oi_name(oi));
+        do_log(LOG_DEBUG, LOG_TO_FILE, "OGL_scene: instance \"%s\" is terrain, left to the terrain", log_quote(__oi_name(oi)).text);
         return SCENE_RENDERER_NOT_MINE;
     }
     OGL_mesh *mesh = __OGL_scene_mesh_acquire(oi);
     if (!mesh) {
         do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "OGL_scene: instance \"%s\" (object \"%s\") cannot be drawn",
-               __oi_name(oi), object_has_name(oi->obj) ? oi->obj->name : "");
+               log_quote(__oi_name(oi)).text, object_has_name(oi->obj) ? oi->obj->name : "");
         return SCENE_RENDERER_FAILED;
     }
     OGL_mesh_instance *mi = OGL_mesh_instance_init();
@@ -62,8 +62,8 @@ void __OGL_scene_oi_insert_into_profile(object_instance *oi)
     if (!mi) return;
     OGL_render_profile_release(mi);
     if (!__OGL_scene_prepare_profile(oi, mi))
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "OGL_scene: instance \"%s\": its material could not be prepared",
-               __oi_name(oi));
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE,
+               "OGL_scene: instance \"%s\": its material could not be prepared", log_quote(__oi_name(oi)).text);
     if (int *lod = __OGL_scene_mesh_lod_slot(mi->mesh)) *lod = oi->desc.surface_lod;
     OGL_mesh_instance_set_color(mi, __OGL_scene_instance_color(oi, mi));
     OGL_mesh_instance_activate(mi, __shown(oi));

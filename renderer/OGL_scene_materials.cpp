@@ -63,8 +63,9 @@ static OGL_texture *__texture(const object_instance *oi, const material *m, int 
     if (ok && slot == MAT_SLOT_BUMP && t->bpp != 24 && t->bpp != 32) ok = false;
     if (!ok) {
         do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE,
-               "OGL_scene: instance \"%s\": %s map \"%s\" (%u x %u, %ubpp) cannot be drawn, left out", __oi_name(oi),
-               material_slot_name(slot), u->path ? u->path : "", t->xsize, t->ysize, t->bpp);
+               "OGL_scene: instance \"%s\": %s map \"%s\" (%u x %u, %ubpp) cannot be drawn, left out",
+               log_quote(__oi_name(oi)).text, material_slot_name(slot), log_quote(u->path ? u->path : "").text,
+               t->xsize, t->ysize, t->bpp);
         return nullptr;
     }
     return t;
@@ -110,7 +111,7 @@ static bool __prepare_composite(object_instance *oi, OGL_mesh_instance *mi, cons
             do_log(LOG_WARNING, LOG_TO_MSGBOX,
                    "\nComposite submaterial:\n - %s \ndoesn't have opacity texture!\nYou MUST always assign an opacity "
                    "texture when using composite materials.",
-                   material_has_name(sub) ? sub->name : "(unnamed)");
+                   log_quote(material_has_name(sub) ? sub->name : "(unnamed)").text);
             if (d.layersno > 0) continue;
             mask = colour;  // the bottom layer covers everything anyway
             mask_slot = MAT_SLOT_DIFFUSE;
@@ -139,9 +140,10 @@ bool __OGL_scene_prepare_profile(object_instance *oi, OGL_mesh_instance *mi)
         return true;
     OGL_texture *diffuse = m && !oi->desc.texture_disabled ? __texture(oi, m, MAT_SLOT_DIFFUSE) : nullptr;
     if (diffuse && !OGL_mesh_has_tvertexs_channel(mi->mesh, __uv(m, MAT_SLOT_DIFFUSE))) {
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE,
-               "OGL_scene: instance \"%s\": mesh \"%s\" has no texture channel %u for its diffuse map, drawn untextured",
-               __oi_name(oi), name, __uv(m, MAT_SLOT_DIFFUSE));
+        do_log(
+            LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE,
+            "OGL_scene: instance \"%s\": mesh \"%s\" has no texture channel %u for its diffuse map, drawn untextured",
+            log_quote(__oi_name(oi)).text, log_quote(name).text, __uv(m, MAT_SLOT_DIFFUSE));
         diffuse = nullptr;
     }
     if (!diffuse) return __prepare_solid(oi, mi, m, name);

@@ -109,7 +109,8 @@ static scene_mesh *__make(object_instance *oi, bool skinned)
     const object *o = oi->obj;
     const uint32_t vn = o->vertexsno;
     if (!object_has_vertexs(o) || vn == 0) {
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "OGL_scene: object \"%s\" has no vertices, not drawn", __name(o));
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "OGL_scene: object \"%s\" has no vertices, not drawn",
+               log_quote(__name(o)).text);
         return nullptr;
     }
     scene_mesh *r = mem_new_zeroed<scene_mesh>();
@@ -138,8 +139,8 @@ static scene_mesh *__make(object_instance *oi, bool skinned)
     for (uint64_t i = 0; faces_ok && i < uint64_t(fn) * 3; i++)
         if ((f32 ? f32[i] : f16[i]) >= vn) faces_ok = false;
     if (!faces_ok || fn == 0) {
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "OGL_scene: object \"%s\": %s, not drawn", __name(o),
-               faces_ok ? "no triangles" : "triangles name vertices it does not have");
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "OGL_scene: object \"%s\": %s, not drawn",
+               log_quote(__name(o)).text, faces_ok ? "no triangles" : "triangles name vertices it does not have");
         __free_record(r);
         return nullptr;
     }

@@ -164,8 +164,8 @@ static OGL_texture *__create(const unitexture *u, const char *file)
     if (f && f->max_texture_size >= 2) cap = std::min(cap, uint32_t(f->max_texture_size));
     uint32_t nw = __allowed_side(id.xsize, cap), nh = __allowed_side(id.ysize, cap);
     if ((nw != id.xsize || nh != id.ysize) && (id.bpp == 24 || id.bpp == 32)) {
-        do_log(LOG_INFO, LOG_TO_FILE, "OGL_scene: texture \"%s\" resampled from %u x %u to %u x %u", file, id.xsize,
-               id.ysize, nw, nh);
+        do_log(LOG_INFO, LOG_TO_FILE, "OGL_scene: texture \"%s\" resampled from %u x %u to %u x %u",
+               log_quote(file).text, id.xsize, id.ysize, nw, nh);
         uint8_t *r = __resample(static_cast<const uint8_t *>(id.pixels), id.xsize, id.ysize, id.bpp / 8, nw, nh);
         mem_free(owned);
         owned = r;
@@ -185,7 +185,8 @@ bool __OGL_scene_texture_create(unitexture *u)
     OGL_texture *t = __create(u, file);
     if (!t) {
         do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE,
-               "OGL_scene: texture \"%s\" cannot be used by the renderer, a white placeholder stands in", file);
+               "OGL_scene: texture \"%s\" cannot be used by the renderer, a white placeholder stands in",
+               log_quote(file).text);
         t = __placeholder(file);
         if (!t) return false;
     }

@@ -202,18 +202,18 @@ static bool __create_texture(const OGL_texture_input_data *input, OGL_texture *o
     const char *file = __name(input);
     if (id.xsize == 0 || id.ysize == 0 || id.xsize > __MAX_SIDE || id.ysize > __MAX_SIDE ||
         (id.row_length && id.row_length < id.xsize) || id.row_length > __MAX_SIDE) {
-        do_log(LOG_CRITICAL, LOG_TO_FILE | LOG_TO_DEBUGGER, "\"%s\": texture size %u x %u not supported", file,
-               id.xsize, id.ysize);
+        do_log(LOG_CRITICAL, LOG_TO_FILE | LOG_TO_DEBUGGER, "\"%s\": texture size %u x %u not supported",
+               log_quote(file).text, id.xsize, id.ysize);
         return false;
     }
     __format f;
     if (!__choose_format(id.flags, id.bpp, &f)) {
         if (id.flags & OGL_TEXTURE_INPUT_SINGLE_CHANNEL)
             do_log(LOG_CRITICAL, LOG_TO_FILE | LOG_TO_DEBUGGER, "\"%s\": %ibpp not supported for alpha textures",
-                   file, int(id.bpp));
+                   log_quote(file).text, int(id.bpp));
         else
-            do_log(LOG_CRITICAL, LOG_TO_FILE | LOG_TO_DEBUGGER, "\"%s\": %ibpp not supported for RGB textures", file,
-                   int(id.bpp));
+            do_log(LOG_CRITICAL, LOG_TO_FILE | LOG_TO_DEBUGGER, "\"%s\": %ibpp not supported for RGB textures",
+                   log_quote(file).text, int(id.bpp));
         return false;
     }
     if (!id.pixels) id.flags &= ~(OGL_TEXTURE_INPUT_HALVE_ONCE | OGL_TEXTURE_INPUT_HALVE_TWICE);
@@ -251,7 +251,7 @@ static bool __create_texture(const OGL_texture_input_data *input, OGL_texture *o
     }
     if (out_of_memory) {
         mem_free(owned);
-        do_log(LOG_CRITICAL, LOG_TO_ALL, "\"%s\": out of memory preparing the texture", file);
+        do_log(LOG_CRITICAL, LOG_TO_ALL, "\"%s\": out of memory preparing the texture", log_quote(file).text);
         return false;
     }
 
@@ -279,7 +279,7 @@ static bool __create_texture(const OGL_texture_input_data *input, OGL_texture *o
     if (max_size > 0 && (out->texture_xsize > uint32_t(max_size) || out->texture_ysize > uint32_t(max_size))) {
         mem_free(owned);
         do_log(LOG_CRITICAL, LOG_TO_FILE | LOG_TO_DEBUGGER, "\"%s\": texture size %u x %u above the board's %i",
-               file, out->texture_xsize, out->texture_ysize, max_size);
+               log_quote(file).text, out->texture_xsize, out->texture_ysize, max_size);
         return false;
     }
     // Padded and rectangle textures have no mip levels.
@@ -331,7 +331,8 @@ static bool __create_texture(const OGL_texture_input_data *input, OGL_texture *o
     glPixelStorei(GL_UNPACK_ALIGNMENT, 4);
     if (!ok) BUG(); // out of memory building the chain
     if ((id.flags & OGL_TEXTURE_INPUT_NORMAL_MAP) && mipmapped && (id.bpp != 24 && id.bpp != 32))
-        do_log(LOG_WARNING, LOG_TO_FILE, "\"%s\": %ibpp normal map gets ordinary mipmaps", file, int(id.bpp));
+        do_log(LOG_WARNING, LOG_TO_FILE, "\"%s\": %ibpp normal map gets ordinary mipmaps", log_quote(file).text,
+               int(id.bpp));
 
     // 9.
     mem_free(owned);
@@ -404,8 +405,8 @@ bool OGL_texture_region_update(OGL_texture *t, uint32_t x, uint32_t y, const OGL
     if (uint64_t(x) + id->xsize > t->texture_xsize || uint64_t(y) + id->ysize > t->texture_ysize ||
         row_length < id->xsize) {
         do_log(LOG_WARNING, LOG_TO_FILE | LOG_TO_DEBUGGER,
-               "OGL_texture_region_update(): \"%s\": %u x %u at (%u, %u) outside the %u x %u texture", file,
-               id->xsize, id->ysize, x, y, t->texture_xsize, t->texture_ysize);
+               "OGL_texture_region_update(): \"%s\": %u x %u at (%u, %u) outside the %u x %u texture",
+               log_quote(file).text, id->xsize, id->ysize, x, y, t->texture_xsize, t->texture_ysize);
         return false;
     }
     if (id->xsize == 0 || id->ysize == 0 || !id->pixels) return true;
@@ -431,8 +432,8 @@ bool OGL_texture_region_update(OGL_texture *t, uint32_t x, uint32_t y, const OGL
             type = bgr ? GL_UNSIGNED_SHORT_5_6_5_REV : GL_UNSIGNED_SHORT_5_6_5;
             break;
         default:
-            do_log(LOG_WARNING, LOG_TO_FILE | LOG_TO_DEBUGGER, "OGL_texture_region_update(): \"%s\": %ibpp not supported",
-                   file, int(id->bpp));
+            do_log(LOG_WARNING, LOG_TO_FILE | LOG_TO_DEBUGGER,
+                   "OGL_texture_region_update(): \"%s\": %ibpp not supported", log_quote(file).text, int(id->bpp));
             return false;
         }
     }

@@ -155,7 +155,8 @@ bool material_load_texture(material *m, int slot, scene *sc, const char *folder)
         snprintf(path, n, "%s%s", folder, file);
         u = unitexture_init_and_lock(path, file, __texture_options(m));
         if (!u) {
-            do_log(LOG_WARNING, LOG_TO_MSGBOX | LOG_TO_DEBUGGER, "unitexture_init_and_lock(\"%s\") FAILED!", path);
+            do_log(LOG_WARNING, LOG_TO_MSGBOX | LOG_TO_DEBUGGER, "unitexture_init_and_lock(\"%s\") FAILED!",
+                   log_quote(path).text);
             mem_free(path);
             return false;
         }

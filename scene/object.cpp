@@ -526,7 +526,7 @@ void object_calc_center(object *o)
 {
     if (!object_has_vertexs(o)) {
         do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_DEBUGGER, "__calc_center: [object: %s] no vertexs in object",
-               o->name ? o->name : "");
+               log_quote(o->name ? o->name : "").text);
         BUG();
     }
     double sx = 0, sy = 0, sz = 0;
@@ -559,7 +559,7 @@ float object_get_bounding_sphere_radius(const object *o)
     if (!(o->flags & OBJ_RADIUS)) {
         do_log(LOG_CRITICAL, LOG_TO_ALL,
                "object_get_bounding_sphere_radius(): [object: %s] bounding sphere radius not calculated?!?",
-               o->name ? o->name : "");
+               log_quote(o->name ? o->name : "").text);
         BUG();
     }
     return o->radius;

@@ -39,13 +39,14 @@ bool OI_soft_skinning_prepare(object_instance *oi)
     for (uint32_t b = 0; b < nb; b++)
         if (!sc || !scene_get_oi_by_name(sc, o->bones[b].name)) {
             do_log(LOG_WARNING, LOG_TO_ALL, "Bone \"%s\" for object instance \"%s\" not found in the scene!",
-                   o->bones[b].name, oi_name);
+                   log_quote(o->bones[b].name).text, log_quote(oi_name).text);
             ok = false;
         }
     if (!ok) return false;
     if (object_has_vertex_normals(o) && o->vnormalsno != o->vertexsno) {
-        do_log(LOG_WARNING, LOG_TO_ALL, "OI_soft_skinning_prepare(): object instance \"%s\": vnormalsno == vertexsno failed",
-               oi_name);
+        do_log(LOG_WARNING, LOG_TO_ALL,
+               "OI_soft_skinning_prepare(): object instance \"%s\": vnormalsno == vertexsno failed",
+               log_quote(oi_name).text);
         return false;
     }
     uint32_t nv = o->vertexsno;
@@ -69,7 +70,7 @@ bool OI_soft_skinning_prepare(object_instance *oi)
         matrix_from_pose(bind, bone->init_pos_ws, bone->init_rot_ws, bone->init_scale_ws);
         if (!matrix_inverse(oi->bind_inverse[b], bind)) {
             do_log(LOG_WARNING, LOG_TO_ALL, "Bone \"%s\" for object instance \"%s\" has a singular bind pose!",
-                   o->bones[b].name, oi_name);
+                   log_quote(o->bones[b].name).text, log_quote(oi_name).text);
             OI_soft_skinning_deinit(oi);
             return false;
         }

@@ -109,14 +109,15 @@ quox2_file *quox2_open_file(const char *file_name)
     f->fd = file_open_regular(file_name, UINT64_MAX, &f->length, &why);
     if (f->fd < 0) {
         if (why.step == FILE_READ_OPEN)
-            do_log(LOG_WARNING, WARN_BOX, "quox2_open_file(): _open(%s) FAILED: %s!", file_name, why.reason);
+            do_log(LOG_WARNING, WARN_BOX, "quox2_open_file(): _open(%s) FAILED: %s!", log_quote(file_name).text, why.reason);
         else
-            do_log(LOG_WARNING, WARN_BOX, "quox2_open_file(): _filelength(%s) FAILED: %s!", file_name, why.reason);
+            do_log(LOG_WARNING, WARN_BOX, "quox2_open_file(): _filelength(%s) FAILED: %s!", log_quote(file_name).text, why.reason);
         quox2_close_file(f);
         return nullptr;
     }
     if (!__read(f, f->header, QUOX2_HEADER_SIZE)) {
-        do_log(LOG_WARNING, WARN_BOX, "quox2_open_file(): _read(%s) FAILED: %s!", file_name, g_read_error);
+        do_log(LOG_WARNING, WARN_BOX, "quox2_open_file(): _read(%s) FAILED: %s!", log_quote(file_name).text,
+               g_read_error);
         quox2_close_file(f);
         return nullptr;
     }
@@ -173,12 +174,12 @@ struct block {
 static bool __sub_header(block &b, chunk_header *h)
 {
     if (!__read(b.f, h, sizeof *h)) {
-        do_log(LOG_WARNING, WARN_DBG, b.read_msg, b.f->name, g_read_error);
+        do_log(LOG_WARNING, WARN_DBG, b.read_msg, log_quote(b.f->name).text, g_read_error);
         return false;
     }
     if (b.f->pos - b.start > b.size || h->size > b.left()) {
         do_log(LOG_WARNING, WARN_DBG, "%s: chunk \"%s\" overruns its block in QUOX2 file \"%s\"!\n", b.who, __id(*h).s,
-               b.f->name);
+               log_quote(b.f->name).text);
         return false;
     }
     return true;
@@ -186,7 +187,8 @@ static bool __sub_header(block &b, chunk_header *h)
 
 static void __unsupported(const block &b, const chunk_header &h)
 {
-    do_log(LOG_WARNING, WARN_BOX, "Unsupported chunk \"%s\" in QUOX2 file \"%s\"!", __id(h).s, b.f->name);
+    do_log(LOG_WARNING, WARN_BOX, "Unsupported chunk \"%s\" in QUOX2 file \"%s\"!", __id(h).s,
+           log_quote(b.f->name).text);
 }
 
 // Reads the whole payload into a new block (one spare byte so that empty
@@ -195,11 +197,12 @@ static uint8_t *__payload(block &b, uint32_t size, const char *read_msg = nullpt
 {
     uint8_t *p = static_cast<uint8_t *>(mem_alloc(size_t(size) + 1));
     if (!p) {
-        do_log(LOG_WARNING, LOG_TO_ALL, "%s: out of memory reading QUOX2 file \"%s\"!", b.who, b.f->name);
+        do_log(LOG_WARNING, LOG_TO_ALL, "%s: out of memory reading QUOX2 file \"%s\"!", b.who,
+               log_quote(b.f->name).text);
         return nullptr;
     }
     if (!__read(b.f, p, size)) {
-        do_log(LOG_WARNING, WARN_DBG, read_msg ? read_msg : b.read_msg, b.f->name, g_read_error);
+        do_log(LOG_WARNING, WARN_DBG, read_msg ? read_msg : b.read_msg, log_quote(b.f->name).text, g_read_error);
         mem_free(p);
         return nullptr;
     }
@@ -210,13 +213,14 @@ static uint8_t *__payload(block &b, uint32_t size, const char *read_msg = nullpt
 static char *__name(block &b, uint32_t size)
 {
     if (size == 0) {
-        do_log(LOG_WARNING, WARN_DBG, "%s: empty name chunk in QUOX2 file \"%s\"!\n", b.who, b.f->name);
+        do_log(LOG_WARNING, WARN_DBG, "%s: empty name chunk in QUOX2 file \"%s\"!\n", b.who, log_quote(b.f->name).text);
         return nullptr;
     }
     uint8_t *p = __payload(b, size);
     if (!p) return nullptr;
     if (p[size - 1] != 0) {
-        do_log(LOG_WARNING, WARN_DBG, "%s: name chunk not zero-terminated in QUOX2 file \"%s\"!\n", b.who, b.f->name);
+        do_log(LOG_WARNING, WARN_DBG, "%s: name chunk not zero-terminated in QUOX2 file \"%s\"!\n", b.who,
+               log_quote(b.f->name).text);
         mem_free(p);
         return nullptr;
     }
@@ -227,11 +231,11 @@ static bool __fixed(block &b, const chunk_header &h, uint32_t want, void *dst)
 {
     if (h.size != want) {
         do_log(LOG_WARNING, WARN_DBG, "%s: chunk \"%s\" has size %u instead of %u in QUOX2 file \"%s\"!\n", b.who,
-               __id(h).s, h.size, want, b.f->name);
+               __id(h).s, h.size, want, log_quote(b.f->name).text);
         return false;
     }
     if (!__read(b.f, dst, want)) {
-        do_log(LOG_WARNING, WARN_DBG, b.read_msg, b.f->name, g_read_error);
+        do_log(LOG_WARNING, WARN_DBG, b.read_msg, log_quote(b.f->name).text, g_read_error);
         return false;
     }
     return true;
@@ -240,7 +244,7 @@ static bool __fixed(block &b, const chunk_header &h, uint32_t want, void *dst)
 static bool __read_count(block &b, uint32_t *v)
 {
     if (!__read(b.f, v, 4)) {
-        do_log(LOG_WARNING, WARN_DBG, b.read_msg, b.f->name, g_read_error);
+        do_log(LOG_WARNING, WARN_DBG, b.read_msg, log_quote(b.f->name).text, g_read_error);
         return false;
     }
     return true;
@@ -279,7 +283,7 @@ static bool __vector_chunk(block &b, const chunk_header &h, bool count_may_be_ze
     }
     if (count == 0) {
         do_log(LOG_WARNING, WARN_DBG, "LoadDuplicatedMesh(): empty \"%s\" chunk in QUOX2 file \"%s\"!\n", __id(h).s,
-               b.f->name);
+               log_quote(b.f->name).text);
         return false;
     }
     uint8_t *p = __payload(b, count * 12);
@@ -298,14 +302,15 @@ static bool __gstr(block &b, object *o, const chunk_header &h)
         return false;
     }
     if (!__read(b.f, head, 16)) {
-        do_log(LOG_WARNING, WARN_DBG, "%s: _read(%s) FAILED: %s!\n", "__load_object", b.f->name, g_read_error);
+        do_log(LOG_WARNING, WARN_DBG, "%s: _read(%s) FAILED: %s!\n", "__load_object", log_quote(b.f->name).text,
+               g_read_error);
         return false;
     }
     uint32_t kind = head[0], type = head[1], A = head[2], B = head[3];
     if (kind > 3 || type > 3 || B == 0) {
         do_log(LOG_WARNING, WARN_DBG,
                "__load_object(): invalid generic data stream (kind %u, type %u, %u x %u) in QUOX2 file \"%s\"!\n", kind,
-               type, A, B, b.f->name);
+               type, A, B, log_quote(b.f->name).text);
         return false;
     }
     uint64_t bytes = uint64_t(A) * B * sizes[type];
@@ -319,7 +324,7 @@ static bool __gstr(block &b, object *o, const chunk_header &h)
         return false;
     }
     if (!__read(b.f, data->data, bytes)) {
-        do_log(LOG_WARNING, WARN_DBG, "_read(%s) FAILED: %s!\n", b.f->name, g_read_error);
+        do_log(LOG_WARNING, WARN_DBG, "_read(%s) FAILED: %s!\n", log_quote(b.f->name).text, g_read_error);
         array_free(data);
         return false;
     }
@@ -383,7 +388,7 @@ static bool __object_chunk(block &b, object *o, const chunk_header &h)
     }
     if (__is6(h, CHUNK_ID_SMOOTHING_GROUPS)) {
         do_log(LOG_WARNING, WARN_DBG, "LoadDuplicatedMesh(): smoothing groups (\"#LISG\") are not supported, QUOX2 file \"%s\"!\n",
-               b.f->name);
+               log_quote(b.f->name).text);
         return false;
     }
     if (__is6(h, CHUNK_ID_TRIANGLESTRIP)) {
@@ -394,7 +399,7 @@ static bool __object_chunk(block &b, object *o, const chunk_header &h)
         }
         uint32_t head[3];
         if (!__read(b.f, head, 12)) {
-            do_log(LOG_WARNING, WARN_DBG, OBJ_READ, b.f->name, g_read_error);
+            do_log(LOG_WARNING, WARN_DBG, OBJ_READ, log_quote(b.f->name).text, g_read_error);
             return false;
         }
         if (uint64_t(h.size) != 12 + uint64_t(head[1]) * 4) {
@@ -501,15 +506,15 @@ static object *__load_object(quox2_file *f, uint32_t size)
         }
     }
     if (!object_has_name(o)) {
-        do_log(LOG_WARNING, WARN_BOX, "Object has no name in QUOX2 file \"%s\"!", f->name);
+        do_log(LOG_WARNING, WARN_BOX, "Object has no name in QUOX2 file \"%s\"!", log_quote(f->name).text);
         object_deinit(o);
         return nullptr;
     }
     if (!object_has_type(o)) object_set_type(o, OBJECT_TYPE_MESH);
     const char *why = nullptr;
     if (!object_validate(o, &why)) {
-        do_log(LOG_WARNING, WARN_DBG, "LoadDuplicatedMesh(): object \"%s\": %s, QUOX2 file \"%s\"!\n", o->name, why,
-               f->name);
+        do_log(LOG_WARNING, WARN_DBG, "LoadDuplicatedMesh(): object \"%s\": %s, QUOX2 file \"%s\"!\n",
+               log_quote(o->name).text, why, log_quote(f->name).text);
         object_deinit(o);
         return nullptr;
     }
@@ -546,7 +551,8 @@ static bool __oi_chunk(block &b, object_instance *oi, const chunk_header &h)
         tacka3 p{v[0], v[1], v[2]}, s{v[7], v[8], v[9]};
         quaternion r{v[3], v[4], v[5], v[6]};
         if (!__finite(v, 10) || !__usable_rotation(r)) {
-            do_log(LOG_WARNING, WARN_DBG, "LoadObjectInstance(): unusable placement in QUOX2 file \"%s\"!\n", b.f->name);
+            do_log(LOG_WARNING, WARN_DBG, "LoadObjectInstance(): unusable placement in QUOX2 file \"%s\"!\n",
+                   log_quote(b.f->name).text);
             return false;
         }
         OI_set_initial_PRS_ws(oi, p, r, s);
@@ -578,7 +584,7 @@ static object_instance *__load_object_instance(quox2_file *f, uint32_t size)
         }
     }
     if (!OI_has_name(oi)) {
-        do_log(LOG_WARNING, WARN_BOX, "Object instance has no name in QUOX2 file \"%s\"!", f->name);
+        do_log(LOG_WARNING, WARN_BOX, "Object instance has no name in QUOX2 file \"%s\"!", log_quote(f->name).text);
         OI_deinit(oi);
         return nullptr;
     }
@@ -604,7 +610,8 @@ static material *__load_material(quox2_file *f, uint32_t size, int depth);
 static bool __nested_header(block &b, chunk_header *h)
 {
     if (b.left() < QUOX2_CHUNK_HEADER_SIZE) {
-        do_log(LOG_WARNING, WARN_DBG, "LoadMaterial(): nested chunk missing in QUOX2 file \"%s\"!\n", b.f->name);
+        do_log(LOG_WARNING, WARN_DBG, "LoadMaterial(): nested chunk missing in QUOX2 file \"%s\"!\n",
+               log_quote(b.f->name).text);
         return false;
     }
     return __sub_header(b, h);
@@ -615,11 +622,11 @@ static bool __mdat(block &b, material *m, const chunk_header &h, int depth)
     uint8_t d[152];
     if (h.size != 152) {
         do_log(LOG_WARNING, WARN_DBG, "%s: chunk \"#MDAT\" has size %u instead of 152 in QUOX2 file \"%s\"!\n", b.who,
-               h.size, b.f->name);
+               h.size, log_quote(b.f->name).text);
         return false;
     }
     if (!__read(b.f, d, 152)) {
-        do_log(LOG_WARNING, WARN_DBG, MAT_PAYLOAD_READ, b.f->name, g_read_error);
+        do_log(LOG_WARNING, WARN_DBG, MAT_PAYLOAD_READ, log_quote(b.f->name).text, g_read_error);
         return false;
     }
     uint32_t kind, count;
@@ -646,7 +653,8 @@ static bool __mdat(block &b, material *m, const chunk_header &h, int depth)
     case 2: {
         m->material_kind = MATERIAL_KIND_NESTED;
         if (depth >= QUOX2_MAX_MATERIAL_DEPTH) {
-            do_log(LOG_WARNING, WARN_DBG, "LoadMaterial(): materials nested too deep in QUOX2 file \"%s\"!\n", b.f->name);
+            do_log(LOG_WARNING, WARN_DBG, "LoadMaterial(): materials nested too deep in QUOX2 file \"%s\"!\n",
+                   log_quote(b.f->name).text);
             return false;
         }
         for (int i = 0; i < 2; i++) {
@@ -692,13 +700,14 @@ static bool __mdat(block &b, material *m, const chunk_header &h, int depth)
     case 4:
         m->material_kind = MATERIAL_KIND_STANDARD;
         if (b.left() < 152) {
-            do_log(LOG_WARNING, WARN_DBG, "LoadMaterial(): material data missing in QUOX2 file \"%s\"!\n", b.f->name);
+            do_log(LOG_WARNING, WARN_DBG, "LoadMaterial(): material data missing in QUOX2 file \"%s\"!\n",
+                   log_quote(b.f->name).text);
             return false;
         }
         return __skip(b.f, 152);
     default:
         do_log(LOG_WARNING, WARN_DBG, "LoadMaterial(): unknown material kind %u in QUOX2 file \"%s\"!\n", kind,
-               b.f->name);
+               log_quote(b.f->name).text);
         return false;
     }
 }
@@ -748,7 +757,7 @@ static bool __keys(block &b, motion *m, const chunk_header &h)
     if (h.size < 9) return false;
     uint32_t head[2];
     if (!__read(b.f, head, 8)) {
-        do_log(LOG_WARNING, WARN_DBG, MOT_READ, b.f->name, g_read_error);
+        do_log(LOG_WARNING, WARN_DBG, MOT_READ, log_quote(b.f->name).text, g_read_error);
         return false;
     }
     uint32_t kind = head[0], count = head[1];
@@ -762,8 +771,9 @@ static bool __keys(block &b, motion *m, const chunk_header &h)
     if (key_size == 0 || count == 0) return false;
     // The keys must fill the chunk (a count larger than the payload is refused).
     if (uint64_t(h.size) != 8 + uint64_t(count) * key_size) {
-        do_log(LOG_WARNING, WARN_DBG, "__load_motion(): key chunk \"%s\" size does not match its %u keys in QUOX2 file \"%s\"!\n",
-               __id(h).s, count, b.f->name);
+        do_log(LOG_WARNING, WARN_DBG,
+               "__load_motion(): key chunk \"%s\" size does not match its %u keys in QUOX2 file \"%s\"!\n", __id(h).s,
+               count, log_quote(b.f->name).text);
         return false;
     }
     uint8_t *p = __payload(b, count * key_size);
@@ -792,8 +802,10 @@ static bool __keys(block &b, motion *m, const chunk_header &h)
     }
     mem_free(p);
     if (!ok)
-        do_log(LOG_WARNING, WARN_DBG, "__load_motion(): unusable key in chunk \"%s\" (repeated time, mixed kinds or not a number), QUOX2 file \"%s\"!\n",
-               __id(h).s, b.f->name);
+        do_log(LOG_WARNING, WARN_DBG,
+               "__load_motion(): unusable key in chunk \"%s\" (repeated time, mixed kinds or not a number), QUOX2 file "
+               "\"%s\"!\n",
+               __id(h).s, log_quote(b.f->name).text);
     return ok;
 }
 
@@ -978,7 +990,8 @@ static camera *__load_camera(quox2_file *f, uint32_t size)
                 if (h.size != 176) {
                     ok = false;
                 } else if (!__read(f, d, 176)) {
-                    do_log(LOG_WARNING, WARN_DBG, "%s: _read(%s) FAILED: %s!\n", "__load_camera", f->name, g_read_error);
+                    do_log(LOG_WARNING, WARN_DBG, "%s: _read(%s) FAILED: %s!\n", "__load_camera",
+                           log_quote(f->name).text, g_read_error);
                     ok = false;
                 } else {
                     uint32_t kind;
@@ -994,8 +1007,8 @@ static camera *__load_camera(quox2_file *f, uint32_t size)
                         camera_set_type(c, CAMERA_TARGET);
                         do_log(LOG_DEBUG, WARN_DBG, "\t target camera.\n");
                     } else {
-                        do_log(LOG_WARNING, WARN_DBG, "LoadCamera(): unknown camera kind %u in QUOX2 file \"%s\"!\n", kind,
-                               f->name);
+                        do_log(LOG_WARNING, WARN_DBG, "LoadCamera(): unknown camera kind %u in QUOX2 file \"%s\"!\n",
+                               kind, log_quote(f->name).text);
                         ok = false;
                     }
                     camera_set_fov(c, fov);
@@ -1004,7 +1017,7 @@ static camera *__load_camera(quox2_file *f, uint32_t size)
                         if (!std::isfinite(zf) || !(zn2 < zf)) {
                             do_log(LOG_WARNING, WARN_DBG,
                                    "LoadCamera(): clipping planes %g, %g unusable in QUOX2 file \"%s\"!\n", double(zn),
-                                   double(zf), f->name);
+                                   double(zf), log_quote(f->name).text);
                             ok = false;
                         } else {
                             camera_set_manual_clipping_planes(c, zn, zf);
@@ -1037,19 +1050,22 @@ static terrain *__terrain_load(quox2_file *f)
     while (!__at_end(f)) {
         chunk_header h;
         if (!__read(f, &h, sizeof h)) {
-            do_log(LOG_WARNING, WARN_BOX, "terrain_load(): _read(%s) FAILED: %s!", f->name, g_read_error);
+            do_log(LOG_WARNING, WARN_BOX, "terrain_load(): _read(%s) FAILED: %s!", log_quote(f->name).text,
+                   g_read_error);
             do_log(LOG_WARNING, LOG_TO_ALL, "Load terrain failed");
             terrain_free(t);
             return nullptr;
         }
         if (h.size > __left(f)) {
-            do_log(LOG_WARNING, WARN_DBG, "terrain_load(): _read(%s) FAILED: %s!\n", f->name, "unexpected end of file");
+            do_log(LOG_WARNING, WARN_DBG, "terrain_load(): _read(%s) FAILED: %s!\n", log_quote(f->name).text,
+                   "unexpected end of file");
             terrain_free(t);
             return nullptr;
         }
         bool known = __is6(h, CHUNK_ID_TERRAIN_DESC) || __is6(h, CHUNK_ID_TERRAIN_VBUF) || __is6(h, CHUNK_ID_TERRAIN_IBUF) || __is6(h, CHUNK_ID_TERRAIN_NBUF) || __is6(h, CHUNK_ID_TERRAIN_LBUF);
         if (!known) {
-            do_log(LOG_WARNING, WARN_BOX, "Unsupported chunk \"%s\" in QUOX2 file \"%s\"!", __id(h).s, f->name);
+            do_log(LOG_WARNING, WARN_BOX, "Unsupported chunk \"%s\" in QUOX2 file \"%s\"!", __id(h).s,
+                   log_quote(f->name).text);
             if (!__skip(f, h.size)) {
                 terrain_free(t);
                 return nullptr;
@@ -1063,7 +1079,8 @@ static terrain *__terrain_load(quox2_file *f)
             return nullptr;
         }
         if (!__read(f, p, h.size)) {
-            do_log(LOG_WARNING, WARN_DBG, "terrain_load(): _read(%s) FAILED: %s!\n", f->name, g_read_error);
+            do_log(LOG_WARNING, WARN_DBG, "terrain_load(): _read(%s) FAILED: %s!\n", log_quote(f->name).text,
+                   g_read_error);
             mem_free(p);
             terrain_free(t);
             return nullptr;
@@ -1095,13 +1112,14 @@ bool quox2_load_all_to_scene(quox2_file *f, scene *sc)
         scene_report_progress(sc, f->length ? float(double(f->pos) / double(f->length)) : 0.0f);
         chunk_header h;
         if (!__read(f, &h, sizeof h)) {
-            do_log(LOG_WARNING, WARN_BOX, "quox2_load_all_to_scene(): _read(%s) FAILED: %s!", f->name, g_read_error);
+            do_log(LOG_WARNING, WARN_BOX, "quox2_load_all_to_scene(): _read(%s) FAILED: %s!", log_quote(f->name).text,
+                   g_read_error);
             terrain_free(terr);
             return false;
         }
         bool vter = __is5(h, CHUNK_ID_TERRAIN);
         if (!vter && h.size > __left(f)) {
-            do_log(LOG_WARNING, WARN_BOX, "quox2_load_all_to_scene(): _read(%s) FAILED: %s!", f->name,
+            do_log(LOG_WARNING, WARN_BOX, "quox2_load_all_to_scene(): _read(%s) FAILED: %s!", log_quote(f->name).text,
                    "chunk runs past the end of the file");
             terrain_free(terr);
             return false;
@@ -1137,7 +1155,8 @@ bool quox2_load_all_to_scene(quox2_file *f, scene *sc)
                 motion *m = __load_motion(f, h.size);
                 ok = m != nullptr;
                 if (ok && !motion_has_name(m)) {
-                    do_log(LOG_WARNING, WARN_DBG, "__load_motion(): motion without a name in QUOX2 file \"%s\"!\n", f->name);
+                    do_log(LOG_WARNING, WARN_DBG, "__load_motion(): motion without a name in QUOX2 file \"%s\"!\n",
+                           log_quote(f->name).text);
                     motion_deinit(m);
                     ok = false;
                 }
@@ -1158,8 +1177,9 @@ bool quox2_load_all_to_scene(quox2_file *f, scene *sc)
                 ok = l != nullptr;
                 if (ok && !scene_add_light(sc, l)) {
                     // The table holds 100 lights; later ones are not kept.
-                    do_log(LOG_WARNING, WARN_DBG, "LoadLight(): more than %d lights in QUOX2 file \"%s\", light dropped!\n",
-                           SCENE_MAX_LIGHTS, f->name);
+                    do_log(LOG_WARNING, WARN_DBG,
+                           "LoadLight(): more than %d lights in QUOX2 file \"%s\", light dropped!\n", SCENE_MAX_LIGHTS,
+                           log_quote(f->name).text);
                     light_deinit(l);
                 }
             } else {
@@ -1186,11 +1206,11 @@ bool quox2_load_file(const char *file_name, scene *sc)
 {
     quox2_file *f = quox2_open_file(file_name);
     if (!f) {
-        do_log(LOG_WARNING, LOG_TO_ALL, "Open file %s failed", file_name);
+        do_log(LOG_WARNING, LOG_TO_ALL, "Open file %s failed", log_quote(file_name).text);
         return false;
     }
     bool ok = quox2_load_all_to_scene(f, sc);
-    if (!ok) do_log(LOG_WARNING, LOG_TO_ALL, "Load scene %s failed", file_name);
+    if (!ok) do_log(LOG_WARNING, LOG_TO_ALL, "Load scene %s failed", log_quote(file_name).text);
     quox2_close_file(f);
     return ok;
 }

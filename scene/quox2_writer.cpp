@@ -56,18 +56,21 @@ const uint8_t *quox2_writer_data(const quox2_writer *w, size_t *size)
 bool quox2_writer_save(const quox2_writer *w, const char *path)
 {
     if (w->depth != 0 || w->failed) {
-        do_log(LOG_WARNING, LOG_TO_ALL, "quox2_writer_save(%s): the file is incomplete!", path);
+        do_log(LOG_WARNING, LOG_TO_ALL, "quox2_writer_save(%s): the file is incomplete!", log_quote(path).text);
         return false;
     }
     std::string native = file_native_path(path);
     FILE *fp = fopen(native.c_str(), "wb");
     if (!fp) {
-        do_log(LOG_WARNING, LOG_TO_ALL, "quox2_writer_save(): fopen(%s) FAILED: %s!", path, strerror(errno));
+        do_log(LOG_WARNING, LOG_TO_ALL, "quox2_writer_save(): fopen(%s) FAILED: %s!", log_quote(path).text,
+               strerror(errno));
         return false;
     }
     bool ok = fwrite(w->data, 1, w->size, fp) == w->size;
     if (fclose(fp) != 0) ok = false;
-    if (!ok) do_log(LOG_WARNING, LOG_TO_ALL, "quox2_writer_save(): fwrite(%s) FAILED: %s!", path, strerror(errno));
+    if (!ok)
+        do_log(LOG_WARNING, LOG_TO_ALL, "quox2_writer_save(): fwrite(%s) FAILED: %s!", log_quote(path).text,
+               strerror(errno));
     return ok;
 }
 

@@ -388,7 +388,7 @@ bool scene_prepare_ex(scene *s, uint32_t options)
         object_instance *oi = camera_has_name(c) ? scene_get_oi_by_name(s, c->name) : nullptr;
         if (!oi) {
             do_log(LOG_WARNING, LOG_TO_ALL, "* camera \"%s\" has no object instance in scene",
-                   camera_has_name(c) ? c->name : "");
+                   log_quote(camera_has_name(c) ? c->name : "").text);
             FAIL_OR_CONTINUE();
         } else {
             camera_set_source_oi(c, oi);
@@ -429,13 +429,13 @@ bool scene_prepare_ex(scene *s, uint32_t options)
         if (!OI_has_instance_name(oi)) continue;
         if (OI_has_object(oi)) {
             do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "*insane: instance already has object %s\n",
-                   object_get_name(oi->obj));
+                   log_quote(object_get_name(oi->obj)).text);
             BUG();
         }
         object *o = scene_get_object(s, oi->instance_name);
         if (!o) {
             do_log(LOG_WARNING, LOG_TO_ALL, "* object instance \"%s\" points to nonexisting object \"%s\" in scene",
-                   OI_has_name(oi) ? oi->name : "", oi->instance_name);
+                   log_quote(OI_has_name(oi) ? oi->name : "").text, log_quote(oi->instance_name).text);
             FAIL_OR_CONTINUE();
             continue;
         }
@@ -455,7 +455,7 @@ bool scene_prepare_ex(scene *s, uint32_t options)
                 // descendants would make a cycle: treated as missing.
                 do_log(LOG_WARNING, LOG_TO_ALL,
                        "\t*W A R N I N G : parent object instance \"%s\" not found for object instance \"%s\"",
-                       oi->parent_name, OI_has_name(oi) ? oi->name : "");
+                       log_quote(oi->parent_name).text, log_quote(OI_has_name(oi) ? oi->name : "").text);
             } else {
                 OI_attach_child(p, oi);
             }
@@ -485,14 +485,14 @@ bool scene_prepare_ex(scene *s, uint32_t options)
         if (!OI_has_object(oi) && !(check && OI_has_instance_name(oi))) continue;
         if (!OI_has_material_name(oi)) {
             do_log(LOG_WARNING, LOG_TO_DEBUGGER, "Object instance %s has no material defined!",
-                   OI_has_name(oi) ? oi->name : "");
+                   log_quote(OI_has_name(oi) ? oi->name : "").text);
             continue;
         }
         material *m = scene_get_material(s, oi->material_name);
         if (!m) {
             do_log(LOG_WARNING, LOG_TO_ALL,
                    "%s(): Object instance \"%s\" material \"%s\" not found in scene, it might not be displayed!",
-                   "scene_prepare", OI_has_name(oi) ? oi->name : "", oi->material_name);
+                   "scene_prepare", log_quote(OI_has_name(oi) ? oi->name : "").text, log_quote(oi->material_name).text);
             continue;
         }
         if (oi->desc.not_mipmapped) m->no_mipmap = 1;
@@ -504,7 +504,8 @@ bool scene_prepare_ex(scene *s, uint32_t options)
                 if (!sn) continue;
                 material *sub = scene_get_material(s, sn);
                 if (!sub) {
-                    do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_DEBUGGER, "[submatname: %s] material not found", sn);
+                    do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_DEBUGGER, "[submatname: %s] material not found",
+                           log_quote(sn).text);
                     FAIL_OR_CONTINUE();
                     continue;
                 }
@@ -538,8 +539,9 @@ bool scene_prepare_ex(scene *s, uint32_t options)
         if (l->type == LIGHT_TARGET_SPOT) {
             target = light_has_target_name(l) ? scene_get_oi_by_name(s, l->target_name) : nullptr;
             if (!target) {
-                do_log(LOG_WARNING, LOG_TO_ALL, "* target object instance \"%s\" of spot light \"%s\" not found in scene",
-                       light_has_target_name(l) ? l->target_name : "", l->name);
+                do_log(LOG_WARNING, LOG_TO_ALL,
+                       "* target object instance \"%s\" of spot light \"%s\" not found in scene",
+                       log_quote(light_has_target_name(l) ? l->target_name : "").text, log_quote(l->name).text);
                 FAIL_OR_CONTINUE();
                 continue;
             }
@@ -591,13 +593,13 @@ bool scene_prepare_ex(scene *s, uint32_t options)
         unitexture *u = unitexture_build(full, l->bitmap_filename, UNITEX_OPT_BASE1 | UNITEX_OPT_BASE2 |
                                                                       (3u << UNITEX_OPT_LOD_SHIFT));
         if (!u) {
-            do_log(LOG_WARNING, LOG_TO_MSGBOX | LOG_TO_DEBUGGER, "\tunitexture_build, projective texture: (\"%s\") FAILED!",
-                   full);
+            do_log(LOG_WARNING, LOG_TO_MSGBOX | LOG_TO_DEBUGGER,
+                   "\tunitexture_build, projective texture: (\"%s\") FAILED!", log_quote(full).text);
             mem_free(full);
             FAIL_OR_CONTINUE();
             continue;
         }
-        do_log(LOG_INFO, LOG_TO_DEBUGGER, "\t* projective texture loaded: %s", full);
+        do_log(LOG_INFO, LOG_TO_DEBUGGER, "\t* projective texture loaded: %s", log_quote(full).text);
         mem_free(full);
         light_insert_projector_bitmap(l, u);
         scene_add_unitexture(s, u);
@@ -637,7 +639,7 @@ void scene_calculate_connectivity(scene *s)
         if (!OI_has_object(oi) || !oi->desc.cast_shadow || object_has_connectivity(oi->obj)) continue;
         if (!object_set_connectivity(oi->obj)) {
             do_log(LOG_CRITICAL, LOG_TO_FILE, "\tcould not compute connectivity for object: %s .. aborting.",
-                   object_has_name(oi->obj) ? oi->obj->name : "");
+                   log_quote(object_has_name(oi->obj) ? oi->obj->name : "").text);
             BUG();
         }
     }
@@ -694,7 +696,8 @@ void scene_textures_reload(scene *s, int quality)
         unitexture *u = scene_unitexture_of(n);
         unitexture_set_lod(u, level);
         if (!unitexture_load(u)) {
-            do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "scene_textures_reload: texture : %s reload failed", u->path);
+            do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "scene_textures_reload: texture : %s reload failed",
+                   log_quote(u->path).text);
             // A file gone since the scene was loaded: the white placeholder stands in.
             unitexture_set_lod(u, 0);
             if (!unitexture_load(u)) BUG();

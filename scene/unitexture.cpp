@@ -172,11 +172,12 @@ bool unitexture_load(unitexture *u)
         u->size = 12;
     } else if (__has_suffix(u->name, ".avi")) {
         // Video textures need the video decoder, which this build does not have.
-        do_log(LOG_WARNING, LOG_TO_ALL, "\t* failed to load texture %s, LOD level %i", u->path, u->requested_level);
+        do_log(LOG_WARNING, LOG_TO_ALL, "\t* failed to load texture %s, LOD level %i", log_quote(u->path).text,
+               u->requested_level);
         return false;
     } else if (!__decode(u)) {
-        do_log(LOG_WARNING, LOG_TO_MSGBOX | LOG_TO_FILE, "\t* failed to load texture %s, LOD level %i", u->path,
-               u->requested_level);
+        do_log(LOG_WARNING, LOG_TO_MSGBOX | LOG_TO_FILE, "\t* failed to load texture %s, LOD level %i",
+               log_quote(u->path).text, u->requested_level);
         return false;
     }
     u->flags |= UNITEX_LOADED;
@@ -213,7 +214,7 @@ unitexture *unitexture_build(const char *path, const char *name, uint32_t option
 {
     unitexture *u = unitexture_init_and_lock(path, name, options);
     if (!u || !unitexture_load(u)) {
-        do_log(LOG_WARNING, LOG_TO_ALL, "failed loading texture: %s", path);
+        do_log(LOG_WARNING, LOG_TO_ALL, "failed loading texture: %s", log_quote(path).text);
         if (u) unitexture_unlock(u);
         return nullptr;
     }

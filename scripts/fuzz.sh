@@ -1,14 +1,57 @@
 #!/usr/bin/env bash
-# Short runs of the fuzz targets (clang and libFuzzer): every
-# tools/fuzz/run_*.sh with FUZZ_SECONDS (default 60) each. Fails on a crash.
+# Builds the fuzz targets (tools/fuzz) with clang and runs every one for
+# SECONDS (default 60) on one core, from a seed corpus its seed writer makes.
+# Prints one line per target: its parser, executions and result. Fails on any
+# crash, leak, timeout or out-of-memory; the input that did it is kept in
+# <build>/fuzz-artifacts/.
+#   scripts/fuzz.sh [SECONDS] [TARGET...]
+# Environment: FUZZ_BUILD (default build-fuzz), JOBS (default 2).
 set -euo pipefail
 cd "$(dirname "$0")/.."
+ROOT=$(pwd)
+SECONDS_EACH=${1:-60}
+shift || true
 if ! command -v clang++ >/dev/null; then
   echo "fuzz: clang++ not found, fuzzing skipped"
   exit 0
 fi
-for run in tools/fuzz/run_*.sh; do
-  [ -e "$run" ] || continue
-  echo "-- $run"
-  bash "$run" "${FUZZ_SECONDS:-60}"
+BUILD=${FUZZ_BUILD:-$ROOT/build-fuzz}
+LAUNCHER=()
+command -v ccache >/dev/null && LAUNCHER=(-DCMAKE_CXX_COMPILER_LAUNCHER=ccache -DCMAKE_C_COMPILER_LAUNCHER=ccache)
+CC=clang CXX=clang++ cmake -S . -B "$BUILD" -G Ninja -DVORN_FUZZ=ON -DBUILD_TESTING=OFF "${LAUNCHER[@]}" \
+  -DCMAKE_BUILD_TYPE=RelWithDebInfo >/dev/null
+cmake --build "$BUILD" --target fuzz_all -j "${JOBS:-2}" >"$BUILD/fuzz-build.log" 2>&1 ||
+  { tail -40 "$BUILD/fuzz-build.log"; echo "fuzz: build failed"; exit 1; }
+
+if [ $# -gt 0 ]; then TARGETS=("$@"); else mapfile -t TARGETS < <(grep -v '^$' "$BUILD/fuzz_targets.txt"); fi
+export LSAN_OPTIONS="suppressions=$ROOT/tools/fuzz/lsan.supp:print_suppressions=0"
+export UBSAN_OPTIONS="print_stacktrace=1:halt_on_error=1"
+ARTIFACTS="$BUILD/fuzz-artifacts"
+mkdir -p "$ARTIFACTS"
+failed=0
+for t in "${TARGETS[@]}"; do
+  corpus="$BUILD/fuzz-corpus/$t"
+  mkdir -p "$corpus"
+  "$BUILD/bin/${t}_fuzz_seeds" "$corpus" >/dev/null 2>&1 || { echo "fuzz: $t: seed writer failed"; failed=1; continue; }
+  dict=()
+  [ -f "tools/fuzz/$t.dict" ] && dict=(-dict="tools/fuzz/$t.dict")
+  log="$BUILD/fuzz-$t.log"
+  # -close_fd_mask=2: the readers' messages stay out of the output (the
+  # fuzzer's and the sanitizers' reports still show).
+  set +e
+  "$BUILD/bin/${t}_fuzz" "${dict[@]}" -max_total_time="$SECONDS_EACH" -rss_limit_mb=2048 -max_len=65536 \
+    -timeout=10 -close_fd_mask=2 -print_final_stats=1 -artifact_prefix="$ARTIFACTS/$t-" "$corpus" >"$log" 2>&1
+  rc=$?
+  set -e
+  execs=$(sed -n 's/^stat::number_of_executed_units: *//p' "$log" | tail -1 || true)
+  cov=$(grep -o 'cov: [0-9]*' "$log" | tail -1 | cut -d' ' -f2 || true)
+  if [ $rc -eq 0 ]; then
+    result=ok
+  else
+    failed=1
+    kind=$(grep -o -m1 -E 'ERROR: (libFuzzer|AddressSanitizer|LeakSanitizer|UndefinedBehaviorSanitizer): [a-z-]+|runtime error|out-of-memory|timeout|deadly signal' "$log" || true)
+    result="FAILED (${kind:-exit $rc}; see $log)"
+  fi
+  printf 'fuzz: %-8s %12s execs  cov %-6s %s\n' "$t" "${execs:-0}" "${cov:-?}" "$result"
 done
+exit $failed

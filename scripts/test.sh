@@ -59,7 +59,8 @@ fi
 
 if [ -x scripts/fuzz.sh ]; then
   echo "== fuzzing =="
-  bash scripts/fuzz.sh
+  # A few seconds per target keeps the run short; longer runs: scripts/fuzz.sh SECONDS.
+  bash scripts/fuzz.sh "${FUZZ_SECONDS:-5}"
 fi
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer build =="

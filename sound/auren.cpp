@@ -155,8 +155,9 @@ static void __auren_deinit()
     for (uint32_t i = 0; i < auren_system.samples->get_size(); i++) {
         auren_sound_t *snd = (*auren_system.samples)[i];
         if (!snd) continue;
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "auren_deinit: sample %s still loaded (%d references): freed",
-               snd->name, snd->ref_count);
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE,
+               "auren_deinit: sample %s still loaded (%d references): freed", log_quote(snd->name).text,
+               snd->ref_count);
         __auren_sample_free(snd);
     }
     array_free(auren_system.samples);
@@ -276,8 +277,11 @@ auren_sound_t *auren_load(const char *path)
         snd = __auren_sample_create(path, &pcm);
     __auren_unlock();
     __auren_pcm_free(&pcm);
-    if (snd && snd->ref_count == 1) do_log(LOG_INFO, LOG_TO_FILE, "auren: sample successfully loaded: %s", path);
-    if (!snd) do_log(LOG_CRITICAL, LOG_TO_DEBUGGER | LOG_TO_FILE, "auren: could not make the sample for %s", path);
+    if (snd && snd->ref_count == 1)
+        do_log(LOG_INFO, LOG_TO_FILE, "auren: sample successfully loaded: %s", log_quote(path).text);
+    if (!snd)
+        do_log(LOG_CRITICAL, LOG_TO_DEBUGGER | LOG_TO_FILE, "auren: could not make the sample for %s",
+               log_quote(path).text);
     return snd;
 }
 
@@ -362,8 +366,8 @@ bool __auren_source_give_voice(auren_source_t *src)
     alGenSources(1, &voice);
     // Running out of voices is no fault: the source stays virtual.
     if (alGetError() != AL_NO_ERROR) {
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "auren: no voice free for %s (%d in use)", src->sample->name,
-               auren_system.live_sources);
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "auren: no voice free for %s (%d in use)",
+               log_quote(src->sample->name).text, auren_system.live_sources);
         return false;
     }
     auren_system.live_sources++;

@@ -131,6 +131,7 @@ static size_t __memory_read(void *into, size_t size, size_t count, void *source)
     if (size == 0) return 0;
     size_t items = (m->size - m->pos) / size;
     if (count < items) items = count;
+    if (items == 0) return 0;  // also for an empty block, which may have no address
     memcpy(into, m->bytes + m->pos, items * size);
     m->pos += items * size;
     return items;
@@ -166,7 +167,7 @@ static bool __decode_all(const char *path, OggVorbis_File *decoder, auren_pcm_t 
     if (want > AUREN_SAMPLE_MAX_PCM_BYTES) want = AUREN_SAMPLE_MAX_PCM_BYTES;
     pcm->data = array_new<char>();
     if (!pcm->data || (want > 0 && !pcm->data->set_size(uint32_t(want)))) {
-        do_log(LOG_CRITICAL, LOG_TO_FILE, "auren: out of memory for %s", path);
+        do_log(LOG_CRITICAL, LOG_TO_FILE, "auren: out of memory for %s", log_quote(path).text);
         return false;
     }
     uint32_t offset = 0;
@@ -175,12 +176,12 @@ static bool __decode_all(const char *path, OggVorbis_File *decoder, auren_pcm_t 
             // The file holds more than its last page promised: grow a second at a time.
             uint64_t grown = uint64_t(offset) + uint64_t(pcm->frequency) * frame_bytes;
             if (grown > AUREN_SAMPLE_MAX_PCM_BYTES) {
-                do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s decodes to more than %u bytes", path,
-                       AUREN_SAMPLE_MAX_PCM_BYTES);
+                do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s decodes to more than %u bytes",
+                       log_quote(path).text, AUREN_SAMPLE_MAX_PCM_BYTES);
                 return false;
             }
             if (!pcm->data->set_size(uint32_t(grown))) {
-                do_log(LOG_CRITICAL, LOG_TO_FILE, "auren: out of memory for %s", path);
+                do_log(LOG_CRITICAL, LOG_TO_FILE, "auren: out of memory for %s", log_quote(path).text);
                 return false;
             }
         }
@@ -191,13 +192,14 @@ static bool __decode_all(const char *path, OggVorbis_File *decoder, auren_pcm_t 
         if (n == 0) break;
         if (n < 0) {
             do_log(LOG_CRITICAL, LOG_TO_FILE, "auren: error decoding");
-            do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s is damaged: decoding failed (%ld)", path, n);
+            do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s is damaged: decoding failed (%ld)",
+                   log_quote(path).text, n);
             return false;
         }
         offset += uint32_t(n);
     }
     if (offset == 0) {
-        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s holds no sound", path);
+        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s holds no sound", log_quote(path).text);
         return false;
     }
     if (offset != pcm->data->get_size()) pcm->data->set_size(offset);
@@ -210,9 +212,9 @@ bool __read_sample_file(const char *path, void **bytes, size_t *size)
     file_read_failure why;
     if (file_read_whole(path, AUREN_SAMPLE_MAX_FILE_BYTES, bytes, size, &why)) return true;
     if (why.step == FILE_READ_LENGTH && why.error == 0 && file_exists(path))
-        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s is too big for a sample", path);
+        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s is too big for a sample", log_quote(path).text);
     else
-        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: cannot open file: %s for reading", path);
+        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: cannot open file: %s for reading", log_quote(path).text);
     return false;
 }
 
@@ -222,11 +224,19 @@ bool __load_ogg_data(const char *path, auren_pcm_t *pcm, bool decode)
     void *bytes = nullptr;
     size_t size = 0;
     if (!__read_sample_file(path, &bytes, &size)) return false;
+    bool ok = __load_ogg_memory(path, bytes, size, pcm, decode);
+    mem_free(bytes);
+    return ok;
+}
+
+bool __load_ogg_memory(const char *path, const void *bytes, size_t size, auren_pcm_t *pcm, bool decode)
+{
+    memset(pcm, 0, sizeof(*pcm));
     const char *why = nullptr;
     ogg_memory m = {static_cast<const char *>(bytes), size, 0};
     if (!__auren_ogg_check_pages(__memory_next, &m, &why)) {
-        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: error opening file: %s for decoding: %s", path, why);
-        mem_free(bytes);
+        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: error opening file: %s for decoding: %s",
+               log_quote(path).text, why);
         return false;
     }
     m.pos = 0;
@@ -234,13 +244,13 @@ bool __load_ogg_data(const char *path, auren_pcm_t *pcm, bool decode)
     ov_callbacks callbacks = {__memory_read, __memory_seek, nullptr, __memory_tell};
     if (ov_open_callbacks(&m, &decoder, nullptr, 0, callbacks) < 0) {
         do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE,
-               "auren: error opening file: %s for decoding: not an Ogg Vorbis stream", path);
-        mem_free(bytes);
+               "auren: error opening file: %s for decoding: not an Ogg Vorbis stream", log_quote(path).text);
         return false;
     }
     bool ok = __auren_ogg_check_info(&decoder, &why);
     if (!ok) {
-        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: error opening file: %s for decoding: %s", path, why);
+        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: error opening file: %s for decoding: %s",
+               log_quote(path).text, why);
     } else {
         vorbis_info *info = ov_info(&decoder, -1);
         int64_t total = ov_pcm_total(&decoder, -1);
@@ -252,6 +262,5 @@ bool __load_ogg_data(const char *path, auren_pcm_t *pcm, bool decode)
         if (!ok) __auren_pcm_free(pcm);
     }
     ov_clear(&decoder);
-    mem_free(bytes);
     return ok;
 }

@@ -171,6 +171,10 @@ bool __read_sample_file(const char *path, void **bytes, size_t *size);
 // decode is set. False with the reason logged (naming the file) otherwise.
 bool __load_ogg_data(const char *path, auren_pcm_t *pcm, bool decode);
 bool __load_wav_data(const char *path, auren_pcm_t *pcm, bool decode);
+// The same for a file already in memory (name is used in messages only; the
+// bytes stay the caller's).
+bool __load_ogg_memory(const char *name, const void *bytes, size_t size, auren_pcm_t *pcm, bool decode);
+bool __load_wav_memory(const char *name, const void *bytes, size_t size, auren_pcm_t *pcm, bool decode);
 void __auren_pcm_free(auren_pcm_t *pcm);
 
 // Walks all pages of an Ogg file held in memory or read through next(): false

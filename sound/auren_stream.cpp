@@ -31,7 +31,7 @@ auren_stream_t *auren_stream(const char *path)
     std::string native = file_native_path(path);
     stream->file = fopen(native.c_str(), "rb");
     if (!stream->file) {
-        do_log(LOG_CRITICAL, LOG_TO_FILE, "auren_stream(): cannot open %s for stream", path);
+        do_log(LOG_CRITICAL, LOG_TO_FILE, "auren_stream(): cannot open %s for stream", log_quote(path).text);
         mem_free(stream->name);
         mem_free(stream);
         return nullptr;
@@ -39,7 +39,8 @@ auren_stream_t *auren_stream(const char *path)
     const char *why = nullptr;
     if (!__auren_ogg_open_file(stream->file, &stream->decoder, &why)) {
         fclose(stream->file);
-        do_log(LOG_CRITICAL, LOG_TO_DEBUGGER | LOG_TO_FILE, "auren_stream(): cannot open %s for decoding: %s", path, why);
+        do_log(LOG_CRITICAL, LOG_TO_DEBUGGER | LOG_TO_FILE, "auren_stream(): cannot open %s for decoding: %s",
+               log_quote(path).text, why);
         mem_free(stream->name);
         mem_free(stream);
         return nullptr;
@@ -169,13 +170,20 @@ bool __ogg_read_buffer(auren_stream_t *stream, uint32_t size, char *buffer, uint
         } else if (n < 0) {
             do_log(LOG_CRITICAL, LOG_TO_FILE, "auren_stream(): error decoding/reading stream: %ld", n);
         }
-        // The end of the data, or data that cannot be decoded further: a
-        // looping stream starts over (unless that yields nothing at all).
-        if (n < 0) do_log(LOG_CRITICAL, LOG_TO_FILE, "auren_stream(): %s: the rest of the file is skipped", stream->name);
         stream->bytes_read = 0;
+        // Data that cannot be decoded further ends the stream, looping or not:
+        // rewinding after a broken link or a read error leaves the decoder in
+        // a state whose next read divides by zero inside libvorbis.
+        if (n < 0) {
+            do_log(LOG_CRITICAL, LOG_TO_FILE, "auren_stream(): %s: the rest of the file is skipped, the stream ends",
+                   log_quote(stream->name).text);
+            return false;
+        }
+        // The end of the data: a looping stream starts over (unless that
+        // yields nothing at all).
         if (!stream->looping || rewound) return false;
         if (ov_pcm_seek(&stream->decoder, 0) != 0) {
-            do_log(LOG_CRITICAL, LOG_TO_FILE, "auren_stream(): %s: cannot rewind", stream->name);
+            do_log(LOG_CRITICAL, LOG_TO_FILE, "auren_stream(): %s: cannot rewind", log_quote(stream->name).text);
             return false;
         }
         rewound = true;
@@ -222,8 +230,8 @@ static void __stream_start(auren_stream_t *stream)
     alGenSources(1, &voice);
     if (alGetError() != AL_NO_ERROR) {
         // No voice free now: try again next tick.
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "auren_stream: no voice free for %s (%d in use)", stream->name,
-               auren_system.live_sources);
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "auren_stream: no voice free for %s (%d in use)",
+               log_quote(stream->name).text, auren_system.live_sources);
         return;
     }
     auren_system.live_sources++;
@@ -269,7 +277,7 @@ static void __stream_update_buffers(auren_stream_t *stream)
         ALint queued = __stream_source_get(stream, AL_BUFFERS_QUEUED);
         if (queued == 0 || __stream_source_get(stream, AL_SOURCE_STATE) == AL_STOPPED) {
             stream->state = STREAM_PAUSE;
-            do_log(LOG_INFO, LOG_TO_FILE, "auren_stream: %s played to its end", stream->name);
+            do_log(LOG_INFO, LOG_TO_FILE, "auren_stream: %s played to its end", log_quote(stream->name).text);
         }
         return;
     }
@@ -282,7 +290,7 @@ static void __stream_update_buffers(auren_stream_t *stream)
     // A source that ran dry before this refill has stopped: start it again.
     if (!stream->paused && __stream_source_get(stream, AL_SOURCE_STATE) == AL_STOPPED &&
         __stream_source_get(stream, AL_BUFFERS_QUEUED) > 0) {
-        do_log(LOG_WARNING, LOG_TO_FILE, "auren_stream: %s ran dry: restarted", stream->name);
+        do_log(LOG_WARNING, LOG_TO_FILE, "auren_stream: %s ran dry: restarted", log_quote(stream->name).text);
         alSourcePlay(stream->voice);
         AUREN_AL_CHECK();
     }
@@ -383,7 +391,8 @@ void __auren_streams_free_all()
         auren_stream_t *stream = (*auren_system.streams)[i];
         if (!stream) continue;
         if (stream->state != STOP_AND_DEINIT)
-            do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "auren_deinit: stream %s still open: freed", stream->name);
+            do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "auren_deinit: stream %s still open: freed",
+                   log_quote(stream->name).text);
         __stream_free(stream);
     }
 }

@@ -98,11 +98,19 @@ bool __load_wav_data(const char *path, auren_pcm_t *pcm, bool decode)
     void *bytes = nullptr;
     size_t size = 0;
     if (!__read_sample_file(path, &bytes, &size)) return false;
+    bool ok = __load_wav_memory(path, bytes, size, pcm, decode);
+    mem_free(bytes);
+    return ok;
+}
+
+bool __load_wav_memory(const char *path, const void *bytes, size_t size, auren_pcm_t *pcm, bool decode)
+{
+    memset(pcm, 0, sizeof(*pcm));
     auren_wav_t wav;
     const char *why = nullptr;
     if (!__auren_wav_parse(static_cast<const uint8_t *>(bytes), size, &wav, &why)) {
-        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s is not a usable WAV file: %s", path, why);
-        mem_free(bytes);
+        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s is not a usable WAV file: %s",
+               log_quote(path).text, why);
         return false;
     }
     pcm->format = wav.format;
@@ -112,13 +120,11 @@ bool __load_wav_data(const char *path, auren_pcm_t *pcm, bool decode)
     if (decode) {
         pcm->data = array_new<char>();
         if (!pcm->data || !pcm->data->set_size(wav.size)) {
-            do_log(LOG_CRITICAL, LOG_TO_FILE, "auren: out of memory for %s", path);
+            do_log(LOG_CRITICAL, LOG_TO_FILE, "auren: out of memory for %s", log_quote(path).text);
             __auren_pcm_free(pcm);
-            mem_free(bytes);
             return false;
         }
         memcpy(pcm->data->data, wav.data, wav.size);
     }
-    mem_free(bytes);
     return true;
 }

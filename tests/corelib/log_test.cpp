@@ -106,3 +106,27 @@ TEST_F(LogTest, TruncateMakesAnEmptyFileAndUnsetPathDropsFileOutput)
     ASSERT_TRUE(log_file_set(path("no/such/dir/log.txt").c_str()));
     EXPECT_EQ(do_log(LOG_INFO, LOG_TO_FILE, "lost"), 0);
 }
+
+TEST(LogQuote, ShortTextIsKeptLongTextIsCutAndMarked)
+{
+    EXPECT_STREQ(log_quote("fire.spsquox2").text, "fire.spsquox2");
+    EXPECT_STREQ(log_quote(nullptr).text, "(null)");
+    std::string exact(LOG_QUOTE_MAX, 'a');
+    EXPECT_EQ(std::string(log_quote(exact.c_str()).text), exact);
+    std::string longer(LOG_QUOTE_MAX + 1, 'b');
+    EXPECT_EQ(std::string(log_quote(longer.c_str()).text), std::string(LOG_QUOTE_MAX, 'b') + LOG_QUOTE_CUT);
+    // UTF-8: a three-byte character across the cut is left out whole.
+    std::string wide = std::string(LOG_QUOTE_MAX - 1, 'c') + "\xe2\x82\xac" + "tail";
+    EXPECT_EQ(std::string(log_quote(wide.c_str()).text), std::string(LOG_QUOTE_MAX - 1, 'c') + LOG_QUOTE_CUT);
+}
+
+TEST_F(LogTest, AHugeQuotedNameStaysWithinTheMessage)
+{
+    // A name of 50,000 characters from a data file: logged, cut, not a fault.
+    std::string name(50000, 'n');
+    do_log(LOG_WARNING, LOG_TO_FILE, "object \"%s\" in \"%s\"", log_quote(name.c_str()).text,
+           log_quote(name.c_str()).text);
+    std::string logged = test_read_file(path("log.txt"));
+    EXPECT_LT(logged.size(), 2u * LOG_QUOTE_MAX + 100);
+    EXPECT_NE(logged.find(LOG_QUOTE_CUT "\" in \""), std::string::npos) << logged;
+}

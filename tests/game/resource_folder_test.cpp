@@ -91,3 +91,17 @@ TEST_F(ResourceFolderTest, MissingEmptyAndBinaryFilesAreRefusedWithTheReport)
     EXPECT_NE(log.find("zero bytes"), std::string::npos);
     EXPECT_STREQ(resource_folder_get(), "");
 }
+
+// Found by fuzzing: a folder of 3,360 UTF-16 characters grows threefold as
+// UTF-8, and the message about the added separator quoted it whole, past the
+// logger's limit (which ends the program).
+TEST_F(ResourceFolderTest, AHugeFolderIsKeptAndQuotedCut)
+{
+    std::u16string folder(3360, u'\u20AC');
+    ASSERT_TRUE(read(utf16(u"vorn_freeware_resource_folder=" + folder + u"\r\n")));
+    EXPECT_EQ(std::string(resource_folder_get()).size(), 3360u * 3 + 1);
+    std::string log = test_read_file(path("log.txt"));
+    EXPECT_NE(log.find("a separator was added to \"\xE2\x82\xAC"), std::string::npos) << log.substr(0, 400);
+    EXPECT_NE(log.find(LOG_QUOTE_CUT "\""), std::string::npos);
+    EXPECT_LT(log.size(), 1000u);
+}

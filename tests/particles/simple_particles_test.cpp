@@ -122,6 +122,31 @@ TEST_F(ParticlesTest, LateCreditBeyondTheLifeSpanEmitsNothing)
     EXPECT_FLOAT_EQ(s->burst_time, 0.0f);
 }
 
+// Found by fuzzing: with a burst factor of 1e9 the skip of each late
+// particle by one interval was lost to float rounding and the emission never
+// ended. Now the late ones are skipped at once and every step makes progress.
+TEST_F(ParticlesTest, HugeBurstFactorsAndLongFramesEmitAndReturn)
+{
+    const float bursts[3] = {1e9f, 2.7e20f, 1e4f};
+    for (float burst : bursts) {
+        sps *s = running(50, burst, 0.5f, 1.0f, "huge");
+        sps_update(s, 0.04f);
+        EXPECT_EQ(s->num_active_particles, 50u) << burst;
+        sps_update(s, 3.0f);  // a frame longer than every life: the pool refills
+        EXPECT_EQ(s->num_active_particles, 50u) << burst;
+        for (uint32_t i = 0; i < s->population; i++) EXPECT_LT(s->particles[i].age, 1.0f) << burst;
+        sps_update(s, 1e30f);
+        EXPECT_LE(s->num_active_particles, 50u) << burst;
+        sps_deinit(s);
+    }
+    // The phase of the credit survives the skip: 1 per second, 0.5 s lives,
+    // 1000.25 s of credit: the particle due 0.25 s ago is the one born.
+    sps *s = running(4, 1.0f, 0.5f, 0.5f, "late");
+    sps_update(s, 999.25f);
+    EXPECT_EQ(s->num_active_particles, 1u);
+    EXPECT_NEAR(s->particles[0].age, 0.25f, 1e-3);
+}
+
 TEST_F(ParticlesTest, DurationThenSelfDeactivation)
 {
     // Steps, rate and times exact in binary: 8 per second, 1/8 s frames.
@@ -233,7 +258,7 @@ TEST(ParticleTracks, ValuesAlongSegmentsAndOutsideTheKeys)
     EXPECT_FLOAT_EQ(__interpolate_float_key(k, 1.0f), 10.0f);
     array_free(k);
 
-    // Keys starting late extrapolate the first segment; colour bytes stay in range.
+    // Before the first key's time the first key holds (the fraction stays in [0, 1]).
     array<simple_particle_color_keyframe> *c = array_new<simple_particle_color_keyframe>();
     c->add({0.5f, 100, 0, 0, 0});
     c->add({1.0f, 200, 255, 0, 0});
@@ -241,9 +266,19 @@ TEST(ParticleTracks, ValuesAlongSegmentsAndOutsideTheKeys)
     __interpolate_color_key(c, 0.75f, out);
     EXPECT_EQ(out[0], 150);
     __interpolate_color_key(c, 0.0f, out);
-    EXPECT_EQ(out[0], 0);  // 100 - 100 = 0
-    EXPECT_EQ(out[1], 0);  // -255 clamped
+    EXPECT_EQ(out[0], 100);
+    EXPECT_EQ(out[1], 0);
     array_free(c);
+
+    // Keys 6.7e-44 apart: the quotient of the fraction is infinite, the value is not.
+    array<simple_particle_tacka2_keyframe> *t = array_new<simple_particle_tacka2_keyframe>();
+    t->add({0.0f, {1, 1}});
+    t->add({6.7e-44f, {2, 4}});
+    tacka2 at0 = __interpolate_tacka2_key(t, 0.0f), mid = __interpolate_tacka2_key(t, 0.5f);
+    EXPECT_FLOAT_EQ(at0.x, 1.0f);
+    EXPECT_FLOAT_EQ(mid.x, 2.0f);
+    EXPECT_FLOAT_EQ(mid.y, 4.0f);
+    array_free(t);
 
     // Keys at one time give a value, not a division by zero.
     array<simple_particle_tacka2_keyframe> *z = array_new<simple_particle_tacka2_keyframe>();

@@ -3,6 +3,7 @@
 #include <string>
 #include <vector>
 
+#include "corelib/log.h"
 #include "corelib/mem.h"
 #include "particles/sps_file.h"
 #include "particles_test_util.h"
@@ -357,6 +358,25 @@ TEST_F(SpsFileTest, BadSystemFilesAreRefusedNamingTheFile)
     cases.push_back({"NaN spin spread", with([](spsquox2_data &p) { p.spin_spread = NAN; }), "finite"});
     cases.push_back({"burst 0", with([](spsquox2_data &p) { p.burst = 0; }), "burst factor"});
     cases.push_back({"life max below min", with([](spsquox2_data &p) { p.life_max = 0.1f; }), "life span"});
+    // Finite values whose products overflow: a burst of 1e9 (the emission
+    // step vanished in the float credit), sizes and speeds of 3e38.
+    cases.push_back({"burst 1e9", with([](spsquox2_data &p) { p.burst = 1e9f; }), "burst factor above"});
+    cases.push_back({"burst 2.7e20", with([](spsquox2_data &p) { p.burst = 2.7e20f; }), "burst factor above"});
+    cases.push_back({"life 1e30", with([](spsquox2_data &p) { p.life_max = 1e30f; }), "life span above"});
+    cases.push_back({"time scale 1e30", with([](spsquox2_data &p) { p.time_scale = 1e30f; }), "time scale above"});
+    cases.push_back({"velocity 3e38", with([](spsquox2_data &p) { p.velocity.z = -3e38f; }), "beyond 1e6"});
+    cases.push_back({"size spread 3e38", with([](spsquox2_data &p) { p.size_spread.y = 3e38f; }), "beyond 1e6"});
+    cases.push_back({"spin spread 1e20", with([](spsquox2_data &p) { p.spin_spread = 1e20f; }), "beyond 1e6"});
+    {
+        spsquox2_keyframe a = key(0, 1, 1, 1, 1), b = key(1, 1, 1, 1, 1, 0, {0, 0, 0}, {3e38f, 1});
+        cases.push_back({"key size 3e38",
+                         system_bytes(good, 0) + chunk("#KEYF", raw(&a, 48)) + chunk("#KEYF", raw(&b, 48)),
+                         "keyframe velocity, size or spin beyond"});
+        spsquox2_keyframe v = key(1, 1, 1, 1, 1, 0, {2e7f, 0, 0});
+        cases.push_back({"key velocity 2e7",
+                         system_bytes(good, 0) + chunk("#KEYF", raw(&a, 48)) + chunk("#KEYF", raw(&v, 48)),
+                         "beyond 1e6"});
+    }
     cases.push_back({"one keyframe", system_bytes(good, 1), "fewer than two keyframes"});
     cases.push_back({"no keyframes", system_bytes(good, 0), "fewer than two keyframes"});
     {
@@ -385,6 +405,146 @@ TEST_F(SpsFileTest, BadSystemFilesAreRefusedNamingTheFile)
     ::testing::internal::CaptureStderr();
     EXPECT_FALSE(spsquox2_load_system_from_file(dir.c_str(), d));
     ::testing::internal::GetCapturedStderr();
+    spsquox2_deinit(d);
+}
+
+// Found by fuzzing: keys at times 0 and 6.7e-44 made the fraction between
+// them infinite, and the quads of the compiled system were not finite (the
+// quad builder's fault report ended the program).
+TEST_F(SpsFileTest, KeysATinySpanApartGiveFiniteQuads)
+{
+    spsquox2_data p = params();
+    p.unbound = 1;
+    p.random_angle = 0;
+    spsquox2_keyframe a = key(0, 1, 1, 1, 1, 10, {0, 0, 0}, {1, 1});
+    spsquox2_keyframe b = key(6.7e-44f, 1, 1, 1, 1, 20, {0, 5, 0}, {3, 3});
+    std::string bytes = system_bytes(p, 0) + chunk("#KEYF", raw(&a, 48)) + chunk("#KEYF", raw(&b, 48));
+    std::string file = path("tiny.spsquox2");
+    test_write_file(file, bytes);
+    spsquox2 *d = spsquox2_init();
+    ASSERT_TRUE(spsquox2_load_system_from_file(file.c_str(), d));
+    scene *sc = scene_init();
+    sps_manager *mgr = sps_manager_init();
+    sps *s = spsquox2_compile_system(d, sc, mgr);
+    ASSERT_NE(s, nullptr);
+    sps_activate(s, false);
+    sps_start_burst(s);
+    uint32_t quads = 0;
+    for (int f = 0; f < 30; f++) {
+        sps_manager_update(mgr, 0.04f, nullptr);
+        quads += s->vertexsno / 6;
+        for (uint32_t v = 0; v < s->vertexsno; v++) EXPECT_TRUE(tacka3_is_finite(s->vertexs[v])) << f << " " << v;
+        // Past the last key every size is the last key's.
+        for (uint32_t i = 0; i < s->population; i++)
+            if (s->particles[i].alive) {
+                EXPECT_LE(std::fabs(s->particles[i].size.x), 3.0f + p.size_spread.x + 1e-4f);
+            }
+    }
+    EXPECT_GT(quads, 0u);
+    sps_manager_deinit(mgr);
+    scene_deinit(sc);
+    spsquox2_deinit(d);
+}
+
+// Found by fuzzing: names over 10,000 characters were quoted whole in the
+// messages of compiling (and paths made of them in the loader's), and the
+// logger ended the program.
+TEST_F(SpsFileTest, HugeNamesAreQuotedCut)
+{
+    const std::string huge(20000, 'q');
+    spsquox2_data p = params();
+    std::string bytes = header("SPS") + chunk("#NAME", text(huge.c_str())) + chunk("#OBJE", text(huge.c_str())) +
+                        system_bytes(p).substr(SPSQUOX2_HEADER_SIZE);
+    std::string file = path("huge.spsquox2");
+    test_write_file(file, bytes);
+    spsquox2 *d = spsquox2_init();
+    ASSERT_TRUE(spsquox2_load_system_from_file(file.c_str(), d));
+    spsquox2_copy_name(d, huge.c_str());
+    scene *sc = scene_init();
+    sps_manager *mgr = sps_manager_init();
+    ::testing::internal::CaptureStderr();
+    sps *s = spsquox2_compile_system(d, sc, mgr);
+    std::string err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(s, nullptr);
+    EXPECT_NE(err.find("not in the scene"), std::string::npos) << err.substr(0, 600);
+    EXPECT_NE(err.find(LOG_QUOTE_CUT), std::string::npos);
+    EXPECT_LT(err.size(), 3000u);
+    // A composer naming a system file of 20,000 characters.
+    spcquox2 *c = spcquox2_init();
+    spcquox2_add_system(c, huge.c_str());
+    std::string cp = path("huge.spcquox2");
+    ASSERT_TRUE(spcquox2_save_composer_to_file(cp.c_str(), c));
+    spcquox2_deinit(c);
+    c = spcquox2_init();
+    ASSERT_TRUE(spcquox2_load_composer_from_file(cp.c_str(), c));
+    ::testing::internal::CaptureStderr();
+    EXPECT_FALSE(spcquox2_compile(c, sc, mgr));
+    err = ::testing::internal::GetCapturedStderr();
+    EXPECT_NE(err.find("_open("), std::string::npos) << err.substr(0, 600);
+    EXPECT_NE(err.find(LOG_QUOTE_CUT), std::string::npos);
+    spcquox2_deinit(c);
+    sps_manager_deinit(mgr);
+    scene_deinit(sc);
+    spsquox2_deinit(d);
+}
+
+// Systems the particle file fuzzer found, loaded, compiled and run as the
+// fuzz target does: a few game frames and a long stall. Every quad is finite.
+static void run_like_the_fuzzer(const spsquox2 *d, float burst = 0)
+{
+    scene *sc = scene_init();
+    sps_manager *mgr = sps_manager_init();
+    sps *s = spsquox2_compile_system(d, sc, mgr);
+    ASSERT_NE(s, nullptr);
+    if (burst > 0) sps_set_burst_factor(s, burst);  // past the reader's check
+    sps_activate(s, false);
+    sps_start_burst(s);
+    for (int f = 0; f < 12; f++) {
+        sps_manager_update(mgr, f == 10 ? 5.0f : 0.04f, nullptr);
+        for (uint32_t v = 0; v < s->vertexsno; v++) ASSERT_TRUE(tacka3_is_finite(s->vertexs[v])) << f << " " << v;
+    }
+    sps_manager_deinit(mgr);
+    scene_deinit(sc);
+}
+
+TEST_F(SpsFileTest, FuzzFoundSystemsGiveFiniteQuadsOrAreRefused)
+{
+    // A burst factor of 6.6e-41 (one particle every 1.5e40 seconds, an
+    // infinite interval in floats), keys with sizes of 5.9e-39.
+    spsquox2_data p = params();
+    p.kind = 1;
+    p.unbound = 196608;
+    p.coverage = 1;
+    p.follow = 1;
+    p.life_min = 0.2f;
+    p.life_max = 1.25f;
+    p.size_spread = {0.1f, 0.2f};
+    p.velocity_spread = {1, 1, 1};
+    p.spin_spread = 44.75f;
+    p.burst = 6.60067629e-41f;
+    p.time_scale = 1;
+    spsquox2_keyframe k[4] = {key(0, 0.5f, 1, 1, 1, 0, {0, 0, 0}, {1, 1}),
+                              key(0.333f, 1, 1, 1, 0.66f, 90, {0, 1, 0}, {2, 1}),
+                              key(0.667f, 1, 1, 1, 0.33f, 180, {0, 2, 0}, {5.87747175e-39f, 1}),
+                              key(1.00000012f, 1, 1, 1, 2.3e-41f, -1.46701695e-34f, {0, 3, 0}, {4, 1.00000381f})};
+    std::string bytes = system_bytes(p, 0);
+    for (const spsquox2_keyframe &x : k) bytes += chunk("#KEYF", raw(&x, 48));
+    std::string log;
+    EXPECT_FALSE(load_system(bytes, &log)) << "a burst factor whose interval is infinite";
+    EXPECT_NE(log.find("burst factor below"), std::string::npos) << log;
+    // The same system with a usable burst factor runs with finite quads.
+    p.burst = 40;
+    bytes = system_bytes(p, 0);
+    for (const spsquox2_keyframe &x : k) bytes += chunk("#KEYF", raw(&x, 48));
+    std::string file = path("found.spsquox2");
+    test_write_file(file, bytes);
+    spsquox2 *d = spsquox2_init();
+    ASSERT_TRUE(spsquox2_load_system_from_file(file.c_str(), d));
+    run_like_the_fuzzer(d);
+    // With the tiny factor set directly (past the reader) the interval is
+    // infinite: the skip of late particles gave not-a-number ages and the
+    // quads were not finite. Now no particle is due.
+    run_like_the_fuzzer(d, 6.60067629e-41f);
     spsquox2_deinit(d);
 }
 

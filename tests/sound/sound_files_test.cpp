@@ -339,3 +339,51 @@ TEST_F(SoundOgg, WavFilesLoadAndLyingOnesAreRefusedByName)
     EXPECT_NE(text.find(path("lying.wav")), std::string::npos);
     EXPECT_NE(text.find("is not a usable WAV file: RIFF size does not match the file"), std::string::npos);
 }
+
+// Found by fuzzing: a looping stream rewound after OV_EBADLINK, and the next
+// read divided by zero inside libvorbis. A stream whose decoder reports an
+// error now ends with a message and is never rewound; only the end of the
+// data starts a looping stream over. (A broken link is hard to build by
+// hand; a decoder that is not open gives the same kind of answer, OV_EINVAL.)
+TEST_F(SoundOgg, ALoopingStreamEndsOnADecodingErrorAndRewindsOnlyAtItsEnd)
+{
+    testgen_signal sig = testgen_sine(0.1, 1, 22050, 440, 0.5);  // 4410 bytes of PCM
+    std::string file = write_ogg("loop.ogg", sig);
+    FILE *f = fopen(file.c_str(), "rb");
+    ASSERT_NE(f, nullptr);
+    auren_stream_t stream{};
+    char name[] = "loop.ogg";
+    stream.name = name;
+    stream.looping = 1;
+    const char *why = nullptr;
+    ASSERT_TRUE(__auren_ogg_open_file(f, &stream.decoder, &why)) << why;
+    // At the end of the data the looping stream starts over: 3 x 4410 bytes fill one read.
+    std::vector<char> chunk(3 * 4410);
+    uint32_t filled = 0;
+    EXPECT_TRUE(__ogg_read_buffer(&stream, uint32_t(chunk.size()), chunk.data(), &filled));
+    EXPECT_EQ(filled, chunk.size());
+    EXPECT_EQ(sound_read_log(log).find("the stream ends"), std::string::npos);
+    ov_clear(&stream.decoder);  // from here on every read is an error
+
+    EXPECT_FALSE(__ogg_read_buffer(&stream, uint32_t(chunk.size()), chunk.data(), &filled));
+    EXPECT_EQ(filled, 0u);
+    std::string text = sound_read_log(log);
+    EXPECT_NE(text.find("auren_stream(): loop.ogg: the rest of the file is skipped, the stream ends"),
+              std::string::npos)
+        << text;
+    EXPECT_EQ(text.find("cannot rewind"), std::string::npos) << "no rewind was tried: " << text;
+    fclose(f);
+}
+
+// Found by the Ogg fuzz target: an empty block (which may have no address)
+// was copied from with memcpy, undefined even for 0 bytes. Both loaders
+// refuse it by name; the sanitizer build watches the copy.
+TEST_F(SoundOgg, EmptyBlocksInMemoryAreRefused)
+{
+    auren_pcm_t pcm;
+    EXPECT_FALSE(__load_ogg_memory("empty.ogg", nullptr, 0, &pcm, true));
+    EXPECT_FALSE(__load_wav_memory("empty.wav", nullptr, 0, &pcm, true));
+    std::string text = sound_read_log(log);
+    EXPECT_NE(text.find("empty.ogg"), std::string::npos) << text;
+    EXPECT_NE(text.find("empty.wav"), std::string::npos) << text;
+}
