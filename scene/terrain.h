@@ -164,7 +164,7 @@ void terrain_select(terrain *t, const view *v);
 float terrain_morph_factor(const terrain *t, uint32_t lod, float d);
 tacka3 terrain_morphed_position(const terrain *t, uint32_t vi, tacka3 eye);
 // Height of the ground under (x, z) (bilinear over the finest grid; the edge
-// height outside).
+// height outside; 0 before the terrain is built).
 float terrain_height_at(const terrain *t, float x, float z);
 
 // Building a terrain from a height field (the data tool and tests): `heights`

@@ -36,6 +36,7 @@ tacka3 terrain_morphed_position(const terrain *t, uint32_t vi, tacka3 eye)
 
 float terrain_height_at(const terrain *t, float x, float z)
 {
+    if (!(t->flags & TERRAIN_BUILT)) return 0.0f;
     float fx = (x - t->origin.x) / t->cell_size, fz = (z - t->origin.z) / t->cell_size;
     float n = float(t->cells);
     fx = fx < 0 ? 0 : fx > n ? n : fx;
