@@ -50,3 +50,5 @@ void __OGL_scene_oi_update(object_instance *oi);
 bool __OGL_scene_terrain_insert(scene *sc, terrain *t);
 void __OGL_scene_terrain_update(terrain *t, const view *v);
 void __OGL_scene_terrain_remove(terrain *t);
+// The terrain's mesh instance in the renderer (null when it is not drawn).
+OGL_mesh_instance *__OGL_scene_terrain_mesh_instance(const terrain *t);

@@ -144,3 +144,9 @@ void __OGL_scene_terrain_remove(terrain *t)
     __record_free(static_cast<OGL_terrain_record *>(t->renderer));
     t->renderer = nullptr;
 }
+
+OGL_mesh_instance *__OGL_scene_terrain_mesh_instance(const terrain *t)
+{
+    const OGL_terrain_record *r = static_cast<const OGL_terrain_record *>(t->renderer);
+    return r ? r->mi : nullptr;
+}
