@@ -20,7 +20,9 @@
 
 struct OGL_terrain_record {
     OGL_mesh *mesh;
-    OGL_mesh_instance *mi;
+    // The patches nearer than the finest range, drawn at the level the
+    // settings allow (splatting), and the farther ones with the pre-blended map.
+    OGL_mesh_instance *mi, *far_mi;
     array<OGL_generic_data_stream> *streams;
     array<uint8_t> *bytes[4];
 };
@@ -28,9 +30,10 @@ struct OGL_terrain_record {
 static void __record_free(OGL_terrain_record *r)
 {
     if (!r) return;
-    if (r->mi) {
-        OGL_render_profile_release(r->mi);
-        OGL_mesh_instance_deinit(r->mi);
+    for (OGL_mesh_instance *mi : {r->mi, r->far_mi}) {
+        if (!mi) continue;
+        OGL_render_profile_release(mi);
+        OGL_mesh_instance_deinit(mi);
     }
     OGL_mesh_free(r->mesh);
     array_free(r->streams);
@@ -86,22 +89,26 @@ bool __OGL_scene_terrain_insert(scene *sc, terrain *t)
     id.generic_streams = r->streams;
     r->mesh = OGL_mesh_create(&id);
     OGL_mesh_set_triangle_list_facesno(r->mesh, 0);
-    r->mi = OGL_mesh_instance_init();
-    OGL_mesh_instance_set_mesh(r->mi, r->mesh);
-    tacka4 zero[OGL_TERRA_VP_PARAMS] = {};
-    OGL_mesh_instance_insert_custom_vp_params(r->mi, 0, OGL_TERRA_VP_PARAMS, zero);
     OGL_terrain_data d{};
     // The lowest level the settings allow ("terra_horizon" raises it to the cheap level).
     int lo = 0, hi = 5;
     if (OGL_render_settings_has_surface_lod_clamp()) OGL_render_settings_get_surface_lod_clamp(&lo, &hi);
-    d.lod = float(lo);
     d.color = t->layer.color;
     d.terra_set = int(t->layer.texture_set);
-    if (!OGL_render_profile_prepare(OGL_render_profiles_get(OGL_RENDER_PROFILE_TERRAIN), r->mi, "terrain", &d)) {
-        __record_free(r);
-        return false;
+    OGL_render_profile *profile = OGL_render_profiles_get(OGL_RENDER_PROFILE_TERRAIN);
+    tacka4 zero[OGL_TERRA_VP_PARAMS] = {};
+    for (int which = 0; which < 2; which++) {
+        OGL_mesh_instance *mi = OGL_mesh_instance_init();
+        OGL_mesh_instance_set_mesh(mi, r->mesh);
+        OGL_mesh_instance_insert_custom_vp_params(mi, 0, OGL_TERRA_VP_PARAMS, zero);
+        (which == 0 ? r->mi : r->far_mi) = mi;
+        d.lod = which == 0 ? float(lo) : 5.0f;
+        if (!OGL_render_profile_prepare(profile, mi, which == 0 ? "terrain" : "terrain far", &d)) {
+            __record_free(r);
+            return false;
+        }
+        OGL_mesh_instance_activate(mi, false);
     }
-    OGL_mesh_instance_activate(r->mi, false);
     t->renderer = r;
     return true;
 }
@@ -135,8 +142,16 @@ void __OGL_scene_terrain_update(terrain *t, const view *v)
         if (span <= 0) span = 1e-3f;
         p[OGL_TERRA_VP_MORPH + k] = {1.0f / span, -t->morph_start[k] / span, 0, 0};
     }
-    OGL_mesh_instance_insert_custom_vp_params(r->mi, 0, OGL_TERRA_VP_PARAMS, p);
-    OGL_mesh_instance_activate(r->mi, n > 0);
+    uint32_t near = t->sel.near_indicesno / 3, all = n / 3;
+    OGL_index_range ranges[2] = {{0, near ? near - 1 : 0}, {near, all ? all - 1 : 0}};
+    for (int which = 0; which < 2; which++) {
+        OGL_mesh_instance *mi = which == 0 ? r->mi : r->far_mi;
+        OGL_mesh_instance_insert_custom_vp_params(mi, 0, OGL_TERRA_VP_PARAMS, p);
+        OGL_mesh_instance_clear_active_indices_ranges(mi);
+        bool drawn = which == 0 ? near > 0 : all > near;
+        if (drawn) OGL_mesh_instance_copy_active_indices_ranges(mi, &ranges[which], 1);
+        OGL_mesh_instance_activate(mi, drawn);
+    }
 }
 
 void __OGL_scene_terrain_remove(terrain *t)

@@ -830,7 +830,7 @@ void scene_update_visibility(scene *s, const view *v)
     }
     if (s->terr) {
         terrain_select(s->terr, v);
-        if (hide_all) s->terr->sel.indicesno = s->terr->sel.picksno = 0;
+        if (hide_all) s->terr->sel.indicesno = s->terr->sel.near_indicesno = s->terr->sel.picksno = 0;
         if (s->terrain_in_renderer && hk->terrain_update) hk->terrain_update(s->terr, v);
     }
 }

@@ -93,6 +93,7 @@ struct terrain_selection {
     uint32_t picksno, picks_max;
     terrain_pick *picks;
     uint32_t indicesno, indices_max;  // the assembled triangle list
+    uint32_t near_indicesno;          // the first ones: patches nearer than the finest range
     uint32_t *indices;
     uint32_t culled;  // nodes skipped by the frustum or the horizon
     double seconds;   // time the last selection took

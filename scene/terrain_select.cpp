@@ -137,7 +137,7 @@ void terrain_select(terrain *t, const view *v)
 {
     auto start = std::chrono::steady_clock::now();
     terrain_selection *s = &t->sel;
-    s->picksno = s->indicesno = s->culled = 0;
+    s->picksno = s->indicesno = s->near_indicesno = s->culled = 0;
     if (!(t->flags & TERRAIN_BUILT)) return;
     memset(t->lod_state, 0, t->nodesno);
     frame f;
@@ -149,7 +149,6 @@ void terrain_select(terrain *t, const view *v)
     __planes(m, f.planes);
     t->visible_distance = v->z_far * (0.4f + 0.6f * t->horizon);
     __walk(f, 0);
-    uint32_t per = (t->patch + 1) * (t->patch + 1);
     for (uint32_t k = 0; k < s->picksno; k++) {
         terrain_pick *p = &s->picks[k];
         const terrain_node *n = &t->node[p->node];
@@ -159,11 +158,22 @@ void terrain_select(terrain *t, const view *v)
         if (__coarser_beside(t, n, 0, 1)) mask |= TERRAIN_SIDE_PZ;
         if (__coarser_beside(t, n, -1, 0)) mask |= TERRAIN_SIDE_NX;
         p->stitch = mask;
-        const uint32_t *src = t->stitch[mask];
-        uint32_t count = t->stitch_count[mask], base = p->node * per;
-        uint32_t *dst = s->indices + s->indicesno;
-        for (uint32_t i = 0; i < count; i++) dst[i] = src[i] + base;
-        s->indicesno += count;
+    }
+    // Patches nearer than the finest range first (the renderer draws them with
+    // its finest passes), the others after.
+    uint32_t per = (t->patch + 1) * (t->patch + 1);
+    for (int group = 0; group < 2; group++) {
+        for (uint32_t k = 0; k < s->picksno; k++) {
+            const terrain_pick *p = &s->picks[k];
+            bool near = __box_distance(f.eye, t->node[p->node].box) < t->range[0];
+            if (near != (group == 0)) continue;
+            const uint32_t *src = t->stitch[p->stitch];
+            uint32_t count = t->stitch_count[p->stitch], base = p->node * per;
+            uint32_t *dst = s->indices + s->indicesno;
+            for (uint32_t i = 0; i < count; i++) dst[i] = src[i] + base;
+            s->indicesno += count;
+        }
+        if (group == 0) s->near_indicesno = s->indicesno;
     }
     s->seconds = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
 }

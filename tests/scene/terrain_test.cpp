@@ -219,6 +219,18 @@ TEST(Terrain, LevelsGrowWithDistanceAndTheFrustumCulls)
             EXPECT_LE(dist(t->node[n->parent].box), t->range[n->lod]);
         }
     }
+    // The patches nearer than the finest range lead the index list.
+    uint32_t near_indices = 0;
+    for (uint32_t k = 0; k < t->sel.picksno; k++) {
+        const terrain_node *n = &t->node[t->sel.picks[k].node];
+        float cx = std::fmax(std::fmax(n->box.min[0] - 4, 0.0f), 4 - n->box.max[0]);
+        float cy = std::fmax(std::fmax(n->box.min[1] - 40, 0.0f), 40 - n->box.max[1]);
+        float cz = std::fmax(std::fmax(n->box.min[2] - 4, 0.0f), 4 - n->box.max[2]);
+        if (std::sqrt(cx * cx + cy * cy + cz * cz) < t->range[0]) near_indices += t->stitch_count[t->sel.picks[k].stitch];
+    }
+    EXPECT_EQ(t->sel.near_indicesno, near_indices);
+    EXPECT_GT(near_indices, 0u);
+    EXPECT_LT(near_indices, t->sel.indicesno);
     // The patch just ahead of the camera is finest; farther ones are coarser.
     const terrain_node *first = nullptr;
     for (uint32_t k = 0; k < t->sel.picksno; k++) {
