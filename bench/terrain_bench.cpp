@@ -2,9 +2,10 @@
 // prepared as the viewer does, seen through its flying scene camera
 // "terrain_camera". Prints frames per second (from the median frame), terrain
 // triangles per frame and the terrain selection time per frame (median and
-// worst). Then, without a window, the same flight over a terrain of the same
-// ground four times as large (twice the side): triangles per frame of both
-// and their ratio.
+// worst). Then, without a window, one flight over a terrain and over one of
+// the same ground four times as large (twice the side): triangles per frame
+// of both and their ratio, with a far plane beyond the small terrain's edges
+// and with one both terrains fill.
 //
 // Usage: terrain_bench [resource folder] [frames]   (run under xvfb-run)
 // The folder defaults to the data built beside this program (../data/).
@@ -45,7 +46,7 @@ static std::vector<float> __ground(uint32_t cells, float cell)
 }
 
 // Mean triangles per frame of a flight along the path over a terrain.
-static double __flight_triangles(terrain *t, const std::vector<std::pair<tacka3, tacka3>> &path, double *sel_ms)
+static double __flight_triangles(terrain *t, const std::vector<std::pair<tacka3, tacka3>> &path, float far, double *sel_ms)
 {
     view *v = view_create();
     double tris = 0, secs = 0;
@@ -53,7 +54,7 @@ static double __flight_triangles(terrain *t, const std::vector<std::pair<tacka3,
         view_set_position(v, eye);
         view_set_target(v, target);
         view_set_up(v, {0, 1, 0});
-        view_set_near_far(v, 1.0f, 6000.0f);
+        view_set_near_far(v, 1.0f, far);
         view_set_fov(v, 1.0f);
         view_set_viewport(v, 800, 600);
         view_compute_view_matrix(v);
@@ -85,12 +86,17 @@ static void __size_comparison()
         float xa = 1536.0f + 1000.0f * std::cos(a + 0.3f), za = 1536.0f + 900.0f * std::sin(a + 0.3f);
         path.push_back({{x, terrain_height_at(t1, x, z) + 60.0f, z}, {xa, terrain_height_at(t1, xa, za), za}});
     }
-    double ms1, ms4;
-    double a = __flight_triangles(t1, path, &ms1), b = __flight_triangles(t4, path, &ms4);
-    std::printf("terrain_bench: %u x %u cells: %.0f triangles per frame, selection %.3f ms\n", 512, 512, a, ms1);
-    std::printf("terrain_bench: %u x %u cells (4x the area): %.0f triangles per frame, selection %.3f ms\n", 1024, 1024,
-                b, ms4);
-    std::printf("terrain_bench: triangles ratio 4x / 1x = %.3f (goal: at most 1.20)\n", b / a);
+    // A far plane of 6 km (the horizon passes the small terrain's edges) and
+    // of 1.5 km (both terrains fill the horizon: the level of detail alone).
+    for (float far : {6000.0f, 1500.0f}) {
+        double ms1, ms4;
+        double a = __flight_triangles(t1, path, far, &ms1), b = __flight_triangles(t4, path, far, &ms4);
+        std::printf("terrain_bench: far plane %.0f m: %u x %u cells: %.0f triangles per frame, selection %.3f ms\n", far,
+                    512, 512, a, ms1);
+        std::printf("terrain_bench: far plane %.0f m: %u x %u cells (4x the area): %.0f triangles per frame, selection "
+                    "%.3f ms\n", far, 1024, 1024, b, ms4);
+        std::printf("terrain_bench: far plane %.0f m: triangles ratio 4x / 1x = %.3f (goal: at most 1.20)\n", far, b / a);
+    }
     terrain_free(t1);
     terrain_free(t4);
 }

@@ -367,7 +367,7 @@ void terrain_compute_ranges(terrain *t)
     // of each other and leaves each level room to morph (see terrain.h).
     float r0 = 1.25f * t->max_diag[0];
     for (uint32_t k = 0; k + 1 < t->levels; k++) r0 = std::fmax(r0, 1.25f * t->max_diag[k + 1] / float(1u << k));
-    r0 *= 1.0f + t->horizon;
+    r0 *= 1.0f + 0.5f * t->horizon;
     for (uint32_t k = 0; k < t->levels; k++) {
         t->range[k] = r0 * float(1u << k);
         t->morph_end[k] = t->range[k];
