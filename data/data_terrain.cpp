@@ -164,7 +164,12 @@ static bool __camera_path(scene_kit &k, const terrain *t)
     for (int i = 0; i < KEYS; i++) {
         float a = 2.0f * 3.14159265f * i / (KEYS - 1);
         float x = side * (0.5f + 0.33f * std::cos(a)), z = side * (0.5f + 0.28f * std::sin(2 * a + 0.4f));
-        pos[i] = {x, terrain_height_at(t, x, z) + 55.0f + 25.0f * std::sin(3 * a), z};
+        // Clear of the highest ground within reach of the neighbouring keys.
+        float ground = -INFINITY;
+        for (float dz = -160.0f; dz <= 160.0f; dz += 20.0f)
+            for (float dx = -160.0f; dx <= 160.0f; dx += 20.0f)
+                ground = std::fmax(ground, terrain_height_at(t, x + dx, z + dz));
+        pos[i] = {x, ground + 45.0f + 20.0f * std::sin(3 * a), z};
     }
     motion *m = motion_init();
     if (!m) return false;

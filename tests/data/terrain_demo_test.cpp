@@ -12,6 +12,7 @@
 #include "corelib/gfxloader.h"
 #include "corelib/mem.h"
 #include "corelib/parser.h"
+#include "corelib/view.h"
 #include "data/data_build.h"
 #include "scene/camera.h"
 #include "scene/motion.h"
