@@ -15,6 +15,7 @@
 #include "scene/quox2_writer.h"
 #include "scene/scene.h"
 #include "scene/terrain.h"
+#include "gl_test_context.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;
@@ -25,13 +26,12 @@ TEST_F(Quox2View, RecordsTheFramesOfAScriptedFlight)
 {
     std::string tool = std::string(VORN_BINARY_DIR) + "/bin/quox2";
     if (!file_exists(tool.c_str())) GTEST_SKIP() << "quox2 not built";
+    ASSERT_TRUE(gltest_open());  // the image module comes with it
     // A rolling terrain and its texture set 1, all mid-grey.
-    ASSERT_TRUE(gfxloader_init());
     fs::create_directories(path("bolid/terrain1"));
     std::vector<uint8_t> px(8 * 8 * 4, 128);
     for (const char *name : {"Layer0", "Layer1", "Layer2", "blend_map", "detail", "single_map"})
         ASSERT_TRUE(gfxloader_save(path(std::string("bolid/terrain1/") + name + ".tga").c_str(), 8, 8, 32, px.data()));
-    gfxloader_deinit();
     std::vector<float> h(65 * 65);
     for (int j = 0; j <= 64; j++)
         for (int i = 0; i <= 64; i++) h[j * 65 + i] = 8.0f * std::sin(i * 0.2f) * std::cos(j * 0.15f);
@@ -45,7 +45,6 @@ TEST_F(Quox2View, RecordsTheFramesOfAScriptedFlight)
     test_run_result r = test_run(tool + " view " + path("ground.quox2") + " --frames 3 --record " + path("frames"));
     ASSERT_EQ(r.status, 0) << r.err;
     EXPECT_NE(r.err.find("terrain_create_profile: vp&fp supported; switching to full mode"), std::string::npos) << r.err;
-    ASSERT_TRUE(gfxloader_init());
     for (const char *name : {"0000.bmp", "0001.bmp", "0002.bmp"}) {
         int w = 0, hh = 0, bpp = 0;
         uint8_t *frame = nullptr;
@@ -60,5 +59,4 @@ TEST_F(Quox2View, RecordsTheFramesOfAScriptedFlight)
         mem_free(frame);
     }
     EXPECT_FALSE(fs::exists(path("frames/0003.bmp")));
-    gfxloader_deinit();
 }

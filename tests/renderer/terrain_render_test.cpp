@@ -24,6 +24,7 @@ namespace {
 // a grey detail map and a yellow pre-blended map.
 std::string write_texture_set()
 {
+    EXPECT_TRUE(gltest_open());  // the image module comes with it
     std::string dir = std::filesystem::temp_directory_path().string() + "/vorn-terrain-" + std::to_string(getpid());
     std::filesystem::create_directories(dir + "/bolid/terrain1");
     auto save = [&](const char *name, uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
