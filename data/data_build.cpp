@@ -25,6 +25,7 @@ const std::vector<data_step> &data_steps()
         {"voices", data_gen_voices},
         {"music", data_gen_music},
         {"video", data_gen_video},
+        {"terrain", data_gen_terrain},
     };
     return steps;
 }

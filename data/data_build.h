@@ -98,3 +98,4 @@ bool data_gen_effects(data_ctx &ctx);
 bool data_gen_voices(data_ctx &ctx);
 bool data_gen_music(data_ctx &ctx);
 bool data_gen_video(data_ctx &ctx);
+bool data_gen_terrain(data_ctx &ctx);

@@ -12,15 +12,6 @@
 static OGL_render_profile *g_profiles[OGL_PROFILES_MAX];
 static int g_profiles_alive;
 
-// The terrain profile is started with the terrain system; until then a
-// terrain material is refused.
-static bool __terrain_prepare_unavailable(OGL_render_profile *, OGL_mesh_instance *, const char *name, void *)
-{
-    do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "terrain_prepare_mesh: no terrain profile for %s",
-           log_quote(name ? name : "(unnamed)").text);
-    return false;
-}
-
 OGL_render_profile *OGL_render_profile_create(int id)
 {
     OGL_render_profile *p = mem_new_zeroed<OGL_render_profile>();
@@ -38,7 +29,11 @@ OGL_render_profile *OGL_render_profile_create(int id)
         p->prepare = multi_texture_prepare_mesh;
         ok = multi_texture_create_profile(p);
         break;
-    case OGL_RENDER_PROFILE_TERRAIN: p->prepare = __terrain_prepare_unavailable; break;
+    case OGL_RENDER_PROFILE_TERRAIN:
+        p->prepare = terrain_prepare_mesh;
+        p->deinit = terrain_free_profile;
+        ok = terrain_create_profile(p);
+        break;
     default: BUG();
     }
     if (!ok) {

@@ -184,3 +184,62 @@ OGL_profile_instance_data *__profile_instance_data(OGL_mesh_instance *mi, int pr
 bool OGL_texture_is_allowed_3d_texture_size(const OGL_texture *t);
 void __profile_fill_pass_colors(struct OGL_render_pass_data *pd, tacka4 diffuse, tacka4 specular, tacka4 emission,
                                 float shininess);
+
+// ---------------------------------------------------------------- terrain
+
+// Terrain modes, chosen once when the profile is created.
+enum {
+    OGL_TERRAIN_MODE_FULL = 0,   // vertex and fragment programs
+    OGL_TERRAIN_MODE_MIXED = 1,  // vertex program, fixed-function texturing
+    OGL_TERRAIN_MODE_FIXED = 2,  // neither: the terrain is not drawn
+};
+// Images of a terrain texture set.
+enum {
+    OGL_TERRA_LAYER0 = 0,
+    OGL_TERRA_LAYER1 = 1,
+    OGL_TERRA_LAYER2 = 2,
+    OGL_TERRA_BLEND_MAP = 3,
+    OGL_TERRA_DETAIL = 4,
+    OGL_TERRA_SINGLE_MAP = 5,
+    OGL_TERRA_IMAGES = 6,
+};
+#define OGL_TERRA_SETS 4
+// Levels the terrain passes come in.
+enum {
+    OGL_TERRA_LEVEL_SPLAT = 0,  // splatting with the pre-blended map faded in with distance
+    OGL_TERRA_LEVEL_CHEAP = 2,  // the pre-blended map alone
+};
+// Vertex program parameters: the instance's custom parameters 0..11.
+enum {
+    OGL_TERRA_VP_EYE = 0,       // eye position in the instance's space
+    OGL_TERRA_VP_TILING = 1,    // layer tiling, detail tiling, fade start, 1 / fade width
+    OGL_TERRA_VP_LIGHT_DIR = 2, // towards the light, normalised
+    OGL_TERRA_VP_LIGHT_COLOR = 3,
+    OGL_TERRA_VP_AMBIENT = 4,
+    OGL_TERRA_VP_MORPH = 5,     // 5 + level: 1 / (end - start), -start / (end - start)
+    OGL_TERRA_VP_PARAMS = 12,
+};
+struct OGL_terrain_data {
+    float lod;    // level of detail asked for; clamped to 0..5 and truncated
+    tacka4 color; // the terrain colour (1, 1, 1, 1 by default)
+    int terra_set;
+};
+struct OGL_terrain_programs {
+    GLuint vp_mixed, vp_full;
+    GLuint fp_splat, fp_single, fp_single_faded;
+};
+extern OGL_terrain_programs OGL_terra_programs;
+
+bool terrain_create_profile(OGL_render_profile *profile);
+void terrain_free_profile(OGL_render_profile *profile);
+bool terrain_prepare_mesh(OGL_render_profile *profile, OGL_mesh_instance *mi, const char *name, void *data);
+int terrain_get_mode();
+// The folder the texture sets are read from (the scene's resource folder).
+void terra_set_texture_folder(const char *folder);
+// Loads the six images of set 0..3 once per run (later calls return at once);
+// false (logged "terra tex init failed") when an image cannot be loaded.
+bool terra_init_textures(int terra_set);
+void terra_deinit_textures();
+OGL_texture *terra_get_texture(int image);
+// The level a material level of detail selects (0 splatting, 2 cheap).
+int __terrain_select_lod(float lod);

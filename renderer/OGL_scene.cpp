@@ -36,6 +36,9 @@ scene_renderer_hooks OGL_scene_hooks()
     h.oi_flush = __OGL_scene_oi_flush;
     h.oi_update = __OGL_scene_oi_update;
     h.get_options = __options;
+    h.terrain_insert = __OGL_scene_terrain_insert;
+    h.terrain_update = __OGL_scene_terrain_update;
+    h.terrain_remove = __OGL_scene_terrain_remove;
     return h;
 }
 

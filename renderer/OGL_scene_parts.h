@@ -45,3 +45,10 @@ void __OGL_scene_oi_final_setup(object_instance *oi);
 void __OGL_scene_oi_set_visible(object_instance *oi, bool visible);
 void __OGL_scene_oi_flush(object_instance *oi);
 void __OGL_scene_oi_update(object_instance *oi);
+
+// The terrain (OGL_terrain.cpp).
+bool __OGL_scene_terrain_insert(scene *sc, terrain *t);
+void __OGL_scene_terrain_update(terrain *t, const view *v);
+void __OGL_scene_terrain_remove(terrain *t);
+// The terrain's mesh instance in the renderer (null when it is not drawn).
+OGL_mesh_instance *__OGL_scene_terrain_mesh_instance(const terrain *t);

@@ -1088,6 +1088,8 @@ static terrain *__terrain_load(quox2_file *f)
         bool ok = terrain_add_chunk(t, h.id, p, h.size);
         mem_free(p);
         if (!ok) {
+            do_log(LOG_WARNING, WARN_DBG, "terrain_load(): \"%s\" in \"%s\" refused: %s", __id(h).s, f->name,
+                   t->error ? t->error : "malformed");
             terrain_free(t);
             return nullptr;
         }
@@ -1194,6 +1196,8 @@ bool quox2_load_all_to_scene(quox2_file *f, scene *sc)
     scene_report_progress(sc, 1.0f);
     if (!terr) return true;
     if (!terrain_initialize_system(terr, sc)) {
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "terrain in \"%s\" not built: %s", f->name,
+               terr->error ? terr->error : "unknown reason");
         do_log(LOG_CRITICAL, LOG_TO_DEBUGGER, "terrain_initialize_system error");
         terrain_free(terr);
         return true;

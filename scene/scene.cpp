@@ -657,6 +657,8 @@ void scene_attach_to_renderer(scene *s)
         OI_update_lights_to_mesh_instance(oi);
         OI_insert_into_profile(oi);
     }
+    const scene_renderer_hooks *hk = scene_renderer_get_hooks();
+    if (s->terr && hk->terrain_insert) s->terrain_in_renderer = hk->terrain_insert(s, s->terr);
     s->flags |= SCENE_ATTACHED;
 }
 
@@ -664,6 +666,9 @@ void scene_detach_from_renderer(scene *s)
 {
     if (!(s->flags & SCENE_ATTACHED)) BUG();
     FOR_OIS(s, oi) { OI_remove_from_renderer(oi); }
+    const scene_renderer_hooks *hk = scene_renderer_get_hooks();
+    if (s->terr && s->terrain_in_renderer && hk->terrain_remove) hk->terrain_remove(s->terr);
+    s->terrain_in_renderer = false;
     s->flags &= ~SCENE_ATTACHED;
 }
 
@@ -825,5 +830,10 @@ void scene_update_visibility(scene *s, const view *v)
         oi->desc.visible = visible;
         if (before != visible && (oi->flags & OI_IN_RENDERER) && hk->oi_set_visible)
             hk->oi_set_visible(oi, visible && !oi->desc.invisible);
+    }
+    if (s->terr) {
+        terrain_select(s->terr, v);
+        if (hide_all) s->terr->sel.indicesno = s->terr->sel.near_indicesno = s->terr->sel.picksno = 0;
+        if (s->terrain_in_renderer && hk->terrain_update) hk->terrain_update(s->terr, v);
     }
 }

@@ -52,6 +52,7 @@ struct scene {
     uint32_t motionsetsno;
     dlist motionsets;
     terrain *terr;
+    bool terrain_in_renderer;  // the renderer took the terrain when the scene was attached
     void *body_dynamics;
     scene_progress_fn progress; // null: nobody is told
     void *progress_user;

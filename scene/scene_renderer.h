@@ -66,6 +66,13 @@ struct scene_renderer_hooks {
 
     // The renderer's current options (null: scene_render_options{}).
     void (*get_options)(scene_render_options *out);
+
+    // The scene's terrain: take it into the renderer when the scene is
+    // attached (false: it is not drawn, the scene goes on), draw the patches
+    // its last selection chose (after terrain_select, each frame), and let it go.
+    bool (*terrain_insert)(scene *sc, terrain *t);
+    void (*terrain_update)(terrain *t, const view *v);
+    void (*terrain_remove)(terrain *t);
 };
 
 // Installs a copy of the table (null restores the empty table).

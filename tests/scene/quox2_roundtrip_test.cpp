@@ -176,7 +176,7 @@ TEST_F(Quox2RoundTrip, EveryChunkKindSurvivesWriterLoaderAndDump)
     quox2_close_file(f);
     ASSERT_TRUE(ok);
     EXPECT_TRUE(had_terrain);
-    // The terrain chunk is read, but no terrain is built in this engine.
+    // The terrain chunk is read; its bare description does not build a terrain.
     EXPECT_EQ(scene_get_terrain(s1), nullptr);
     EXPECT_EQ(scene_dump_json(s1, true, had_terrain), want);
 

@@ -119,3 +119,17 @@ TEST_F(Quox2Tool, CheckReportsEachMissingReference)
     // A file that is not there.
     EXPECT_EQ(run("check " + path("missing.quox2")).status, 1);
 }
+
+TEST_F(Quox2Tool, ViewOptionsBelongToView)
+{
+    test_run_result r = run("--help");
+    EXPECT_NE(r.out.find("view FILE [--camera NAME] [--frames N] [--record DIR]"), std::string::npos);
+    std::string file = write_scene("good.quox2", false);
+    EXPECT_EQ(run("dump --frames 3 " + file).status, 2);
+    EXPECT_EQ(run("check --camera c " + file).status, 2);
+    EXPECT_EQ(run("view --json " + file).status, 2);
+    EXPECT_EQ(run("view --frames 0 " + file).status, 2);
+    r = run("view --frames 12x " + file);
+    EXPECT_EQ(r.status, 2);
+    EXPECT_NE(r.err.find("--frames takes a count"), std::string::npos) << r.err;
+}

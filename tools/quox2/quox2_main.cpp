@@ -2,8 +2,10 @@
 //
 //   quox2 dump [--json] FILE          print what the file holds
 //   quox2 check FILE [--resources DIR] load and prepare without a renderer
+//   quox2 view FILE [--camera NAME] [--frames N] [--record DIR]   a window on the scene
 
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <getopt.h>
 #include <string>
@@ -16,6 +18,7 @@
 #include "scene/quox2_loader.h"
 #include "scene/scene.h"
 #include "scene/scene_dump.h"
+#include "quox2_view.h"
 
 static const char *const USAGE =
     "usage: quox2 COMMAND [OPTIONS] FILE\n"
@@ -34,6 +37,14 @@ static const char *const USAGE =
     "      resolve objects, parents, materials, sub-materials, cameras, lights and\n"
     "      bones, and decode every texture from DIR (default: the file's folder).\n"
     "      Every problem is reported on standard error.\n"
+    "  view FILE [--camera NAME] [--frames N] [--record DIR]\n"
+    "      Open an 800 x 600 window on the scene (textures from the file's\n"
+    "      folder) and fly a free camera: W A S D or the arrows move, Q and E go\n"
+    "      down and up, shift is faster, the mouse looks, Esc closes. --camera\n"
+    "      looks through the named scene camera; --frames flies a scripted\n"
+    "      circle over the scene and ends after N frames; --record writes every\n"
+    "      frame to DIR as 0000.bmp, 0001.bmp ... at a fixed 1/25 s step.\n"
+    "      The renderer's log lines go to standard error.\n"
     "\n"
     "Exit status: 0 success; 1 the file does not load (dump) or the scene would\n"
     "not prepare (check); 2 wrong usage.\n"
@@ -110,9 +121,14 @@ int main(int argc, char **argv)
         {"json", no_argument, nullptr, 'j'},
         {"resources", required_argument, nullptr, 'r'},
         {"help", no_argument, nullptr, 'h'},
+        {"camera", required_argument, nullptr, 'c'},
+        {"frames", required_argument, nullptr, 'f'},
+        {"record", required_argument, nullptr, 'R'},
         {nullptr, 0, nullptr, 0},
     };
-    const char *resources = nullptr;
+    const char *resources = nullptr, *camera = nullptr, *record = nullptr;
+    int frames = 0;
+    bool view_option = false;
     bool as_json = false;
     int c;
     // getopt_long names an unknown option or a missing folder itself.
@@ -120,18 +136,30 @@ int main(int argc, char **argv)
         switch (c) {
         case 'j': as_json = true; break;
         case 'r': resources = optarg; break;
+        case 'c': camera = optarg, view_option = true; break;
+        case 'R': record = optarg, view_option = true; break;
+        case 'f': {
+            char *end = nullptr;
+            long n = strtol(optarg, &end, 10);
+            if (!end || *end || n < 1 || n > 1000000) return usage_error("--frames takes a count from 1 to 1000000");
+            frames = int(n), view_option = true;
+            break;
+        }
         case 'h': fputs(USAGE, stdout); return 0;
         default: fprintf(stderr, "\n%s", USAGE); return 2;
         }
     }
     if (optind >= argc) return usage_error("no command given");
     std::string cmd = argv[optind];
-    if (cmd != "dump" && cmd != "check") return usage_error(("unknown command " + cmd).c_str());
+    if (cmd != "dump" && cmd != "check" && cmd != "view") return usage_error(("unknown command " + cmd).c_str());
     if (optind + 1 >= argc) return usage_error("no file given");
     if (optind + 2 < argc) return usage_error("more than one file given");
     const char *file = argv[optind + 1];
     if (cmd == "dump" && resources) return usage_error("--resources belongs to check");
     if (cmd == "check" && as_json) return usage_error("--json belongs to dump");
+    if (cmd == "view" && (as_json || resources)) return usage_error("view takes --camera, --frames and --record");
+    if (cmd != "view" && view_option) return usage_error("--camera, --frames and --record belong to view");
+    if (cmd == "view") return quox2_view(file, camera, frames, record);
     parser_init();
     int status = cmd == "dump" ? cmd_dump(file, as_json) : cmd_check(file, resources);
     parser_deinit();
