@@ -168,6 +168,9 @@ void vorn_ui_pictures_free(vorn_ui_picture *pictures, int count)
 static std::vector<float> batch_positions, batch_tex_coords, batch_colours;
 static const OGL_texture *batch_texture;
 static int batch_draws;
+static bool batch_immediate;
+
+void vorn_ui_batch_set_immediate(bool on) { batch_immediate = on; }
 
 void vorn_ui_batch_begin()
 {
@@ -211,6 +214,7 @@ void vorn_ui_batch_part(const vorn_ui_picture *p, float sx, float sy, float sw, 
         batch_tex_coords.insert(batch_tex_coords.end(), {c[2], c[3]});
         batch_colours.insert(batch_colours.end(), colour, colour + 4);
     }
+    if (batch_immediate) vorn_ui_batch_flush();
 }
 
 void vorn_ui_batch_picture(const vorn_ui_picture *p, float x, float y)

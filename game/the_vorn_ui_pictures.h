@@ -30,5 +30,8 @@ void vorn_ui_batch_part(const vorn_ui_picture *p, float sx, float sy, float sw, 
                         float h, const float *colour);
 // The whole picture at its own size with its top-left at (x, y).
 void vorn_ui_batch_picture(const vorn_ui_picture *p, float x, float y);
+// Immediate mode (for measuring what batching saves): every quad goes out
+// as a draw of its own.
+void vorn_ui_batch_set_immediate(bool on);
 // Draws what is queued; returns the number of draw calls made so far since begin.
 int vorn_ui_batch_flush();
