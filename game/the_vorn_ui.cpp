@@ -120,8 +120,8 @@ static void __font_init()
         std::string path = resource_path((std::string(VORN_UI_FOLDER) + font_table[i].file).c_str());
         fonts[i] = gtw_load_font(path.c_str(), font_table[i].size, 0);
         if (!fonts[i])
-            do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "vorn_ui: the font \"%s\" did not load; its texts are left out",
-                   path.c_str());
+            do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE,
+                   "vorn_ui: the font \"%s\" did not load; its texts are left out", path.c_str());
     }
 }
 

@@ -15,8 +15,8 @@
 #include "renderer/OGL_texture.h"
 
 #define VORN_UI_ATLAS_NAME "vorn ui picture atlas"
-// Empty texels around each picture in the atlas, so that filtering never
-// reaches a neighbour.
+// Texels around each picture in the atlas (its edges repeated), so that
+// filtering never reaches a neighbour.
 #define VORN_UI_ATLAS_GAP 2
 
 // Atlas sizes tried in turn; the first that takes every picture is used.
@@ -118,10 +118,17 @@ int vorn_ui_pictures_load(const char *const *files, int count, vorn_ui_picture *
         for (int i : order) {
             const __loaded &p = pics[size_t(i)];
             if (!p.placed) continue;
-            for (int32_t j = 0; j < p.h; j++) {
-                size_t row = size_t(ah - p.place.min_y - p.h + j);
-                std::memcpy(&texels[(row * size_t(aw) + size_t(p.place.min_x)) * 4], &p.rgba[size_t(j) * size_t(p.w) * 4],
-                            size_t(p.w) * 4);
+            // The picture one texel in from its place's corner, its edge rows
+            // and columns repeated around it: scaled or filtered, its edges
+            // blend with themselves, as a texture of its own clamps them.
+            for (int32_t r = -1; r <= p.h; r++) {
+                int32_t src_row = p.h - 1 - std::clamp(r, 0, p.h - 1); // bottom-up
+                size_t row = size_t(ah - 1 - (p.place.min_y + 1 + r));
+                uint8_t *to = &texels[(row * size_t(aw) + size_t(p.place.min_x)) * 4];
+                const uint8_t *from = &p.rgba[size_t(src_row) * size_t(p.w) * 4];
+                std::memcpy(to, from, 4);
+                std::memcpy(to + 4, from, size_t(p.w) * 4);
+                std::memcpy(to + 4 + size_t(p.w) * 4, from + size_t(p.w - 1) * 4, 4);
             }
         }
         atlas = __make_texture(VORN_UI_ATLAS_NAME, aw, ah, texels.data());
@@ -136,8 +143,8 @@ int vorn_ui_pictures_load(const char *const *files, int count, vorn_ui_picture *
         o.h = p.h;
         if (atlas && p.placed) {
             o.texture = atlas;
-            o.x = p.place.min_x;
-            o.y = p.place.min_y;
+            o.x = p.place.min_x + 1;
+            o.y = p.place.min_y + 1;
             o.rows = ah;
             o.own = 0;
         } else {

@@ -164,6 +164,34 @@ TEST_F(HudDrawTest, SlidersShowTheirValueFromTheBottom)
     EXPECT_TRUE(region(VORN_UI_STATUS_SLIDER_X, 551, 29, 24, BLACK));
 }
 
+TEST_F(HudDrawTest, PicturesOfAnotherSizeAreFittedToTheirPlaces)
+{
+    picture(VORN_UI_PIC_ENERGY_SLIDER, 16, 58, SLIDER_TOP, SLIDER_BOTTOM, 28);
+    picture(VORN_UI_PIC_COUNTER_LEFT, 96, 64, BLUE, WHITE, 48, true);
+    ASSERT_TRUE(vorn_ui_init());
+    v = full_values();
+    v.channel_mod = 0.5f; // the lower 14 / 29 of the picture onto 32 x 14
+    v.engine = 0.5f;      // the right half of the picture onto 24 x 32
+    frame(0.0f);
+    EXPECT_TRUE(region(VORN_UI_ENERGY_SLIDER_X, 580 - 14, 32, 14, SLIDER_BOTTOM));
+    EXPECT_TRUE(region(VORN_UI_ENERGY_SLIDER_X, 580 - 16, 32, 2, BLACK));
+    EXPECT_TRUE(region(337 - 24, VORN_UI_COUNTER_Y, 24, 32, {128, 179, 128, 255}));
+    EXPECT_TRUE(region(337 - 26, VORN_UI_COUNTER_Y, 2, 32, BLACK));
+}
+
+TEST_F(HudDrawTest, APictureTooWideForTheAtlasKeepsItsOwnTexture)
+{
+    picture(VORN_UI_PIC_BLOCK, 3000, 10, WHITE);
+    ASSERT_TRUE(vorn_ui_init());
+    EXPECT_EQ(vorn_ui_pictures_loaded(), VORN_UI_PICTURES);
+    EXPECT_EQ(vorn_ui_pictures_in_atlas(), VORN_UI_PICTURES - 1);
+    v = full_values();
+    frame(0.0f);
+    EXPECT_TRUE(region(5, 490, 686, 10, WHITE)); // (the station's picture over it from x 691)
+    EXPECT_TRUE(gltest_colour_near(at(VORN_UI_SENTINEL_X + 12, VORN_UI_SENTINEL_Y0 + 12), SENTINEL));
+    EXPECT_EQ(vorn_ui_last_batches(), 2 + 3); // its own draw, then the atlas's; the read-outs
+}
+
 TEST_F(HudDrawTest, CountersGrowOutwardsTintedByTheirEnergy)
 {
     ASSERT_TRUE(vorn_ui_init());
