@@ -127,6 +127,7 @@ static void __font_init()
 
 bool vorn_ui_init()
 {
+    if (inited) vorn_ui_deinit();
     do_log(LOG_INFO, LOG_TO_FILE, "vorn: loading ui elements");
     std::string files[VORN_UI_PICTURES];
     const char *names[VORN_UI_PICTURES];
