@@ -7,6 +7,7 @@
 #include "corelib/threads.h"
 #include "frontend/configuration.h"
 #include "frontend/configuration_screen.h"
+#include "frontend/game_recorder.h"
 #include "frontend/gui.h"
 #include "frontend/gui_mouse.h"
 #include "renderer/OGL_input.h"
@@ -127,6 +128,8 @@ bool configuration_run(const char *resource_folder, const char *screen_folder)
     if (__build(ctx, root, &w)) {
         for (uint32_t frame = 0;; frame++) {
             if (frame_hook) frame_hook(frame, frame_hook_user);
+            // A film being recorded goes on through the screen; F8 works here too.
+            recorder_frame(CONFIG_SCREEN_TIME_STEP, OGL_KEY_F8);
             gui_mouse_update(CONFIG_SCREEN_TIME_STEP);
             gui_update(CONFIG_SCREEN_TIME_STEP);
             __draw(ctx);
