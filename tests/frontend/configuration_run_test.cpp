@@ -2,10 +2,13 @@
 // input layer: knobs dragged, the checkbox and the buttons clicked, Escape
 // typed; what the file, the change word and the applied settings say after.
 #include <cmath>
+#include <csignal>
 #include <cstring>
 #include <filesystem>
 #include <string>
 #include <vector>
+
+#include <sys/resource.h>
 
 #include "corelib/gfxloader.h"
 #include "corelib/log.h"
@@ -251,6 +254,36 @@ TEST_F(ConfigRunTest, CancelLeavesTheFileUnchanged)
     config_apply_changes(nullptr);
     EXPECT_EQ(OGL_render_settings_get_texture_size_reduction(), 2);
     EXPECT_EQ(OGL_render_settings_get_texture_filter_quality(), 1);
+}
+
+// A full disk, made with the file size limit (which holds for root too).
+TEST_F(ConfigRunTest, ApplyOnAFullDiskKeepsTheOldFileAndTheNewSettingsForTheRun)
+{
+    std::string before = record_bytes(0, 0, 1.0f, 1.0f, 1.0f, 0.75f, 0.5f);
+    test_write_file(file(), before);
+    config_load_and_apply();
+    drag(434, knob_at(0.5f), TRACK_X + TRACK_LENGTH);
+    size_t applied = click(114 + 10, 467 + 10);
+
+    struct rlimit saved;
+    ASSERT_EQ(getrlimit(RLIMIT_FSIZE, &saved), 0);
+    void (*old_handler)(int) = signal(SIGXFSZ, SIG_IGN);
+    struct rlimit small = saved;
+    small.rlim_cur = 10;
+    ASSERT_EQ(setrlimit(RLIMIT_FSIZE, &small), 0);
+    bool changed = run();
+    setrlimit(RLIMIT_FSIZE, &saved);
+    signal(SIGXFSZ, old_handler);
+
+    EXPECT_TRUE(changed);
+    EXPECT_EQ(script.frames_run, applied) << "the screen closes all the same";
+    EXPECT_EQ(test_read_file(file()), before); // (the log cannot grow either: not read here)
+    EXPECT_EQ(config_get_change_word(), CONFIG_CHANGED_VOLUME);
+    config_apply_changes(nullptr);
+    EXPECT_FLOAT_EQ(OGL_render_settings_get_volume(), 1.0f) << "the new volume holds for the run";
+    int files = 0;
+    for (const auto &entry : std::filesystem::directory_iterator(dir)) files += entry.is_regular_file();
+    EXPECT_EQ(files, 2) << "the settings and the log, no temporary file left";
 }
 
 TEST_F(ConfigRunTest, ApplyWithNothingMovedReportsNoChange)
