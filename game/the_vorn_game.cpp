@@ -20,6 +20,7 @@
 #include "game/the_vorn.h"
 #include "game/the_vorn_particles.h"
 #include "game/the_vorn_settings.h"
+#include "particles/simple_particles.h"
 #include "renderer/OGL_blitter.h"
 #include "renderer/OGL_input.h"
 #include "renderer/OGL_main.h"
@@ -241,6 +242,9 @@ static void __configuration_screen()
     if (vorn_is_headless()) return;
     configuration_run(resource_folder_get(), "config\\");
     config_apply_changes(vorn_get_scene());
+    // The particle systems drew with the textures the reload freed.
+    if (config_changed(CONFIG_CHANGED_TEX_SIZE | CONFIG_CHANGED_TEX_QUALITY))
+        sps_manager_textures_reloaded(vorn_get_particle_manager());
     // Particles on: the configured quantity (the manager runs with at least
     // its least); off: none.
     vorn_settings_apply_particles();
