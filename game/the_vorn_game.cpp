@@ -13,10 +13,14 @@
 #include "game/the_vorn_ui.h"
 #include "game/the_vorn_shots.h"
 #include "corelib/view.h"
+#include "frontend/configuration.h"
+#include "frontend/configuration_run.h"
 #include "frontend/gui_avi_player.h"
 #include "game/resource_folder.h"
 #include "game/the_vorn.h"
 #include "game/the_vorn_particles.h"
+#include "game/the_vorn_settings.h"
+#include "particles/simple_particles.h"
 #include "renderer/OGL_blitter.h"
 #include "renderer/OGL_input.h"
 #include "renderer/OGL_main.h"
@@ -231,11 +235,19 @@ static void __title_teardown(object_instance *root)
 }
 
 // The configuration screen (F9) from the title, the level and the statistics.
+// Without a window there is no screen: F9 only drops the presses that led here.
 static void __configuration_screen()
 {
-    // The configuration screen joins with the front end; until then F9 only
-    // drops the presses that led here.
     __clear_presses();
+    if (vorn_is_headless()) return;
+    configuration_run(resource_folder_get(), "config\\");
+    config_apply_changes(vorn_get_scene());
+    // The particle systems drew with the textures the reload freed.
+    if (config_changed(CONFIG_CHANGED_TEX_SIZE | CONFIG_CHANGED_TEX_QUALITY))
+        sps_manager_textures_reloaded(vorn_get_particle_manager());
+    // Particles on: the configured quantity (the manager runs with at least
+    // its least); off: none.
+    vorn_settings_apply_particles();
     vorn_restart_frame_timer();
 }
 

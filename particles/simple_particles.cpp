@@ -96,6 +96,18 @@ void sps_manager_update(sps_manager *mgr, float dt, const view *camera)
     }
 }
 
+void sps_manager_textures_reloaded(sps_manager *mgr)
+{
+    if (!mgr) return;
+    const sps_render_hooks *h = sps_render_get_hooks();
+    if (!h->state_changed) return;
+    dlist_for_each(n, &mgr->systems)
+    {
+        sps *s = dlist_entry<sps>(n);
+        if (s->render) h->state_changed(s);
+    }
+}
+
 // ---------------------------------------------------------------- system
 
 sps *sps_init(const char *name, scene *sc, uint32_t population)

@@ -207,6 +207,10 @@ sps *sps_manager_find(const sps_manager *mgr, const char *name, bool only_active
 // Updates every active system by dt and rebuilds its quads for the camera
 // (null camera: quads face the -z axis).
 void sps_manager_update(sps_manager *mgr, float dt, const view *camera);
+// After the scene made its textures again (scene_textures_reload): every
+// system is handed to the renderer afresh, so none draws with a texture that
+// was freed (a new one may even sit at the old one's address).
+void sps_manager_textures_reloaded(sps_manager *mgr);
 
 // ---- system ----
 

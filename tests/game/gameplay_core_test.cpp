@@ -56,8 +56,19 @@ const game_actor_interface SILENT = {"silent", probe_init, probe_deinit, nullptr
 
 class GameActors : public ::testing::Test {
   protected:
-    static void SetUpTestSuite() { ASSERT_TRUE(parser_init()); }
-    static void TearDownTestSuite() { parser_deinit(); }
+    // Suites that ran before may have left the parser started.
+    static void SetUpTestSuite()
+    {
+        started_parser = !parser_is_inited();
+        if (started_parser) {
+            ASSERT_TRUE(parser_init());
+        }
+    }
+    static void TearDownTestSuite()
+    {
+        if (started_parser) parser_deinit();
+    }
+    static inline bool started_parser = false;
     void SetUp() override
     {
         sc = scene_init();

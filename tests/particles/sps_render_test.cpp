@@ -147,6 +147,45 @@ static void free_texture(unitexture *u)
     unitexture_set_ogl_texture(u, nullptr);
 }
 
+// Told of a texture reload, the manager hands every system to the renderer
+// afresh: the next frame draws the new texture even before any system is
+// updated (the game draws pooled systems that no update has touched since).
+TEST_F(SpsRenderTest, ToldOfATextureReloadEverySystemDrawsTheNewTexture)
+{
+    std::string dir = test_make_temp_dir();
+    auto picture = [&](uint8_t r, uint8_t g, uint8_t b) {
+        std::vector<uint8_t> px(8 * 8 * 4);
+        for (size_t i = 0; i < px.size(); i += 4) px[i] = r, px[i + 1] = g, px[i + 2] = b, px[i + 3] = 255;
+        ASSERT_TRUE(gfxloader_save((dir + "/fx.tga").c_str(), 8, 8, 32, px.data()));
+    };
+    picture(255, 0, 255);
+    scene_renderer_hooks hooks{};
+    hooks.texture_create = make_texture;
+    hooks.texture_destroy = free_texture;
+    scene_renderer_hooks_scope installed(hooks);
+    scene_copy_resources_folder_path(sc, (dir + "/").c_str());
+    sps *s = one_particle({0, 0, 0}, 100, 100, 100, 255, true);
+    ASSERT_TRUE(sps_set_texture(s, "fx.tga"));
+    ASSERT_TRUE(scene_prepare(sc));
+    view *front = camera_at({0, 0, 10}, {0, 1, 0});
+    sps_manager_update(mgr, 0.0f, front);
+    draw(front);
+    ASSERT_TRUE(gltest_region_is(px(0) - 20, py(0) - 20, 40, 40, {164, 64, 164, 255}, 3));
+
+    picture(0, 255, 255);
+    scene_textures_reload(sc, 2);
+    sps_manager_textures_reloaded(mgr);
+    draw(front);
+    EXPECT_TRUE(gltest_region_is(px(0) - 20, py(0) - 20, 40, 40, {64, 164, 164, 255}, 3));
+
+    view_free(front);
+    sps_manager_deinit(mgr);
+    mgr = sps_manager_init();
+    scene_deinit(sc);
+    sc = scene_init();
+    test_remove_tree(dir);
+}
+
 TEST_F(SpsRenderTest, TextureOfTheSceneModulatesTheParticleColour)
 {
     std::string dir = test_make_temp_dir();
