@@ -8,6 +8,7 @@
 
 static int32_t *drand_lookup_table = nullptr;
 static uint32_t drand_index = 0;
+// The effects start half-way round the table.
 static uint32_t drand_fx_index = DRAND_TABLE_SIZE / 2;
 
 static void drand_fill(unsigned seed)
@@ -35,6 +36,7 @@ void drand_seed(unsigned seed)
 {
     ASSERT(drand_lookup_table != NULL);
     drand_fill(seed);
+    drand_fx_index = DRAND_TABLE_SIZE / 2;
 }
 
 void drand_deinit()
