@@ -358,13 +358,14 @@ void vorn_deinit()
     vorn_shots_deinit();
     vorn_missiles_deinit();
     vorn_game_deinit();
-    vorn_deinit_particles();
     vorn_ui_deinit();
 
     // Actors hold sounds and particle systems of their own: they go before
-    // the scene and the particles' manager they point into.
+    // the scene and the particles' manager they point into (the fighter
+    // stops its jet as it goes).
     gas_destroy(vorn_gas);
     vorn_gas = nullptr;
+    vorn_deinit_particles();
     vorn_asteroids_deinit();
     scene_deinit(vorn_scene);
     vorn_scene = nullptr;
