@@ -139,7 +139,7 @@ int main(int argc, char **argv)
     int result = WinMain(fullscreen, headless);
     bool session_ok = vorn_session_succeeded();
     vorn_session_clear();
-    if (!session_ok) return 3;
+    if (!session_ok) return 4; // 3 is a fault report's
     // The game's own result is 1 however it ended; a run that started and shut
     // down cleanly ends with status 0 here, a failed start with 1.
     return vorn_get_top_state() == VORN_TOP_INIT ? result : 0;
