@@ -266,6 +266,9 @@ static void __sentinel_evaluate_shot(game_actor *victim)
     if (!victim) log_fault_assert("__sentinel_evaluate_shot", ".\\ga_sentinel", 262, "victim");
     int32_t kind = game_actor_kind(victim);
     int32_t score;
+    // The fighter flying into a sentinel's line of fire takes the damage
+    // (the shot dealt it) and nothing more: ordinary play, not a fault.
+    if (kind == GA_KIND_FIGHTER) return;
     if (kind == GA_KIND_STATION || kind == GA_KIND_SENTINEL)
         score = -1;
     else if (kind >= 0 && kind < GA_ATTACKER_KINDS)

@@ -8,6 +8,8 @@
 
 static int32_t *drand_lookup_table = nullptr;
 static uint32_t drand_index = 0;
+// The effects start half-way round the table.
+static uint32_t drand_fx_index = DRAND_TABLE_SIZE / 2;
 
 static void drand_fill(unsigned seed)
 {
@@ -34,6 +36,7 @@ void drand_seed(unsigned seed)
 {
     ASSERT(drand_lookup_table != NULL);
     drand_fill(seed);
+    drand_fx_index = DRAND_TABLE_SIZE / 2;
 }
 
 void drand_deinit()
@@ -60,6 +63,16 @@ double drand()
 }
 
 double drand_range(double low, double high) { return low + (drand() + 32768.0) * 1.52587890625e-5 * (high - low); }
+
+double drand_fx_range(double low, double high)
+{
+    uint32_t saved = drand_index;
+    drand_index = drand_fx_index;
+    double v = drand_range(low, high);
+    drand_fx_index = drand_index;
+    drand_index = saved;
+    return v;
+}
 
 void drand_jitter3(float out[3], const float v[3], float r)
 {

@@ -18,6 +18,11 @@ double drand_range(double low, double high);
 // out = v + a random offset in [-r, r] on each component, x first.
 void drand_jitter3(float out[3], const float v[3], float r);
 
+// The effects' own walk over the same table: particles and other looks draw
+// from it, so that how much is drawn on screen never moves the cursor the
+// game's outcome depends on.
+double drand_fx_range(double low, double high);
+
 // The walking cursor (tests and diagnostics).
 uint32_t drand_cursor();
 void drand_set_cursor(uint32_t cursor);

@@ -22,6 +22,7 @@
 #include "game/resource_folder.h"
 #include "game/the_vorn_game.h"
 #include "game/the_vorn_particles.h"
+#include "game/the_vorn_session.h"
 #include "renderer/OGL_frame_stats.h"
 #include "renderer/OGL_input.h"
 #include "renderer/OGL_main.h"
@@ -257,9 +258,11 @@ bool vorn_init(uint8_t startup_flag)
         vorn_own_sound = 0;
     }
     auren_listener_set_gain(vorn_configured_volume());
+    // Seeded before the first draw: the voices' interval already decides
+    // when the game draws next.
+    vorn_session_seed();
     __open_streams();
     __load_voices();
-    drand_reseed();
     if (!vorn_shots_init() || !vorn_missiles_init()) log_fault_bug("vorn_init", ".\\the_vorn", 285);
     if (!vorn_asteroids_init()) log_fault_bug("vorn_init", ".\\the_vorn", 288);
     ga_station_set_alert_handler(vorn_ui_station_alert);
@@ -283,6 +286,7 @@ bool vorn_init(uint8_t startup_flag)
     vorn_second_timer = hw_timer_init();
     if (!vorn_headless) OGL_frame_stats_start();
 
+    vorn_session_start();
     if (!vorn_game_loop(0.0f)) return false;
     vorn_set_smoothed_fov(vorn_view_source_fov());
     vorn_camera_and_scene_pass(0.0f);
@@ -292,14 +296,37 @@ bool vorn_init(uint8_t startup_flag)
     return true;
 }
 
+// Without a window only a demo or the autopilot play: the session gives
+// every step.
+static bool __headless_loop()
+{
+    vorn_passes *passes = vorn_get_passes();
+    float dt = 0.0f;
+    while (vorn_session_is_active() && vorn_session_frame(0.0f, &dt)) {
+        vorn_letterbox_update(dt);
+        bool go_on = vorn_game_loop(dt);
+        if (go_on && passes->scene) vorn_camera_and_scene_pass(dt);
+        vorn_session_frame_done();
+        if (!go_on) break;
+    }
+    vorn_session_finish();
+    return false;
+}
+
 bool vorn_main_loop()
 {
+    if (vorn_headless) return __headless_loop();
     OGL_frame_stats_clear_frame_counters();
     if (!OGL_window_is_open()) return false;
     vorn_passes *passes = vorn_get_passes();
     do {
         float dt = float(vorn_clamp_frame_time(hw_timer_get(vorn_frame_timer, 1)));
-        dt = recorder_frame(dt, OGL_KEY_F8);
+        // A demo or the autopilot give the step; the frame recorder is the player's.
+        if (vorn_session_is_active()) {
+            if (!vorn_session_frame(dt, &dt)) break;
+        } else {
+            dt = recorder_frame(dt, OGL_KEY_F8);
+        }
 
         OGL_clear();
         vorn_letterbox_update(dt);
@@ -315,7 +342,9 @@ bool vorn_main_loop()
 
         OGL_swap_buffers();
         OGL_frame_stats_update();
+        vorn_session_frame_done();
     } while (OGL_window_is_open());
+    vorn_session_finish();
     return false;
 }
 
@@ -330,13 +359,14 @@ void vorn_deinit()
     vorn_shots_deinit();
     vorn_missiles_deinit();
     vorn_game_deinit();
-    vorn_deinit_particles();
     vorn_ui_deinit();
 
     // Actors hold sounds and particle systems of their own: they go before
-    // the scene and the particles' manager they point into.
+    // the scene and the particles' manager they point into (the fighter
+    // stops its jet as it goes).
     gas_destroy(vorn_gas);
     vorn_gas = nullptr;
+    vorn_deinit_particles();
     vorn_asteroids_deinit();
     scene_deinit(vorn_scene);
     vorn_scene = nullptr;

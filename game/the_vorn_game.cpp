@@ -21,6 +21,7 @@
 #include "game/the_vorn_particles.h"
 #include "game/the_vorn_settings.h"
 #include "particles/simple_particles.h"
+#include "game/the_vorn_session.h"
 #include "renderer/OGL_blitter.h"
 #include "renderer/OGL_input.h"
 #include "renderer/OGL_main.h"
@@ -193,13 +194,15 @@ static void __intro_teardown()
 }
 
 // Intro (state 0): the video with its soundtrack, skipped by a click, Space
-// or Escape. Without a window there is nothing to show: it hands over at once.
+// or Escape. Without a window there is nothing to show: it hands over at once;
+// demos and the autopilot start at the title too (the video's pace is not
+// the game's).
 static bool __intro_step(float dt)
 {
     if (!intro_started) {
         passes.sky = passes.scene = 0;
         intro_started = 1;
-        if (vorn_is_headless()) {
+        if (vorn_is_headless() || vorn_session_is_active()) {
             __intro_teardown();
             return true;
         }

@@ -53,6 +53,8 @@ void vorn_hi_score_set_text_writer(vorn_hi_score_text_fn fn) { hs_text = fn; }
 
 void vorn_hi_score_set_file(const char *path) { hs_file = path && *path ? path : HS_FILE_NAME; }
 
+const char *vorn_hi_score_get_file() { return hs_file.c_str(); }
+
 const vorn_hi_score_screen *vorn_hi_score_get_screen() { return &hs; }
 
 // ---- the documentation the links open ----

@@ -87,6 +87,7 @@ void vorn_hi_score_set_text_writer(vorn_hi_score_text_fn fn);
 
 // The table file (HS_FILE_NAME in the working directory unless set).
 void vorn_hi_score_set_file(const char *path);
+const char *vorn_hi_score_get_file();
 
 // The screen's state, for the drawing and for checks.
 struct vorn_hi_score_screen {

@@ -347,7 +347,7 @@ void vorn_update_jet(sps *jet, tacka3 velocity)
 static tacka3 __random_direction()
 {
     for (int i = 0; i < 32; i++) {
-        tacka3 d{float(drand_range(-1, 1)), float(drand_range(-1, 1)), float(drand_range(-1, 1))};
+        tacka3 d{float(drand_fx_range(-1, 1)), float(drand_fx_range(-1, 1)), float(drand_fx_range(-1, 1))};
         float l2 = tacka3_length2(d);
         if (l2 > 1e-4f && l2 <= 1.0f) return tacka3_scale(d, 1.0f / std::sqrt(l2));
     }

@@ -30,7 +30,7 @@ static const float SPS_HALF_PI = 1.57079632679489661923f;
 // Instances and meshes are named after the system and this running number.
 static uint32_t g_sps_serial = 0;
 
-static inline float __uniform(float s) { return s != 0.0f ? float(drand_range(-s, s)) : 0.0f; }
+static inline float __uniform(float s) { return s != 0.0f ? float(drand_fx_range(-s, s)) : 0.0f; }
 
 // ---------------------------------------------------------------- manager
 
@@ -657,7 +657,7 @@ static tacka3 __birth_position(sps *sys, bool moved)
             if (!OI_has_object(oi) || !object_has_vertexs(oi->obj) || oi->obj->vertexsno == 0)
                 return OI_get_position_ws(oi);
             uint32_t n = oi->obj->vertexsno;
-            double r = drand_range(0.0, double(n));
+            double r = drand_fx_range(0.0, double(n));
             uint32_t i = r > 0.0 ? uint32_t(r) : 0;
             if (i >= n) i = n - 1;
             tacka3 v = oi->obj->vertexs[i];
@@ -680,7 +680,7 @@ static tacka3 __birth_position(sps *sys, bool moved)
     ASSERT(sps_position_is_set(sys));
     if (!moved) return sys->position;
     tacka3 out;
-    linear_interpolation(&out, sys->prev_position, sys->position, float(drand_range(0.0, 1.0)));
+    linear_interpolation(&out, sys->prev_position, sys->position, float(drand_fx_range(0.0, 1.0)));
     return out;
 }
 
@@ -714,7 +714,7 @@ static void __sps_particle_emmiter_get_next(sps *sys, simple_particle *p, bool m
         const float L = sys->burst_time;  // how late in the frame this particle is born
         p->life_span = sys->life_span_min == sys->life_span_max
                            ? sys->life_span_max
-                           : float(drand_range(sys->life_span_min, sys->life_span_max));
+                           : float(drand_fx_range(sys->life_span_min, sys->life_span_max));
         p->life_span_copy = p->life_span;
         p->age = 0.0f;
         if (L >= p->life_span) continue;
@@ -726,7 +726,7 @@ static void __sps_particle_emmiter_get_next(sps *sys, simple_particle *p, bool m
         p->velocity = tacka3{__uniform(sys->velocity_spread.x), __uniform(sys->velocity_spread.y),
                              __uniform(sys->velocity_spread.z)};
         p->motion = tacka3_add(sys->system_velocity, p->velocity);
-        p->angle = sys->random_start_angle ? float(drand_range(-SPS_HALF_PI, SPS_HALF_PI)) : 0.0f;
+        p->angle = sys->random_start_angle ? float(drand_fx_range(-SPS_HALF_PI, SPS_HALF_PI)) : 0.0f;
         p->spin = sys->base_spin + __uniform(sys->spin_spread);
         ASSERT(sps_size_is_set(sys));
         p->size_offset = tacka2{__uniform(sys->size_spread.x), __uniform(sys->size_spread.y)};

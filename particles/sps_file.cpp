@@ -609,7 +609,7 @@ sps *spsquox2_compile_system(const spsquox2 *sc2, scene *sc, sps_manager *mgr)
     static const uint32_t digits[10] = {1, 1, 9, 4, 7, 3, 8, 2, 6, 5};
     uint64_t product = 1;
     for (int i = 0; i < 5; i++) {
-        double r = drand_range(0, 9);
+        double r = drand_fx_range(0, 9);
         int k = r > 0.0 ? int(r) : 0;
         product *= digits[k > 9 ? 9 : k];
     }

@@ -34,15 +34,21 @@ static struct {
     __script_entry *script;
     uint32_t script_count;
     uint32_t script_frame;
+    OGL_event_tap tap;
+    bool window_events_off;
 } in;
 
 void OGL_input_reset()
 {
-    // The window link and a running input script survive.
+    // The window link, a running input script and the demo's tap survive.
     GLFWwindow *window = in.window;
     __script_entry *script = in.script;
     uint32_t count = in.script_count, frame = in.script_frame;
+    OGL_event_tap tap = in.tap;
+    bool window_events_off = in.window_events_off;
     std::memset(&in, 0, sizeof(in));
+    in.tap = tap;
+    in.window_events_off = window_events_off;
     in.window = window;
     in.script = script;
     in.script_count = count;
@@ -149,9 +155,15 @@ static int __query(uint8_t *state)
     }
 }
 
+static void __tap(int type, int a, int b)
+{
+    if (in.tap) in.tap(type, a, b);
+}
+
 void OGL_input_key_event(int key, int action)
 {
     if (key < 0 || key > OGL_KEY_LAST) return;
+    __tap(OGL_EVENT_KEY, key, action);
     bool repeat = action == OGL_REPEAT;
     if (key < OGL_KEY_STATES) {
         uint8_t *s = &in.keys[key];
@@ -174,6 +186,7 @@ void OGL_input_key_event(int key, int action)
 void OGL_input_char_event(int character)
 {
     if (character <= 0) return;
+    __tap(OGL_EVENT_CHAR, character, 0);
     in.pending_char = character;
     if (in.char_cb) in.char_cb(character, OGL_PRESS);
 }
@@ -181,17 +194,23 @@ void OGL_input_char_event(int character)
 void OGL_input_mouse_button_event(int button, int action)
 {
     if (button < 0 || button >= OGL_MOUSE_BUTTONS) return;
+    __tap(OGL_EVENT_MOUSE_BUTTON, button, action);
     if (action == OGL_PRESS) __press(&in.buttons[button]);
     else if (action == OGL_RELEASE) __release(&in.buttons[button]);
 }
 
 void OGL_input_mouse_move_event(int x, int y)
 {
+    __tap(OGL_EVENT_MOUSE_MOVE, x, y);
     in.mouse_x = x;
     in.mouse_y = y;
 }
 
-void OGL_input_mouse_wheel_event(int steps) { in.wheel += steps; }
+void OGL_input_mouse_wheel_event(int steps)
+{
+    __tap(OGL_EVENT_MOUSE_WHEEL, steps, 0);
+    in.wheel += steps;
+}
 
 void OGL_input_tap_key(int key)
 {
@@ -205,11 +224,14 @@ void OGL_input_tap_key(int key)
 static void __glfw_key(GLFWwindow *, int key, int, int action, int)
 {
     int k = OGL_input_key_from_glfw(key);
-    if (k == OGL_KEY_UNKNOWN) return;
+    if (k == OGL_KEY_UNKNOWN || in.window_events_off) return;
     OGL_input_key_event(k, action == GLFW_PRESS ? OGL_PRESS : action == GLFW_REPEAT ? OGL_REPEAT : OGL_RELEASE);
 }
 
-static void __glfw_char(GLFWwindow *, unsigned int codepoint) { OGL_input_char_event(int(codepoint & 0x1fffff)); }
+static void __glfw_char(GLFWwindow *, unsigned int codepoint)
+{
+    if (!in.window_events_off) OGL_input_char_event(int(codepoint & 0x1fffff));
+}
 
 static void __glfw_mouse_button(GLFWwindow *, int button, int action, int)
 {
@@ -217,11 +239,13 @@ static void __glfw_mouse_button(GLFWwindow *, int button, int action, int)
             : button == GLFW_MOUSE_BUTTON_RIGHT  ? OGL_MOUSE_BUTTON_RIGHT
             : button == GLFW_MOUSE_BUTTON_MIDDLE ? OGL_MOUSE_BUTTON_MIDDLE
                                                  : -1;
+    if (in.window_events_off) return;
     OGL_input_mouse_button_event(b, action == GLFW_PRESS ? OGL_PRESS : OGL_RELEASE);
 }
 
 static void __glfw_cursor(GLFWwindow *, double x, double y)
 {
+    if (in.window_events_off) return;
     const OGL_screen_map *map = OGL_window_get_map();
     int lx = int(x), ly = int(y);
     if (map) OGL_screen_map_cursor_to_logical(map, x, y, &lx, &ly);
@@ -230,6 +254,7 @@ static void __glfw_cursor(GLFWwindow *, double x, double y)
 
 static void __glfw_scroll(GLFWwindow *, double, double dy)
 {
+    if (in.window_events_off) return;
     in.wheel_rest += dy;
     int steps = int(in.wheel_rest);
     in.wheel_rest -= steps;
@@ -368,9 +393,13 @@ bool OGL_input_script_set(const char *script)
     return true;
 }
 
+void OGL_input_set_event_tap(OGL_event_tap tap) { in.tap = tap; }
+
+void OGL_input_set_window_events(bool on) { in.window_events_off = !on; }
+
 void OGL_input_script_frame()
 {
-    if (!in.script) return;
+    if (!in.script || in.window_events_off) return;
     in.script_frame++;
     for (uint32_t i = 0; i < in.script_count; i++)
         if (in.script[i].frame == in.script_frame) {

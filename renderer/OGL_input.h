@@ -159,6 +159,21 @@ void OGL_input_set_key_repeat(bool on);
 // in the window.
 void OGL_input_set_cursor_visible(bool visible, bool capture);
 
+// Event taps, for demos: every event on the event path above is handed to the
+// tap after it took effect (null removes). With window events off, the
+// window library's events and input scripts are dropped, so that only
+// injected events reach the game (a demo being replayed).
+enum {
+    OGL_EVENT_KEY = 1,          // a key code, b action
+    OGL_EVENT_CHAR = 2,         // a code point
+    OGL_EVENT_MOUSE_BUTTON = 3, // a button, b action
+    OGL_EVENT_MOUSE_MOVE = 4,   // a x, b y
+    OGL_EVENT_MOUSE_WHEEL = 5,  // a steps
+};
+typedef void (*OGL_event_tap)(int type, int a, int b);
+void OGL_input_set_event_tap(OGL_event_tap tap);
+void OGL_input_set_window_events(bool on);
+
 // Input scripts: a list of "frame:key" entries separated by commas or spaces
 // ("120:F8 200:F8 260:ESC"); the key is tapped when frame number `frame` is
 // reached. OGL_input_script_frame() is called once per frame by the buffer

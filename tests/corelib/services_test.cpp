@@ -63,6 +63,26 @@ TEST_F(DrandTest, CursorWrapsAfterTheLastEntry)
     EXPECT_EQ(drand_cursor(), 2u);
 }
 
+TEST_F(DrandTest, EffectsDrawFromTheirOwnWalkAndLeaveTheGamesCursor)
+{
+    drand_set_cursor(10);
+    double game_first = drand_range(0, 1);
+    drand_set_cursor(10);
+    for (int i = 0; i < 1000; i++) {
+        double v = drand_fx_range(-2, 2);
+        EXPECT_GE(v, -2.0);
+        EXPECT_LE(v, 2.0);
+    }
+    EXPECT_EQ(drand_cursor(), 10u);
+    EXPECT_EQ(drand_range(0, 1), game_first);
+    // The same seed gives the effects the same numbers again.
+    drand_seed(1234);
+    double fx_a = drand_fx_range(0, 1), fx_b = drand_fx_range(0, 1);
+    drand_seed(1234);
+    EXPECT_EQ(drand_fx_range(0, 1), fx_a);
+    EXPECT_EQ(drand_fx_range(0, 1), fx_b);
+}
+
 TEST_F(DrandTest, RangesStayInsideTheirBounds)
 {
     EXPECT_EQ(drand_range(5, 5), 5.0);

@@ -18,6 +18,8 @@ class InputTest : public ::testing::Test {
     }
     void TearDown() override
     {
+        OGL_input_set_event_tap(nullptr);
+        OGL_input_set_window_events(true);
         OGL_input_reset();
         OGL_input_script_set(nullptr);
     }
@@ -202,6 +204,77 @@ TEST_F(InputTest, MalformedScriptsAreRefusedWhole)
     OGL_input_script_frame();
     EXPECT_EQ(OGL_input_script_frame_number(), 0u); // no script runs
     EXPECT_TRUE(OGL_input_script_set(""));
+}
+
+namespace {
+struct tapped {
+    int type, a, b;
+};
+std::vector<tapped> taps;
+void tap(int type, int a, int b) { taps.push_back({type, a, b}); }
+
+// What the game reads after the events: keys, buttons, pointer, wheel, character.
+std::vector<int> read_back()
+{
+    std::vector<int> r;
+    for (int k : {int('W'), int('Q'), OGL_KEY_ESC}) r.push_back(OGL_input_get_key(k));
+    for (int b = 0; b < OGL_MOUSE_BUTTONS; b++) r.push_back(OGL_input_get_mouse_button(b));
+    int x, y;
+    OGL_input_get_mouse_pos(&x, &y);
+    r.insert(r.end(), {x, y, OGL_input_get_mouse_wheel(), OGL_input_get_char()});
+    return r;
+}
+} // namespace
+
+TEST_F(InputTest, TapSeesEveryEventAndFeedingThemAgainReadsTheSame)
+{
+    taps.clear();
+    OGL_input_set_event_tap(tap);
+    OGL_input_key_event('W', OGL_PRESS);
+    OGL_input_tap_key('Q');
+    OGL_input_key_event(OGL_KEY_ESC, OGL_REPEAT);
+    OGL_input_char_event('z');
+    OGL_input_mouse_button_event(OGL_MOUSE_BUTTON_RIGHT, OGL_PRESS);
+    OGL_input_mouse_move_event(123, 456);
+    OGL_input_mouse_wheel_event(-2);
+    OGL_input_key_event(-5, OGL_PRESS);   // no such key: not taken, not tapped
+    OGL_input_char_event(0);
+    std::vector<int> first = read_back();
+    OGL_input_set_event_tap(nullptr);
+    ASSERT_EQ(taps.size(), 8u);
+    EXPECT_EQ(taps[1].type, OGL_EVENT_KEY);
+    EXPECT_EQ(taps[2].b, OGL_RELEASE);
+    EXPECT_EQ(taps[5].type, OGL_EVENT_MOUSE_BUTTON);
+    EXPECT_EQ(taps[6].a, 123);
+    EXPECT_EQ(taps[7].a, -2);
+
+    OGL_input_reset();
+    for (const tapped &t : taps) switch (t.type) {
+        case OGL_EVENT_KEY: OGL_input_key_event(t.a, t.b); break;
+        case OGL_EVENT_CHAR: OGL_input_char_event(t.a); break;
+        case OGL_EVENT_MOUSE_BUTTON: OGL_input_mouse_button_event(t.a, t.b); break;
+        case OGL_EVENT_MOUSE_MOVE: OGL_input_mouse_move_event(t.a, t.b); break;
+        case OGL_EVENT_MOUSE_WHEEL: OGL_input_mouse_wheel_event(t.a); break;
+        }
+    EXPECT_EQ(read_back(), first);
+}
+
+TEST_F(InputTest, WithWindowEventsOffScriptsAreDroppedAndInjectedEventsStillCount)
+{
+    ASSERT_TRUE(OGL_input_script_set("1:A"));
+    OGL_input_set_window_events(false);
+    OGL_input_script_frame();
+    EXPECT_EQ(OGL_input_get_key('A'), OGL_RELEASE);
+    OGL_input_key_event('B', OGL_PRESS);
+    EXPECT_EQ(OGL_input_get_key('B'), OGL_PRESS);
+    // The reset of a window opening keeps the setting.
+    OGL_input_reset();
+    OGL_input_script_frame();
+    EXPECT_EQ(OGL_input_get_key('A'), OGL_RELEASE);
+    OGL_input_set_window_events(true);
+    ASSERT_TRUE(OGL_input_script_set("1:A"));
+    OGL_input_script_frame();
+    EXPECT_EQ(OGL_input_get_key('A'), OGL_PRESS);
 }
 
 TEST_F(InputTest, WheelAccumulatesSteps)
