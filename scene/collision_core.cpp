@@ -4,6 +4,7 @@
 
 #include "corelib/log.h"
 #include "corelib/matrix.h"
+#include "scene/collision_bvh.h"
 
 uint64_t collision_triangle_checks = 0;
 
@@ -118,6 +119,50 @@ static bool __local_box(aabox *box, const float *xf, tacka3 center, float radius
     float local_radius = radius * std::sqrt(f2);
     if (!is_finite(local_radius)) return false;
     build_box_around_sphere(box, matrix_transform_point(inv, center), local_radius);
+    return true;
+}
+
+// The mesh's hierarchy when it describes the mesh's current triangles.
+static const collision_bvh *__bvh(const collision_mesh *m)
+{
+    return m->bvh && collision_bvh_fits(m->bvh, m) ? m->bvh : nullptr;
+}
+
+// Room for the triangles one query takes from a hierarchy; a query meeting more
+// tests the whole mesh.
+#define COLLISION_CANDIDATES 256
+
+// The triangles of the mesh near box (in the mesh's space), in increasing order:
+// their number, or UINT32_MAX when every triangle is to be tested.
+static uint32_t __candidates(const collision_mesh *m, const aabox *box, uint32_t *out)
+{
+    const collision_bvh *bvh = __bvh(m);
+    if (!bvh || !box) return UINT32_MAX;
+    return collision_bvh_faces_in_box(bvh, box, out, COLLISION_CANDIDATES);
+}
+
+// The box, in the space of the placement xf (null: world space), around the
+// world capsule of the given radius from p0 to p1; false when the placement
+// cannot be inverted. Along each axis of that space the sphere reaches radius
+// times the length of the inverse's row for the axis.
+static bool __capsule_box(aabox *box, const float *xf, tacka3 p0, tacka3 p1, float radius)
+{
+    float ext[3] = {radius, radius, radius};
+    if (xf) {
+        float inv[16];
+        if (!matrix_inverse(inv, xf)) return false;
+        p0 = matrix_transform_point(inv, p0);
+        p1 = matrix_transform_point(inv, p1);
+        for (int k = 0; k < 3; k++) {
+            ext[k] = radius * std::sqrt(inv[k] * inv[k] + inv[k + 4] * inv[k + 4] + inv[k + 8] * inv[k + 8]);
+            if (!is_finite(ext[k])) return false;
+        }
+    }
+    const float a[3] = {p0.x, p0.y, p0.z}, b[3] = {p1.x, p1.y, p1.z};
+    for (int k = 0; k < 3; k++) {
+        box->min[k] = std::fmin(a[k], b[k]) - ext[k];
+        box->max[k] = std::fmax(a[k], b[k]) + ext[k];
+    }
     return true;
 }
 
@@ -303,7 +348,15 @@ void collision_check_solid(const collision_mesh *meshes, uint32_t mesh_count, co
         aabox local_broad;
         bool have_local = xf && __local_box(&local_broad, xf, center, radius + len + COLLISION_BROAD_MARGIN);
 
-        for (uint32_t f = 0; f < m->face_count; f++) {
+        // The triangles to test: those the hierarchy finds near the swept
+        // sphere (every contact lies within its radius of the path), else all.
+        aabox swept;
+        bool have_swept = __capsule_box(&swept, xf, center, tacka3_add(center, move), radius + COLLISION_BROAD_MARGIN);
+        uint32_t cand[COLLISION_CANDIDATES];
+        const uint32_t cand_count = __candidates(m, have_swept ? &swept : nullptr, cand);
+        const uint32_t count = cand_count == UINT32_MAX ? m->face_count : cand_count;
+        for (uint32_t k = 0; k < count; k++) {
+            const uint32_t f = cand_count == UINT32_MAX ? k : cand[k];
             if (skip_face && last_contact->face_index == f) continue;
             tacka3 a, b, c;
             if (!__triangle(m, f, &a, &b, &c)) continue;
@@ -400,7 +453,17 @@ void collision_check_non_solid(const collision_mesh *meshes, uint32_t mesh_count
         const float *xf = __placement(m);
         float det = xf ? __det3(xf) : 1.0f;
 
-        for (uint32_t f = 0; f < m->face_count; f++) {
+        // Only triangles within reach of the sphere (over its path when moving)
+        // can make a record: those the hierarchy finds near it.
+        // A moving sphere's contacts are taken up to a move's length either way.
+        aabox near_box;
+        bool have_near = __capsule_box(&near_box, xf, moving ? tacka3_sub(center, move) : center,
+                                       moving ? tacka3_add(center, move) : center, radius + COLLISION_BROAD_MARGIN);
+        uint32_t cand[COLLISION_CANDIDATES];
+        const uint32_t cand_count = __candidates(m, have_near ? &near_box : nullptr, cand);
+        const uint32_t count = cand_count == UINT32_MAX ? m->face_count : cand_count;
+        for (uint32_t k = 0; k < count; k++) {
+            const uint32_t f = cand_count == UINT32_MAX ? k : cand[k];
             tacka3 a, b, c, n;
             if (!__world_triangle(m, xf, f, &a, &b, &c)) continue;
             if (!__world_normal(m, xf, det, f, a, b, c, &n)) continue;
@@ -499,6 +562,23 @@ tacka3 collision_slide(const collision_mesh *meshes, uint32_t mesh_count, const 
     return center;
 }
 
+// The nearest triangle of the mesh the ray (in the mesh's space) hits, testing each.
+static void __ray_every_triangle(const collision_mesh *m, tacka3 lo, tacka3 ld, float *best_t, uint32_t *best_f)
+{
+    for (uint32_t f = 0; f < m->face_count; f++) {
+        tacka3 a, b, c;
+        if (!__triangle(m, f, &a, &b, &c)) continue;
+        aabox tri_box;
+        aabox_of_triangle(&tri_box, a, b, c);
+        if (!is_intersecting(&tri_box, lo, ld)) continue;
+        float t;
+        if (ray_triangle_intersect(&t, lo, ld, a, b, c) && t < *best_t) {
+            *best_t = t;
+            *best_f = f;
+        }
+    }
+}
+
 uint32_t collision_ray(const collision_mesh *meshes, uint32_t mesh_count, tacka3 origin, tacka3 direction,
                        float max_distance, array<collision_record> *results)
 {
@@ -524,17 +604,10 @@ uint32_t collision_ray(const collision_mesh *meshes, uint32_t mesh_count, tacka3
 
         float best_t = INFINITY;
         uint32_t best_f = 0;
-        for (uint32_t f = 0; f < m->face_count; f++) {
-            tacka3 a, b, c;
-            if (!__triangle(m, f, &a, &b, &c)) continue;
-            aabox tri_box;
-            aabox_of_triangle(&tri_box, a, b, c);
-            if (!is_intersecting(&tri_box, lo, ld)) continue;
-            float t;
-            if (ray_triangle_intersect(&t, lo, ld, a, b, c) && t < best_t) {
-                best_t = t;
-                best_f = f;
-            }
+        if (const collision_bvh *bvh = __bvh(m)) {
+            if (!collision_bvh_ray(bvh, lo, ld, &best_t, &best_f, nullptr)) continue;
+        } else {
+            __ray_every_triangle(m, lo, ld, &best_t, &best_f);
         }
         if (best_t == INFINITY) continue;
         float distance = best_t * dir_len;
