@@ -187,50 +187,6 @@ uint32_t collision_bvh_faces_in_box(const collision_bvh *b, const aabox *box, ui
     return count;
 }
 
-namespace {
-
-// The ray prepared for slab tests against node boxes.
-struct slab_ray {
-    float o[3];
-    float inv[3];
-    bool free_axis[3];  // direction (nearly) zero along the axis: the axis does not limit the ray
-};
-
-}  // namespace
-
-static void __slab_ray(slab_ray *r, tacka3 origin, tacka3 dir)
-{
-    const float d[3] = {dir.x, dir.y, dir.z};
-    const float o[3] = {origin.x, origin.y, origin.z};
-    for (int k = 0; k < 3; k++) {
-        r->o[k] = o[k];
-        r->free_axis[k] = !(std::fabs(d[k]) >= 1e-30f);
-        r->inv[k] = r->free_axis[k] ? 0.0f : 1.0f / d[k];
-    }
-}
-
-// Where the ray enters the node's box (t >= 0), or false when it misses it. The
-// interval is widened a little so that whatever the exact per-triangle test
-// accepts inside the box is never turned away here.
-static bool __slab(const slab_ray *r, const collision_bvh_node *n, float *t_enter)
-{
-    float lo = 0.0f, hi = INFINITY;
-    for (int k = 0; k < 3; k++) {
-        if (r->free_axis[k]) continue;
-        float t0 = (n->min[k] - r->o[k]) * r->inv[k];
-        float t1 = (n->max[k] - r->o[k]) * r->inv[k];
-        if (t0 > t1) std::swap(t0, t1);
-        t0 -= std::fabs(t0) * 1e-5f;
-        t1 += std::fabs(t1) * 1e-5f;
-        if (t1 < 0.0f) return false;
-        lo = std::max(lo, t0);
-        hi = std::min(hi, t1);
-        if (lo > hi) return false;
-    }
-    *t_enter = lo;
-    return true;
-}
-
 // One triangle, tested exactly as the brute-force loop tests it.
 static void __ray_face(const collision_bvh *b, uint32_t f, tacka3 origin, tacka3 dir, float *best_t,
                        uint32_t *best_f, uint64_t *tested)
@@ -255,8 +211,8 @@ bool collision_bvh_ray(const collision_bvh *b, tacka3 origin, tacka3 dir, float 
     uint32_t best_f = UINT32_MAX;
     for (uint32_t i = 0; i < b->loose_count; i++) __ray_face(b, b->loose[i], origin, dir, &best_t, &best_f, tested);
     if (b->node_count > 0) {
-        slab_ray r;
-        __slab_ray(&r, origin, dir);
+        collision_slab_ray r;
+        collision_slab_ray_init(&r, origin, dir);
         struct entry {
             uint32_t node;
             float t;
@@ -264,7 +220,7 @@ bool collision_bvh_ray(const collision_bvh *b, tacka3 origin, tacka3 dir, float 
         entry stack[BVH_STACK];
         int sp = 0;
         float t0;
-        if (__slab(&r, &b->nodes[0], &t0)) stack[sp++] = entry{0, t0};
+        if (collision_slab_ray_enter(&r, b->nodes[0].min, b->nodes[0].max, &t0)) stack[sp++] = entry{0, t0};
         while (sp > 0) {
             entry e = stack[--sp];
             if (e.t > best_t) continue;
@@ -275,8 +231,8 @@ bool collision_bvh_ray(const collision_bvh *b, tacka3 origin, tacka3 dir, float 
                 continue;
             }
             float ta, tb;
-            bool ha = __slab(&r, &b->nodes[n->first], &ta);
-            bool hb = __slab(&r, &b->nodes[n->first + 1], &tb);
+            bool ha = collision_slab_ray_enter(&r, b->nodes[n->first].min, b->nodes[n->first].max, &ta);
+            bool hb = collision_slab_ray_enter(&r, b->nodes[n->first + 1].min, b->nodes[n->first + 1].max, &tb);
             ASSERT(sp + 2 <= BVH_STACK);
             // The nearer child on top.
             if (ha && hb) {

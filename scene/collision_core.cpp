@@ -105,12 +105,10 @@ static float __gap(tacka3 center)
     return std::fmax(COLLISION_GAP, 8.0f * ulp);
 }
 
-// The box, in the space of the placement xf, around the world sphere (center,
-// radius); false when the placement cannot be inverted.
-static bool __local_box(aabox *box, const float *xf, tacka3 center, float radius)
+// The box, in the space of a placement whose inverse is inv, around the world
+// sphere (center, radius); false when it would not be finite.
+static bool __local_box(aabox *box, const float *inv, tacka3 center, float radius)
 {
-    float inv[16];
-    if (!matrix_inverse(inv, xf)) return false;
     // The Frobenius norm of the inverse's upper 3x3 part bounds how far it
     // stretches any length.
     float f2 = 0.0f;
@@ -120,6 +118,19 @@ static bool __local_box(aabox *box, const float *xf, tacka3 center, float radius
     if (!is_finite(local_radius)) return false;
     build_box_around_sphere(box, matrix_transform_point(inv, center), local_radius);
     return true;
+}
+
+// Whether a and b lie farther apart than limit (as tacka3_distance says),
+// taking the square root only near the limit.
+static bool __farther_than(tacka3 a, tacka3 b, float limit)
+{
+    float d2 = tacka3_length2(tacka3_sub(a, b));
+    if (limit >= 0.0f) {
+        float l2 = limit * limit;
+        if (d2 > l2 * 1.001f) return true;
+        if (d2 < l2 * 0.999f) return false;
+    }
+    return tacka3_distance(a, b) > limit;
 }
 
 // The mesh's hierarchy when it describes the mesh's current triangles.
@@ -141,16 +152,14 @@ static uint32_t __candidates(const collision_mesh *m, const aabox *box, uint32_t
     return collision_bvh_faces_in_box(bvh, box, out, COLLISION_CANDIDATES);
 }
 
-// The box, in the space of the placement xf (null: world space), around the
-// world capsule of the given radius from p0 to p1; false when the placement
-// cannot be inverted. Along each axis of that space the sphere reaches radius
-// times the length of the inverse's row for the axis.
-static bool __capsule_box(aabox *box, const float *xf, tacka3 p0, tacka3 p1, float radius)
+// The box, in the space of a placement whose inverse is inv (null: world
+// space), around the world capsule of the given radius from p0 to p1; false
+// when it would not be finite. Along each axis of that space the sphere reaches
+// radius times the length of the inverse's row for the axis.
+static bool __capsule_box(aabox *box, const float *inv, tacka3 p0, tacka3 p1, float radius)
 {
     float ext[3] = {radius, radius, radius};
-    if (xf) {
-        float inv[16];
-        if (!matrix_inverse(inv, xf)) return false;
+    if (inv) {
         p0 = matrix_transform_point(inv, p0);
         p1 = matrix_transform_point(inv, p1);
         for (int k = 0; k < 3; k++) {
@@ -338,7 +347,7 @@ void collision_check_solid(const collision_mesh *meshes, uint32_t mesh_count, co
         if (!(m->flags & COLLISION_MESH_SOLID) || (m->flags & COLLISION_MESH_SKINNED) || __is_mover(m, mover))
             continue;
         if (!m->vertices || m->face_count == 0) continue;
-        if (tacka3_distance(m->bound_center, center) > m->bound_radius + radius + len) continue;
+        if (__farther_than(m->bound_center, center, m->bound_radius + radius + len)) continue;
         __check_mesh_has_triangles(m);
         const float *xf = __placement(m);
         float det = xf ? __det3(xf) : 1.0f;
@@ -346,12 +355,15 @@ void collision_check_solid(const collision_mesh *meshes, uint32_t mesh_count, co
         // For a placed mesh, a box in its own space around the broad sphere
         // turns most triangles away before their corners are placed.
         aabox local_broad;
-        bool have_local = xf && __local_box(&local_broad, xf, center, radius + len + COLLISION_BROAD_MARGIN);
+        float inv[16];
+        const bool have_inv = xf && matrix_inverse(inv, xf);
+        bool have_local = have_inv && __local_box(&local_broad, inv, center, radius + len + COLLISION_BROAD_MARGIN);
 
         // The triangles to test: those the hierarchy finds near the swept
         // sphere (every contact lies within its radius of the path), else all.
         aabox swept;
-        bool have_swept = __capsule_box(&swept, xf, center, tacka3_add(center, move), radius + COLLISION_BROAD_MARGIN);
+        bool have_swept = (!xf || have_inv) && __capsule_box(&swept, have_inv ? inv : nullptr, center,
+                                                             tacka3_add(center, move), radius + COLLISION_BROAD_MARGIN);
         uint32_t cand[COLLISION_CANDIDATES];
         const uint32_t cand_count = __candidates(m, have_swept ? &swept : nullptr, cand);
         const uint32_t count = cand_count == UINT32_MAX ? m->face_count : cand_count;
@@ -434,7 +446,7 @@ void collision_check_non_solid(const collision_mesh *meshes, uint32_t mesh_count
             bool on;
             nearest_center = closest_point_on_segment(m->bound_center, center, tacka3_add(center, move), &on);
         }
-        if (tacka3_distance(m->bound_center, nearest_center) > m->bound_radius + radius) continue;
+        if (__farther_than(m->bound_center, nearest_center, m->bound_radius + radius)) continue;
         int existing = __find_owner(results, m->owner);
 
         collision_record rec{};
@@ -457,7 +469,9 @@ void collision_check_non_solid(const collision_mesh *meshes, uint32_t mesh_count
         // can make a record: those the hierarchy finds near it.
         // A moving sphere's contacts are taken up to a move's length either way.
         aabox near_box;
-        bool have_near = __capsule_box(&near_box, xf, moving ? tacka3_sub(center, move) : center,
+        float inv[16];
+        const bool have_inv = xf && matrix_inverse(inv, xf);
+        bool have_near = (!xf || have_inv) && __capsule_box(&near_box, have_inv ? inv : nullptr, moving ? tacka3_sub(center, move) : center,
                                        moving ? tacka3_add(center, move) : center, radius + COLLISION_BROAD_MARGIN);
         uint32_t cand[COLLISION_CANDIDATES];
         const uint32_t cand_count = __candidates(m, have_near ? &near_box : nullptr, cand);
@@ -584,11 +598,16 @@ uint32_t collision_ray(const collision_mesh *meshes, uint32_t mesh_count, tacka3
 {
     ASSERT(!is_zero(direction));
     const float dir_len = tacka3_length(direction);
+    collision_slab_ray slabs;
+    collision_slab_ray_init(&slabs, origin, direction);
     uint32_t hits = 0;
     for (uint32_t i = 0; i < mesh_count; i++) {
         const collision_mesh *m = &meshes[i];
         if (m->flags & COLLISION_MESH_INVISIBLE) continue;
         if (!m->vertices || m->vertex_count == 0 || m->face_count == 0 || (!m->tris_32 && !m->tris_16)) continue;
+        // The quick generous test turns most boxes away, the exact one decides.
+        float t_enter;
+        if (!collision_slab_ray_enter(&slabs, m->bound_box.min, m->bound_box.max, &t_enter)) continue;
         if (!is_intersecting(&m->bound_box, origin, direction)) continue;
 
         // The ray in the mesh's own space.
