@@ -72,38 +72,46 @@ struct collision_slab_ray {
     float o[3];
     float inv[3];
     bool free_axis[3];  // direction (nearly) zero along the axis: the axis does not limit the ray
+    bool any_free;
 };
 
 inline void collision_slab_ray_init(collision_slab_ray *r, tacka3 origin, tacka3 dir)
 {
     const float d[3] = {dir.x, dir.y, dir.z};
     const float o[3] = {origin.x, origin.y, origin.z};
+    r->any_free = false;
     for (int k = 0; k < 3; k++) {
         r->o[k] = o[k];
         r->free_axis[k] = !(std::fabs(d[k]) >= 1e-30f);
         r->inv[k] = r->free_axis[k] ? 0.0f : 1.0f / d[k];
+        r->any_free = r->any_free || r->free_axis[k];
     }
 }
 
 // Where the ray (t >= 0) enters the box min..max, or false when it misses it.
-// Generous: the interval is widened a little, so that whatever the exact tests
-// (is_intersecting, ray_triangle_intersect) find inside the box is never
-// turned away here.
+// Generous: the ray's interval in the box may be empty by a few parts in a
+// hundred thousand, so that whatever the exact tests (is_intersecting,
+// ray_triangle_intersect) find inside the box is never turned away here.
 inline bool collision_slab_ray_enter(const collision_slab_ray *r, const float *min, const float *max, float *t_enter)
 {
     float lo = 0.0f, hi = INFINITY;
-    for (int k = 0; k < 3; k++) {
-        if (r->free_axis[k]) continue;
-        float t0 = (min[k] - r->o[k]) * r->inv[k];
-        float t1 = (max[k] - r->o[k]) * r->inv[k];
-        if (t0 > t1) std::swap(t0, t1);
-        t0 -= std::fabs(t0) * 1e-5f;
-        t1 += std::fabs(t1) * 1e-5f;
-        if (t1 < 0.0f) return false;
-        lo = std::max(lo, t0);
-        hi = std::min(hi, t1);
-        if (lo > hi) return false;
+    if (!r->any_free) {
+        for (int k = 0; k < 3; k++) {
+            float t0 = (min[k] - r->o[k]) * r->inv[k];
+            float t1 = (max[k] - r->o[k]) * r->inv[k];
+            lo = std::max(lo, std::min(t0, t1));
+            hi = std::min(hi, std::max(t0, t1));
+        }
+    } else {
+        for (int k = 0; k < 3; k++) {
+            if (r->free_axis[k]) continue;
+            float t0 = (min[k] - r->o[k]) * r->inv[k];
+            float t1 = (max[k] - r->o[k]) * r->inv[k];
+            lo = std::max(lo, std::min(t0, t1));
+            hi = std::min(hi, std::max(t0, t1));
+        }
     }
+    if (!(lo - hi <= 1e-5f * (std::fabs(lo) + std::fabs(hi)))) return false;
     *t_enter = lo;
     return true;
 }

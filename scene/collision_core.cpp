@@ -325,10 +325,27 @@ static bool __classify(contact_candidate *out, tacka3 c, float r, tacka3 d, floa
     return found;
 }
 
-void collision_check_solid(const collision_mesh *meshes, uint32_t mesh_count, const void *mover, tacka3 center,
-                           float radius, tacka3 move, const collision_contact_id *last_contact, tacka3 *step,
-                           tacka3 *remaining, array<collision_record> *solid_results, collision_record *contact)
+namespace {
+
+// The meshes a query looks at: all of them, or only those a sliding move
+// found near its path (subset, increasing indices into meshes).
+struct mesh_set {
+    const collision_mesh *meshes;
+    uint32_t count;
+    const uint32_t *subset;  // null: every mesh
+    uint32_t subset_count;
+};
+
+}  // namespace
+
+static uint32_t __set_size(const mesh_set *ms) { return ms->subset ? ms->subset_count : ms->count; }
+static uint32_t __set_index(const mesh_set *ms, uint32_t k) { return ms->subset ? ms->subset[k] : k; }
+
+static void __check_solid(const mesh_set *ms, const void *mover, tacka3 center, float radius, tacka3 move,
+                          const collision_contact_id *last_contact, tacka3 *step, tacka3 *remaining,
+                          array<collision_record> *solid_results, collision_record *contact)
 {
+    const collision_mesh *meshes = ms->meshes;
     *step = move;
     *remaining = tacka3{0.0f, 0.0f, 0.0f};
     if (contact) *contact = collision_record{};
@@ -342,7 +359,8 @@ void collision_check_solid(const collision_mesh *meshes, uint32_t mesh_count, co
 
     collision_record best{};
     bool have = false;
-    for (uint32_t i = 0; i < mesh_count; i++) {
+    for (uint32_t s = 0; s < __set_size(ms); s++) {
+        const uint32_t i = __set_index(ms, s);
         const collision_mesh *m = &meshes[i];
         if (!(m->flags & COLLISION_MESH_SOLID) || (m->flags & COLLISION_MESH_SKINNED) || __is_mover(m, mover))
             continue;
@@ -427,16 +445,26 @@ void collision_check_solid(const collision_mesh *meshes, uint32_t mesh_count, co
     if (contact) *contact = best;
 }
 
-void collision_check_non_solid(const collision_mesh *meshes, uint32_t mesh_count, const void *mover, tacka3 center,
-                               float radius, tacka3 move, array<collision_record> *results)
+void collision_check_solid(const collision_mesh *meshes, uint32_t mesh_count, const void *mover, tacka3 center,
+                           float radius, tacka3 move, const collision_contact_id *last_contact, tacka3 *step,
+                           tacka3 *remaining, array<collision_record> *solid_results, collision_record *contact)
 {
+    const mesh_set ms = {meshes, mesh_count, nullptr, 0};
+    __check_solid(&ms, mover, center, radius, move, last_contact, step, remaining, solid_results, contact);
+}
+
+static void __check_non_solid(const mesh_set *ms, const void *mover, tacka3 center, float radius, tacka3 move,
+                              array<collision_record> *results)
+{
+    const collision_mesh *meshes = ms->meshes;
     float len = tacka3_length(move);
     ASSERT(is_finite(len));
     const bool moving = len >= COLLISION_MIN_SIZE;
     const tacka3 u = moving ? tacka3_scale(move, 1.0f / len) : tacka3{0.0f, 0.0f, 0.0f};
     const float r2 = radius * radius;
 
-    for (uint32_t i = 0; i < mesh_count; i++) {
+    for (uint32_t s = 0; s < __set_size(ms); s++) {
+        const uint32_t i = __set_index(ms, s);
         const collision_mesh *m = &meshes[i];
         if ((m->flags & COLLISION_MESH_SOLID) || __is_mover(m, mover)) continue;
         // Within reach of the sphere, or for a moving one of its whole path: a
@@ -527,19 +555,58 @@ void collision_check_non_solid(const collision_mesh *meshes, uint32_t mesh_count
     }
 }
 
-void collision_step(const collision_mesh *meshes, uint32_t mesh_count, const void *mover, tacka3 center,
-                    float radius, tacka3 move, const collision_contact_id *last_contact, tacka3 *new_center,
-                    tacka3 *remaining, array<collision_record> *solid_results,
-                    array<collision_record> *nonsolid_results, collision_record *contact)
+void collision_check_non_solid(const collision_mesh *meshes, uint32_t mesh_count, const void *mover, tacka3 center,
+                               float radius, tacka3 move, array<collision_record> *results)
+{
+    const mesh_set ms = {meshes, mesh_count, nullptr, 0};
+    __check_non_solid(&ms, mover, center, radius, move, results);
+}
+
+static void __step(const mesh_set *ms, const void *mover, tacka3 center, float radius, tacka3 move,
+                   const collision_contact_id *last_contact, tacka3 *new_center, tacka3 *remaining,
+                   array<collision_record> *solid_results, array<collision_record> *nonsolid_results,
+                   collision_record *contact)
 {
     tacka3 step = move;
     *remaining = tacka3{0.0f, 0.0f, 0.0f};
     if (contact) *contact = collision_record{};
     if (tacka3_length2(move) >= COLLISION_MIN_MOVE2)
-        collision_check_solid(meshes, mesh_count, mover, center, radius, move, last_contact, &step, remaining,
-                              solid_results, contact);
-    if (nonsolid_results) collision_check_non_solid(meshes, mesh_count, mover, center, radius, move, nonsolid_results);
+        __check_solid(ms, mover, center, radius, move, last_contact, &step, remaining, solid_results, contact);
+    if (nonsolid_results) __check_non_solid(ms, mover, center, radius, move, nonsolid_results);
     *new_center = tacka3_add(center, step);
+}
+
+void collision_step(const collision_mesh *meshes, uint32_t mesh_count, const void *mover, tacka3 center,
+                    float radius, tacka3 move, const collision_contact_id *last_contact, tacka3 *new_center,
+                    tacka3 *remaining, array<collision_record> *solid_results,
+                    array<collision_record> *nonsolid_results, collision_record *contact)
+{
+    const mesh_set ms = {meshes, mesh_count, nullptr, 0};
+    __step(&ms, mover, center, radius, move, last_contact, new_center, remaining, solid_results, nonsolid_results,
+           contact);
+}
+
+// Room for the meshes near a sliding move; with more near, every step looks at all.
+#define COLLISION_NEAR_MESHES 64
+
+// The meshes whose bounding spheres come within reach of around (a superset
+// of those either test of a step from any center within reach - radius -
+// |move| of around looks at).
+static void __near_set(mesh_set *ms, uint32_t *subset, tacka3 around, float reach)
+{
+    ms->subset = subset;
+    ms->subset_count = 0;
+    for (uint32_t i = 0; i < ms->count; i++) {
+        const collision_mesh *m = &ms->meshes[i];
+        float limit = m->bound_radius + reach;
+        float d2 = tacka3_length2(tacka3_sub(m->bound_center, around));
+        if (limit >= 0.0f && d2 > limit * limit * 1.001f) continue;
+        if (ms->subset_count == COLLISION_NEAR_MESHES) {
+            ms->subset = nullptr;
+            return;
+        }
+        subset[ms->subset_count++] = i;
+    }
 }
 
 tacka3 collision_slide(const collision_mesh *meshes, uint32_t mesh_count, const void *mover, tacka3 center,
@@ -551,16 +618,31 @@ tacka3 collision_slide(const collision_mesh *meshes, uint32_t mesh_count, const 
         step_nonsolid = array_new<collision_record>();
         ASSERT(step_nonsolid != nullptr);
     }
+    // The steps look only at the meshes near the move, gathered once around
+    // the start and again whenever a step could reach beyond them. Each step
+    // looks at bounding spheres within radius + |move| of its center.
+    mesh_set ms = {meshes, mesh_count, nullptr, 0};
+    uint32_t subset[COLLISION_NEAR_MESHES];
+    const float reach = radius + 2.0f * tacka3_length(move) + COLLISION_BROAD_MARGIN;
+    tacka3 around = center;
+    float gathered_reach = -1.0f;  // none gathered yet
+
     collision_contact_id last{};
     bool have_last = false;
     tacka3 remaining = move;
     int n = 0;
     while (n < COLLISION_MAX_ITERATIONS && tacka3_length2(remaining) > COLLISION_MIN_MOVE2) {
+        float need = tacka3_distance(center, around) + radius + tacka3_length(remaining);
+        if (!(need + 1e-3f * gathered_reach <= gathered_reach)) {
+            around = center;
+            gathered_reach = std::fmax(reach, 2.0f * (radius + tacka3_length(remaining)));
+            __near_set(&ms, subset, around, gathered_reach);
+        }
         collision_record contact;
         tacka3 next_move;
         if (step_nonsolid) step_nonsolid->cur_elements = 0;
-        collision_step(meshes, mesh_count, mover, center, radius, remaining, have_last ? &last : nullptr, &center,
-                       &next_move, solid_results, step_nonsolid, &contact);
+        __step(&ms, mover, center, radius, remaining, have_last ? &last : nullptr, &center, &next_move, solid_results,
+               step_nonsolid, &contact);
         remaining = next_move;
         n++;
         // Only a sliding contact of this step is remembered: its plane is ignored next time.
@@ -604,10 +686,10 @@ uint32_t collision_ray(const collision_mesh *meshes, uint32_t mesh_count, tacka3
     for (uint32_t i = 0; i < mesh_count; i++) {
         const collision_mesh *m = &meshes[i];
         if (m->flags & COLLISION_MESH_INVISIBLE) continue;
-        if (!m->vertices || m->vertex_count == 0 || m->face_count == 0 || (!m->tris_32 && !m->tris_16)) continue;
         // The quick generous test turns most boxes away, the exact one decides.
         float t_enter;
         if (!collision_slab_ray_enter(&slabs, m->bound_box.min, m->bound_box.max, &t_enter)) continue;
+        if (!m->vertices || m->vertex_count == 0 || m->face_count == 0 || (!m->tris_32 && !m->tris_16)) continue;
         if (!is_intersecting(&m->bound_box, origin, direction)) continue;
 
         // The ray in the mesh's own space.
