@@ -44,6 +44,20 @@ static float __det3(const float *m)
            m[2] * (m[4] * m[9] - m[5] * m[8]);
 }
 
+// matrix_transform_point / matrix_transform_direction, inlined for the
+// per-triangle loops (the same operations in the same order: the same results).
+static inline tacka3 __xf_point(const float *m, tacka3 p)
+{
+    return tacka3{p.x * m[0] + p.y * m[4] + p.z * m[8] + m[12], p.x * m[1] + p.y * m[5] + p.z * m[9] + m[13],
+                  p.x * m[2] + p.y * m[6] + p.z * m[10] + m[14]};
+}
+
+static inline tacka3 __xf_direction(const float *m, tacka3 d)
+{
+    return tacka3{d.x * m[0] + d.y * m[4] + d.z * m[8], d.x * m[1] + d.y * m[5] + d.z * m[9],
+                  d.x * m[2] + d.y * m[6] + d.z * m[10]};
+}
+
 // The corners of triangle f in object space; false for indices beyond the vertices.
 static bool __triangle(const collision_mesh *m, uint32_t f, tacka3 *a, tacka3 *b, tacka3 *c)
 {
@@ -69,9 +83,9 @@ static bool __world_triangle(const collision_mesh *m, const float *xf, uint32_t 
 {
     if (!__triangle(m, f, a, b, c)) return false;
     if (xf) {
-        *a = matrix_transform_point(xf, *a);
-        *b = matrix_transform_point(xf, *b);
-        *c = matrix_transform_point(xf, *c);
+        *a = __xf_point(xf, *a);
+        *b = __xf_point(xf, *b);
+        *c = __xf_point(xf, *c);
     }
     return true;
 }
@@ -86,7 +100,7 @@ static bool __world_normal(const collision_mesh *m, const float *xf, float det, 
     if (!tacka3_try_normalize(&geo)) return false;
     if (m->face_normals && f < m->face_normal_count) {
         tacka3 ref = m->face_normals[f];
-        if (xf) ref = matrix_transform_direction(xf, ref);
+        if (xf) ref = __xf_direction(xf, ref);
         if (is_zero(ref)) return false;
         if (tacka3_dot(ref, geo) < 0.0f) geo = tacka3_neg(geo);
     } else if (det < 0.0f) {
@@ -354,8 +368,11 @@ static void __check_solid(const mesh_set *ms, const void *mover, tacka3 center, 
     ASSERT(is_finite(len));
     if (!(radius > COLLISION_MIN_SIZE) || len < COLLISION_MIN_SIZE) return;
     tacka3 d = tacka3_scale(move, 1.0f / len);
+    // Every contact the loop takes lies within the radius of the path (a
+    // face contact up to COLLISION_FACE_TOLERANCE behind its start): the box
+    // around the swept sphere turns the other triangles away.
     aabox broad;
-    build_box_around_sphere(&broad, center, radius + len + COLLISION_BROAD_MARGIN);
+    __capsule_box(&broad, nullptr, center, tacka3_add(center, move), radius + COLLISION_BROAD_MARGIN);
 
     collision_record best{};
     bool have = false;
@@ -397,9 +414,9 @@ static void __check_solid(const mesh_set *ms, const void *mover, tacka3 center, 
                 if (!aabox_overlaps(&tri_box, &local_broad)) continue;
             }
             if (xf) {
-                a = matrix_transform_point(xf, a);
-                b = matrix_transform_point(xf, b);
-                c = matrix_transform_point(xf, c);
+                a = __xf_point(xf, a);
+                b = __xf_point(xf, b);
+                c = __xf_point(xf, c);
             }
             aabox_of_triangle(&tri_box, a, b, c);
             if (!aabox_overlaps(&tri_box, &broad)) continue;
