@@ -423,6 +423,15 @@ static void __check_solid(const mesh_set *ms, const void *mover, tacka3 center, 
             tacka3 n;
             if (!__world_normal(m, xf, det, f, a, b, c, &n)) continue;
 
+            // A sphere clear of the triangle's plane meets none of the triangle
+            // before it reaches the plane: when that is later than the best
+            // contact so far (with room for rounding), the triangle cannot win.
+            if (have) {
+                float h0 = tacka3_dot(tacka3_sub(center, a), n), dn = tacka3_dot(d, n);
+                if (h0 > radius && dn < 0.0f &&
+                    (h0 - radius) / -dn > best.distance + 1e-3f * (std::fabs(best.distance) + radius) + 1e-5f)
+                    continue;
+            }
             contact_candidate cand;
             if (!__classify(&cand, center, radius, d, len, a, b, c, n)) continue;
             if (!(tacka3_dot(cand.normal, d) < 0.0f) || cand.distance > len) continue;

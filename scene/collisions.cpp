@@ -3,9 +3,33 @@
 #include <cmath>
 
 #include "corelib/log.h"
+#include "scene/collision_bvh.h"
 #include "scene/object.h"
 #include "scene/object_instance.h"
 #include "scene/scene.h"
+
+// The object's triangles as a collision mesh in its own space.
+static void __object_mesh(object *o, collision_mesh *m)
+{
+    collision_mesh_init(m);
+    m->vertices = o->vertexs;
+    m->vertex_count = o->vertexsno;
+    m->tris_32 = o->tris_ints;
+    m->tris_16 = o->tris_shorts;
+    m->face_count = o->facesno;
+}
+
+void scene_object_build_collision_bvh(object *o)
+{
+    object_drop_collision_bvh(o);
+    if (!object_has_vertexs(o) || !object_has_triangle_list(o) || o->facesno == 0) return;
+    collision_mesh m;
+    __object_mesh(o, &m);
+    o->bvh = collision_bvh_create(&m);
+    if (!o->bvh)
+        do_log(LOG_WARNING, LOG_TO_FILE, "* object \"%s\": no collision hierarchy (out of memory); every triangle is tested",
+               object_has_name(o) ? object_get_name(o) : "");
+}
 
 static bool __mesh_of(object_instance *oi, collision_mesh *m)
 {
@@ -24,6 +48,7 @@ static bool __mesh_of(object_instance *oi, collision_mesh *m)
         m->vertices = o->vertexs;
         m->vertex_count = o->vertexsno;
         m->world = object_vertexs_are_in_world_space(o) ? nullptr : oi->world_matrix;
+        m->bvh = o->bvh;
     }
     m->tris_32 = o->tris_ints;
     m->tris_16 = o->tris_shorts;

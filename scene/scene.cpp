@@ -11,6 +11,7 @@
 #include "corelib/mem.h"
 #include "corelib/view.h"
 #include "scene/camera.h"
+#include "scene/collisions.h"
 #include "scene/light.h"
 #include "scene/material.h"
 #include "scene/motion.h"
@@ -419,6 +420,7 @@ bool scene_prepare_ex(scene *s, uint32_t options)
             object_calc_center(o);
             object_calc_bounding_sphere_radius(o);
         }
+        scene_object_build_collision_bvh(o);
         __step(&pp);
     }
 
