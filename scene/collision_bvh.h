@@ -92,16 +92,21 @@ inline void collision_slab_ray_init(collision_slab_ray *r, tacka3 origin, tacka3
 // Generous: the ray's interval in the box may be empty by a few parts in a
 // hundred thousand, so that whatever the exact tests (is_intersecting,
 // ray_triangle_intersect) find inside the box is never turned away here.
-inline bool collision_slab_ray_enter(const collision_slab_ray *r, const float *min, const float *max, float *t_enter)
+__attribute__((always_inline)) inline bool collision_slab_ray_enter(const collision_slab_ray *r, const float *min,
+                                                                   const float *max, float *t_enter)
 {
+    // Plain comparisons (one instruction each). A box with a NaN in it ends
+    // with a NaN here, and the test below lets it through to the exact test.
+    auto lesser = [](float a, float b) { return a < b ? a : b; };
+    auto greater = [](float a, float b) { return a > b ? a : b; };
     float lo = 0.0f, hi = INFINITY;
     if (!r->any_free) {
-        for (int k = 0; k < 3; k++) {
-            float t0 = (min[k] - r->o[k]) * r->inv[k];
-            float t1 = (max[k] - r->o[k]) * r->inv[k];
-            lo = std::max(lo, std::min(t0, t1));
-            hi = std::min(hi, std::max(t0, t1));
-        }
+        const float ox = r->o[0], oy = r->o[1], oz = r->o[2], ix = r->inv[0], iy = r->inv[1], iz = r->inv[2];
+        const float x0 = (min[0] - ox) * ix, x1 = (max[0] - ox) * ix;
+        const float y0 = (min[1] - oy) * iy, y1 = (max[1] - oy) * iy;
+        const float z0 = (min[2] - oz) * iz, z1 = (max[2] - oz) * iz;
+        lo = greater(greater(lo, lesser(x0, x1)), greater(lesser(y0, y1), lesser(z0, z1)));
+        hi = lesser(greater(x0, x1), lesser(greater(y0, y1), greater(z0, z1)));
     } else {
         for (int k = 0; k < 3; k++) {
             if (r->free_axis[k]) continue;
@@ -111,7 +116,7 @@ inline bool collision_slab_ray_enter(const collision_slab_ray *r, const float *m
             hi = std::min(hi, std::max(t0, t1));
         }
     }
-    if (!(lo - hi <= 1e-5f * (std::fabs(lo) + std::fabs(hi)))) return false;
+    if (lo - hi > 1e-5f * (std::fabs(lo) + std::fabs(hi))) return false;
     *t_enter = lo;
     return true;
 }
