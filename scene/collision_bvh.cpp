@@ -7,6 +7,9 @@
 #include "corelib/mem.h"
 #include "scene/collision_core.h"
 
+// Deep enough for any tree __build makes (it halves at every level).
+#define BVH_STACK 64
+
 namespace {
 
 struct face_ref {
@@ -90,6 +93,41 @@ static void __build(builder *bd, uint32_t ni, uint32_t first, uint32_t count)
     __build(bd, left + 1, first + half, count - half);
 }
 
+// Room for n items in b and n references; false (b freed) when memory runs out.
+static bool __alloc(collision_bvh *b, size_t n, face_ref **refs)
+{
+    size_t bytes;
+    *refs = nullptr;
+    if (n == 0) return true;
+    if (!mem_mul_size(n, sizeof(face_ref), &bytes) || !(*refs = static_cast<face_ref *>(mem_alloc(bytes))) ||
+        !(b->faces = static_cast<uint32_t *>(mem_calloc(n, sizeof(uint32_t)))) ||
+        !(b->loose = static_cast<uint32_t *>(mem_calloc(n, sizeof(uint32_t)))) ||
+        !(b->nodes = static_cast<collision_bvh_node *>(mem_calloc(2 * n, sizeof(collision_bvh_node))))) {
+        mem_free(*refs);
+        collision_bvh_free(b);
+        do_log(LOG_WARNING, LOG_TO_FILE, "collision_bvh: out of memory for %zu items", n);
+        return false;
+    }
+    return true;
+}
+
+static void __finish(collision_bvh *b, face_ref *refs, uint32_t boxed)
+{
+    if (boxed > 0) {
+        builder bd{b, refs};
+        b->node_count = 1;
+        __build(&bd, 0, 0, boxed);
+    }
+    mem_free(refs);
+}
+
+static void __add_ref(face_ref *r, const aabox *box, uint32_t item)
+{
+    r->box = *box;
+    for (int k = 0; k < 3; k++) r->centroid[k] = 0.5f * (box->min[k] + box->max[k]);
+    r->face = item;
+}
+
 collision_bvh *collision_bvh_create(const collision_mesh *m)
 {
     collision_bvh *b = mem_new_zeroed<collision_bvh>();
@@ -100,20 +138,8 @@ collision_bvh *collision_bvh_create(const collision_mesh *m)
     b->tris_16 = m->tris_16;
     b->face_count = (m->tris_32 || m->tris_16) && m->vertices ? m->face_count : 0;
 
-    size_t n = b->face_count, bytes;
-    face_ref *refs = nullptr;
-    if (n > 0) {
-        if (!mem_mul_size(n, sizeof(face_ref), &bytes) || !(refs = static_cast<face_ref *>(mem_alloc(bytes))) ||
-            !(b->faces = static_cast<uint32_t *>(mem_calloc(n, sizeof(uint32_t)))) ||
-            !(b->loose = static_cast<uint32_t *>(mem_calloc(n, sizeof(uint32_t)))) ||
-            !(b->nodes = static_cast<collision_bvh_node *>(mem_calloc(2 * n, sizeof(collision_bvh_node))))) {
-            mem_free(refs);
-            collision_bvh_free(b);
-            do_log(LOG_WARNING, LOG_TO_FILE, "collision_bvh_create(): out of memory for %u triangles",
-                   unsigned(n));
-            return nullptr;
-        }
-    }
+    face_ref *refs;
+    if (!__alloc(b, b->face_count, &refs)) return nullptr;
     uint32_t boxed = 0;
     for (uint32_t f = 0; f < b->face_count; f++) {
         tacka3 a, c1, c2;
@@ -122,18 +148,70 @@ collision_bvh *collision_bvh_create(const collision_mesh *m)
             b->loose[b->loose_count++] = f;
             continue;
         }
-        face_ref *r = &refs[boxed++];
-        aabox_of_triangle(&r->box, a, c1, c2);
-        for (int k = 0; k < 3; k++) r->centroid[k] = 0.5f * (r->box.min[k] + r->box.max[k]);
-        r->face = f;
+        aabox box;
+        aabox_of_triangle(&box, a, c1, c2);
+        __add_ref(&refs[boxed++], &box, f);
     }
-    if (boxed > 0) {
-        builder bd{b, refs};
-        b->node_count = 1;
-        __build(&bd, 0, 0, boxed);
-    }
-    mem_free(refs);
+    __finish(b, refs, boxed);
     return b;
+}
+
+collision_bvh *collision_bvh_create_over_meshes(const collision_mesh *meshes, uint32_t count)
+{
+    collision_bvh *b = mem_new_zeroed<collision_bvh>();
+    if (!b) return nullptr;
+    b->meshes = meshes;
+    b->face_count = count;
+    face_ref *refs;
+    if (!__alloc(b, count, &refs)) return nullptr;
+    uint32_t boxed = 0;
+    for (uint32_t i = 0; i < count; i++) {
+        const aabox *box = &meshes[i].bound_box;
+        bool finite = true;
+        for (int k = 0; k < 3; k++) finite = finite && is_finite(box->min[k]) && is_finite(box->max[k]);
+        if (!finite) {
+            b->loose[b->loose_count++] = i;
+            continue;
+        }
+        __add_ref(&refs[boxed++], box, i);
+    }
+    __finish(b, refs, boxed);
+    return b;
+}
+
+bool collision_bvh_fits_meshes(const collision_bvh *b, const collision_mesh *meshes, uint32_t count)
+{
+    return b && b->meshes == meshes && b->face_count == count;
+}
+
+uint32_t collision_bvh_items_on_ray(const collision_bvh *b, tacka3 origin, tacka3 dir, uint32_t *out,
+                                    uint32_t capacity)
+{
+    uint32_t count = 0;
+    if (b->loose_count > capacity) return UINT32_MAX;
+    for (uint32_t i = 0; i < b->loose_count; i++) out[count++] = b->loose[i];
+    if (b->node_count > 0) {
+        collision_slab_ray r;
+        collision_slab_ray_init(&r, origin, dir);
+        uint32_t stack[BVH_STACK];
+        int sp = 0;
+        stack[sp++] = 0;
+        while (sp > 0) {
+            const collision_bvh_node *n = &b->nodes[stack[--sp]];
+            float t;
+            if (!collision_slab_ray_enter(&r, n->min, n->max, &t)) continue;
+            if (n->count > 0) {
+                if (count + n->count > capacity) return UINT32_MAX;
+                for (uint32_t i = 0; i < n->count; i++) out[count++] = b->faces[n->first + i];
+                continue;
+            }
+            ASSERT(sp + 2 <= BVH_STACK);
+            stack[sp++] = n->first + 1;
+            stack[sp++] = n->first;
+        }
+    }
+    std::sort(out, out + count);
+    return count;
 }
 
 void collision_bvh_free(collision_bvh *b)
@@ -147,7 +225,7 @@ void collision_bvh_free(collision_bvh *b)
 
 bool collision_bvh_fits(const collision_bvh *b, const collision_mesh *m)
 {
-    return b && b->vertices == m->vertices && b->vertex_count == m->vertex_count && b->tris_32 == m->tris_32 &&
+    return b && !b->meshes && b->vertices == m->vertices && b->vertex_count == m->vertex_count && b->tris_32 == m->tris_32 &&
            b->tris_16 == m->tris_16 && b->face_count == m->face_count;
 }
 
@@ -157,9 +235,6 @@ static bool __node_overlaps(const collision_bvh_node *n, const aabox *box)
         if (n->max[k] < box->min[k] || n->min[k] > box->max[k]) return false;
     return true;
 }
-
-// Deep enough for any tree __build makes (it halves at every level).
-#define BVH_STACK 64
 
 uint32_t collision_bvh_faces_in_box(const collision_bvh *b, const aabox *box, uint32_t *out, uint32_t capacity)
 {

@@ -31,7 +31,9 @@ struct collision_bvh_node {
 };
 
 struct collision_bvh {
-    // What it was built from.
+    // What it was built from (an index over meshes: the array in meshes, its
+    // length in face_count).
+    const collision_mesh *meshes;
     const tacka3 *vertices;
     uint32_t vertex_count;
     const uint32_t *tris_32;
@@ -53,6 +55,18 @@ struct collision_bvh {
 // out: no query meets them.
 collision_bvh *collision_bvh_create(const collision_mesh *m);
 void collision_bvh_free(collision_bvh *b);
+
+// An index over the world boxes of an array of meshes, for rays through many
+// bodies (collision_ray_indexed): its items are mesh indices. Valid while the
+// bodies stay where they were; null when memory runs out.
+collision_bvh *collision_bvh_create_over_meshes(const collision_mesh *meshes, uint32_t count);
+// Whether b is an index made over this array of count meshes.
+bool collision_bvh_fits_meshes(const collision_bvh *b, const collision_mesh *meshes, uint32_t count);
+// The items (mesh indices) whose boxes the ray origin + t dir (t >= 0) may
+// meet, in increasing order, written to out; their number, or UINT32_MAX when
+// there are more than capacity.
+uint32_t collision_bvh_items_on_ray(const collision_bvh *b, tacka3 origin, tacka3 dir, uint32_t *out,
+                                    uint32_t capacity);
 
 // Whether b was built from the mesh's current vertex and triangle arrays.
 bool collision_bvh_fits(const collision_bvh *b, const collision_mesh *m);
@@ -95,8 +109,8 @@ inline void collision_slab_ray_init(collision_slab_ray *r, tacka3 origin, tacka3
 __attribute__((always_inline)) inline bool collision_slab_ray_enter(const collision_slab_ray *r, const float *min,
                                                                    const float *max, float *t_enter)
 {
-    // Plain comparisons (one instruction each). A box with a NaN in it ends
-    // with a NaN here, and the test below lets it through to the exact test.
+    // Plain comparisons (one instruction each). A NaN from a broken box only
+    // ever drops limits: such a box goes on to the exact test.
     auto lesser = [](float a, float b) { return a < b ? a : b; };
     auto greater = [](float a, float b) { return a > b ? a : b; };
     float lo = 0.0f, hi = INFINITY;
@@ -112,8 +126,8 @@ __attribute__((always_inline)) inline bool collision_slab_ray_enter(const collis
             if (r->free_axis[k]) continue;
             float t0 = (min[k] - r->o[k]) * r->inv[k];
             float t1 = (max[k] - r->o[k]) * r->inv[k];
-            lo = std::max(lo, std::min(t0, t1));
-            hi = std::min(hi, std::max(t0, t1));
+            lo = greater(lo, lesser(t0, t1));
+            hi = lesser(hi, greater(t0, t1));
         }
     }
     if (lo - hi > 1e-5f * (std::fabs(lo) + std::fabs(hi))) return false;

@@ -701,6 +701,53 @@ static void __ray_every_triangle(const collision_mesh *m, tacka3 lo, tacka3 ld, 
     }
 }
 
+// The ray against mesh i (its box already met by the generous test): its
+// record appended when it hits within max_distance.
+static bool __ray_mesh(const collision_mesh *meshes, uint32_t i, tacka3 origin, tacka3 direction, float dir_len,
+                       float max_distance, array<collision_record> *results)
+{
+    const collision_mesh *m = &meshes[i];
+    if (m->flags & COLLISION_MESH_INVISIBLE) return false;
+    if (!m->vertices || m->vertex_count == 0 || m->face_count == 0 || (!m->tris_32 && !m->tris_16)) return false;
+    if (!is_intersecting(&m->bound_box, origin, direction)) return false;
+
+    // The ray in the mesh's own space.
+    const float *xf = __placement(m);
+    tacka3 lo = origin, ld = direction;
+    if (xf) {
+        float inv[16];
+        if (!matrix_inverse(inv, xf)) return false;
+        lo = matrix_transform_point(inv, origin);
+        ld = matrix_transform_direction(inv, direction);
+        if (is_zero(ld) || !tacka3_is_finite(ld)) return false;
+    }
+
+    float best_t = INFINITY;
+    uint32_t best_f = 0;
+    if (const collision_bvh *bvh = __bvh(m)) {
+        if (!collision_bvh_ray(bvh, lo, ld, &best_t, &best_f, nullptr)) return false;
+    } else {
+        __ray_every_triangle(m, lo, ld, &best_t, &best_f);
+    }
+    if (best_t == INFINITY) return false;
+    float distance = best_t * dir_len;
+    if (distance > max_distance) return false;
+
+    collision_record rec{};
+    rec.owner = m->owner;
+    rec.mesh_index = i;
+    rec.face_index = best_f;
+    rec.point = tacka3_add_scaled(origin, direction, best_t);
+    rec.distance = distance;
+    tacka3 a, b, c;
+    __world_triangle(m, xf, best_f, &a, &b, &c);
+    if (!__world_normal(m, xf, xf ? __det3(xf) : 1.0f, best_f, a, b, c, &rec.face_normal))
+        rec.face_normal = tacka3{0.0f, 0.0f, 0.0f};
+    rec.contact_normal = rec.face_normal;
+    __append(results, rec);
+    return true;
+}
+
 uint32_t collision_ray(const collision_mesh *meshes, uint32_t mesh_count, tacka3 origin, tacka3 direction,
                        float max_distance, array<collision_record> *results)
 {
@@ -710,49 +757,29 @@ uint32_t collision_ray(const collision_mesh *meshes, uint32_t mesh_count, tacka3
     collision_slab_ray_init(&slabs, origin, direction);
     uint32_t hits = 0;
     for (uint32_t i = 0; i < mesh_count; i++) {
-        const collision_mesh *m = &meshes[i];
-        if (m->flags & COLLISION_MESH_INVISIBLE) continue;
         // The quick generous test turns most boxes away, the exact one decides.
         float t_enter;
-        if (!collision_slab_ray_enter(&slabs, m->bound_box.min, m->bound_box.max, &t_enter)) continue;
-        if (!m->vertices || m->vertex_count == 0 || m->face_count == 0 || (!m->tris_32 && !m->tris_16)) continue;
-        if (!is_intersecting(&m->bound_box, origin, direction)) continue;
-
-        // The ray in the mesh's own space.
-        const float *xf = __placement(m);
-        tacka3 lo = origin, ld = direction;
-        if (xf) {
-            float inv[16];
-            if (!matrix_inverse(inv, xf)) continue;
-            lo = matrix_transform_point(inv, origin);
-            ld = matrix_transform_direction(inv, direction);
-            if (is_zero(ld) || !tacka3_is_finite(ld)) continue;
-        }
-
-        float best_t = INFINITY;
-        uint32_t best_f = 0;
-        if (const collision_bvh *bvh = __bvh(m)) {
-            if (!collision_bvh_ray(bvh, lo, ld, &best_t, &best_f, nullptr)) continue;
-        } else {
-            __ray_every_triangle(m, lo, ld, &best_t, &best_f);
-        }
-        if (best_t == INFINITY) continue;
-        float distance = best_t * dir_len;
-        if (distance > max_distance) continue;
-
-        collision_record rec{};
-        rec.owner = m->owner;
-        rec.mesh_index = i;
-        rec.face_index = best_f;
-        rec.point = tacka3_add_scaled(origin, direction, best_t);
-        rec.distance = distance;
-        tacka3 a, b, c;
-        __world_triangle(m, xf, best_f, &a, &b, &c);
-        if (!__world_normal(m, xf, xf ? __det3(xf) : 1.0f, best_f, a, b, c, &rec.face_normal))
-            rec.face_normal = tacka3{0.0f, 0.0f, 0.0f};
-        rec.contact_normal = rec.face_normal;
-        __append(results, rec);
-        hits++;
+        if (!collision_slab_ray_enter(&slabs, meshes[i].bound_box.min, meshes[i].bound_box.max, &t_enter)) continue;
+        if (__ray_mesh(meshes, i, origin, direction, dir_len, max_distance, results)) hits++;
     }
+    return hits;
+}
+
+// Room for the meshes one indexed ray meets; with more, the ray looks at all.
+#define COLLISION_RAY_MESHES 256
+
+uint32_t collision_ray_indexed(const collision_bvh *index, const collision_mesh *meshes, uint32_t mesh_count,
+                               tacka3 origin, tacka3 direction, float max_distance, array<collision_record> *results)
+{
+    ASSERT(!is_zero(direction));
+    uint32_t near[COLLISION_RAY_MESHES];
+    uint32_t n = index && collision_bvh_fits_meshes(index, meshes, mesh_count)
+                     ? collision_bvh_items_on_ray(index, origin, direction, near, COLLISION_RAY_MESHES)
+                     : UINT32_MAX;
+    if (n == UINT32_MAX) return collision_ray(meshes, mesh_count, origin, direction, max_distance, results);
+    const float dir_len = tacka3_length(direction);
+    uint32_t hits = 0;
+    for (uint32_t k = 0; k < n; k++)
+        if (__ray_mesh(meshes, near[k], origin, direction, dir_len, max_distance, results)) hits++;
     return hits;
 }

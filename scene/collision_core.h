@@ -145,3 +145,11 @@ tacka3 collision_slide(const collision_mesh *meshes, uint32_t mesh_count, const 
 // The direction must not be zero. Returns the number of records appended.
 uint32_t collision_ray(const collision_mesh *meshes, uint32_t mesh_count, tacka3 origin, tacka3 direction,
                        float max_distance, array<collision_record> *results);
+
+// The same answers as collision_ray, through an index over the meshes' world
+// boxes (collision_bvh_create_over_meshes, collision_bvh.h) made from this
+// very array since its bodies last moved: the ray looks only at the bodies
+// whose boxes it may meet. Without a fitting index (null, or made for another
+// array), collision_ray answers.
+uint32_t collision_ray_indexed(const collision_bvh *index, const collision_mesh *meshes, uint32_t mesh_count,
+                               tacka3 origin, tacka3 direction, float max_distance, array<collision_record> *results);

@@ -1,6 +1,8 @@
-// The triangle hierarchy gives the collision queries exactly the answers of the
-// brute-force loops: random fields of placed bodies, many seeds, rays, sliding
-// moves and overlap reports run once with hierarchies and once without.
+// The triangle hierarchies and the other short cuts give the collision queries
+// exactly the answers of the brute-force loops they replaced (kept in
+// collision_reference.cpp): random fields of placed bodies, many seeds, rays,
+// sliding moves and overlap reports run through the reference, through the
+// core without hierarchies and through the core with them.
 
 #include <gtest/gtest.h>
 
@@ -13,6 +15,8 @@
 #include "corelib/matrix.h"
 #include "scene/collision_bvh.h"
 #include "scene/collision_core.h"
+
+#include "collision_reference.h"
 
 namespace {
 
@@ -222,6 +226,11 @@ TEST(CollisionBvh, RaysMatchTheBruteForceLoop)
         std::mt19937 rng{uint32_t(seed)};
         field fd;
         make_field(&fd, &rng, 14, 40.0f);
+        if (seed % 4 == 0) fd.fast[1].bound_box.max[0] = NAN;  // a body whose box is broken is still tried
+        if (seed % 4 == 0) fd.plain[1].bound_box.max[0] = NAN;
+        std::unique_ptr<collision_bvh, bvh_deleter> index(
+            collision_bvh_create_over_meshes(fd.fast.data(), uint32_t(fd.fast.size())));
+        ASSERT_NE(index, nullptr);
         result_arrays plain, fast;
         for (int k = 0; k < 150; k++) {
             const collision_mesh *target = &fd.plain[size_t(rng() % fd.plain.size())];
@@ -237,9 +246,20 @@ TEST(CollisionBvh, RaysMatchTheBruteForceLoop)
             float range = k % 7 == 0 ? uni(&rng, 1.0f, 80.0f) : INFINITY;
             plain.clear();
             fast.clear();
-            uint32_t n0 = collision_ray(fd.plain.data(), uint32_t(fd.plain.size()), origin, dir, range, plain.a);
+            uint32_t n0 = collision_reference::collision_ray(fd.plain.data(), uint32_t(fd.plain.size()), origin, dir,
+                                                             range, plain.a);
             uint32_t n1 = collision_ray(fd.fast.data(), uint32_t(fd.fast.size()), origin, dir, range, fast.a);
             ASSERT_EQ(n0, n1);
+            expect_same_records(plain.a, fast.a);
+            fast.clear();
+            uint32_t n3 = collision_ray(fd.plain.data(), uint32_t(fd.plain.size()), origin, dir, range, fast.a);
+            ASSERT_EQ(n0, n3);
+            expect_same_records(plain.a, fast.a);
+            // Through an index over the bodies' boxes, likewise.
+            fast.clear();
+            uint32_t n2 = collision_ray_indexed(index.get(), fd.fast.data(), uint32_t(fd.fast.size()), origin, dir,
+                                                range, fast.a);
+            ASSERT_EQ(n0, n2);
             expect_same_records(plain.a, fast.a);
             hits += n0;
             rays++;
@@ -251,7 +271,7 @@ TEST(CollisionBvh, RaysMatchTheBruteForceLoop)
 
 TEST(CollisionBvh, SlidingMovesMatchTheBruteForceLoop)
 {
-    uint64_t contacts = 0, moves = 0, nonsolid = 0;
+    uint64_t contacts = 0, moves = 0, nonsolid = 0, standing = 0;
     uint64_t checks_plain = 0, checks_fast = 0;
     for (int seed = 1; seed <= SEEDS; seed++) {
         SCOPED_TRACE(seed);
@@ -270,27 +290,82 @@ TEST(CollisionBvh, SlidingMovesMatchTheBruteForceLoop)
             plain.clear();
             fast.clear();
             int it0 = 0, it1 = 0;
+            tacka3 e0 = collision_reference::collision_slide(fd.plain.data(), uint32_t(fd.plain.size()), nullptr,
+                                                             start, radius, move, plain.a, plain.b, &it0);
             uint64_t c0 = collision_triangle_checks;
-            tacka3 e0 = collision_slide(fd.plain.data(), uint32_t(fd.plain.size()), nullptr, start, radius, move,
-                                        plain.a, plain.b, &it0);
-            uint64_t c1 = collision_triangle_checks;
             tacka3 e1 = collision_slide(fd.fast.data(), uint32_t(fd.fast.size()), nullptr, start, radius, move,
                                         fast.a, fast.b, &it1);
-            checks_plain += c1 - c0;
-            checks_fast += collision_triangle_checks - c1;
+            uint64_t c1 = collision_triangle_checks;
+            checks_fast += c1 - c0;
+            expect_same_vector(e0, e1);
+            EXPECT_EQ(it0, it1);
+            expect_same_records(plain.a, fast.a);
+            expect_same_records(plain.b, fast.b);
+            // The core without hierarchies, likewise.
+            fast.clear();
+            e1 = collision_slide(fd.plain.data(), uint32_t(fd.plain.size()), nullptr, start, radius, move, fast.a,
+                                 fast.b, &it1);
+            checks_plain += collision_triangle_checks - c1;
             expect_same_vector(e0, e1);
             EXPECT_EQ(it0, it1);
             expect_same_records(plain.a, fast.a);
             expect_same_records(plain.b, fast.b);
             contacts += plain.a->get_size();
             nonsolid += plain.b->get_size();
+            // Standing where the move started: the overlap report.
+            plain.clear();
+            fast.clear();
+            collision_reference::collision_check_non_solid(fd.plain.data(), uint32_t(fd.plain.size()), nullptr, start,
+                                                           radius * 3.0f, {0, 0, 0}, plain.b);
+            collision_check_non_solid(fd.fast.data(), uint32_t(fd.fast.size()), nullptr, start, radius * 3.0f,
+                                      {0, 0, 0}, fast.b);
+            expect_same_records(plain.b, fast.b);
+            standing += plain.b->get_size();
             moves++;
         }
     }
     EXPECT_GT(contacts, moves / 2);
     EXPECT_GT(nonsolid, 20u);
+    EXPECT_GT(standing, 20u);
     // The hierarchy is used: far fewer triangles reach the exact test.
     EXPECT_LT(checks_fast * 3, checks_plain);
+}
+
+TEST(CollisionBvh, AnIndexOverAnotherArrayIsNotUsed)
+{
+    std::mt19937 rng(5);
+    field fd;
+    make_field(&fd, &rng, 8, 20.0f);
+    std::unique_ptr<collision_bvh, bvh_deleter> index(
+        collision_bvh_create_over_meshes(fd.fast.data(), uint32_t(fd.fast.size())));
+    ASSERT_NE(index, nullptr);
+    EXPECT_TRUE(collision_bvh_fits_meshes(index.get(), fd.fast.data(), uint32_t(fd.fast.size())));
+    EXPECT_FALSE(collision_bvh_fits_meshes(index.get(), fd.plain.data(), uint32_t(fd.plain.size())));
+    EXPECT_FALSE(collision_bvh_fits_meshes(index.get(), fd.fast.data(), uint32_t(fd.fast.size() - 1)));
+    // An index is no hierarchy over any mesh's triangles.
+    EXPECT_FALSE(collision_bvh_fits(index.get(), &fd.fast[0]));
+    // Given with the other array (its bodies elsewhere), the ray looks at them all.
+    for (collision_mesh &m : fd.plain) {
+        m.bound_center.x += 500.0f;
+        m.bound_box.min[0] += 500.0f;
+        m.bound_box.max[0] += 500.0f;
+        for (size_t i = 0; i < fd.bodies.size(); i++)
+            if (m.owner == fd.bodies[i].get() && m.world) fd.bodies[i]->world[12] += 500.0f;
+    }
+    result_arrays a, b;
+    uint32_t hits = 0;
+    for (const collision_mesh &m : fd.plain) {
+        tacka3 origin = {m.bound_center.x, m.bound_center.y, m.bound_center.z - 200.0f};
+        a.clear();
+        b.clear();
+        uint32_t n0 = collision_ray(fd.plain.data(), uint32_t(fd.plain.size()), origin, {0, 0, 1}, INFINITY, a.a);
+        uint32_t n1 = collision_ray_indexed(index.get(), fd.plain.data(), uint32_t(fd.plain.size()), origin, {0, 0, 1},
+                                            INFINITY, b.a);
+        EXPECT_EQ(n0, n1);
+        expect_same_records(a.a, b.a);
+        hits += n0;
+    }
+    EXPECT_GT(hits, 0u);
 }
 
 TEST(CollisionBvh, AStaleHierarchyIsNotUsed)
