@@ -3,7 +3,8 @@
 // besides the mean, the 10th, 50th and 90th percentile of the queries are
 // reported in microseconds, with hits per ray and contacts, iterations and
 // triangle checks per move. The "EveryTriangle" runs leave the triangle
-// hierarchy out, for comparison.
+// hierarchy out, for comparison; "Indexed" rays also go through an index over
+// the asteroids' boxes, made once (the field stands still).
 //
 //   collision_bench [Google Benchmark options, e.g. --benchmark_format=json]
 
@@ -100,6 +101,7 @@ struct field_data {
     std::vector<collision_mesh> meshes;        // with the rock's triangle hierarchy
     std::vector<collision_mesh> plain_meshes;  // the same without: every triangle tested
     collision_bvh *bvh;
+    collision_bvh *index;  // over the asteroids' boxes (the field does not move)
     array<collision_record> *results;
 };
 field_data field;
@@ -136,12 +138,14 @@ bool field_make()
     field.bvh = collision_bvh_create(&field.meshes[0]);
     if (!field.bvh) return false;
     for (collision_mesh &m : field.meshes) m.bvh = field.bvh;
+    field.index = collision_bvh_create_over_meshes(field.meshes.data(), FIELD_ASTEROIDS);
+    if (!field.index) return false;
     field.results = array_new<collision_record>();
     return field.results != nullptr;
 }
 
 // Rays from random points towards random asteroids (most hit, some pass several).
-void collision_ray_bench(benchmark::State &state, const std::vector<collision_mesh> &meshes)
+void collision_ray_bench(benchmark::State &state, const std::vector<collision_mesh> &meshes, const collision_bvh *index)
 {
     std::vector<double> times;
     uint64_t hits = 0;
@@ -152,7 +156,8 @@ void collision_ray_bench(benchmark::State &state, const std::vector<collision_me
         if (is_zero(dir)) dir = tacka3{1, 0, 0};
         field.results->cur_elements = 0;
         int64_t t0 = hw_timer_ticks();
-        hits += collision_ray(meshes.data(), FIELD_ASTEROIDS, origin, dir, INFINITY, field.results);
+        hits += index ? collision_ray_indexed(index, meshes.data(), FIELD_ASTEROIDS, origin, dir, INFINITY, field.results)
+                      : collision_ray(meshes.data(), FIELD_ASTEROIDS, origin, dir, INFINITY, field.results);
         int64_t t1 = hw_timer_ticks();
         double t = double(t1 - t0) * 1e-9;
         state.SetIterationTime(t);
@@ -161,9 +166,11 @@ void collision_ray_bench(benchmark::State &state, const std::vector<collision_me
     set_quantiles(state, &times);
     state.counters["hits_per_ray"] = benchmark::Counter(double(hits), benchmark::Counter::kAvgIterations);
 }
-void BM_CollisionRay(benchmark::State &state) { collision_ray_bench(state, field.meshes); }
-void BM_CollisionRayEveryTriangle(benchmark::State &state) { collision_ray_bench(state, field.plain_meshes); }
+void BM_CollisionRay(benchmark::State &state) { collision_ray_bench(state, field.meshes, nullptr); }
+void BM_CollisionRayIndexed(benchmark::State &state) { collision_ray_bench(state, field.meshes, field.index); }
+void BM_CollisionRayEveryTriangle(benchmark::State &state) { collision_ray_bench(state, field.plain_meshes, nullptr); }
 BENCHMARK(BM_CollisionRay)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CollisionRayIndexed)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CollisionRayEveryTriangle)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 // Sliding moves of a ship-sized sphere aimed at the surface of a random asteroid.
@@ -214,6 +221,7 @@ int main(int argc, char **argv)
     benchmark::Shutdown();
     array_free(field.results);
     collision_bvh_free(field.bvh);
+    collision_bvh_free(field.index);
     drand_deinit();
     return 0;
 }

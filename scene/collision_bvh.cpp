@@ -262,15 +262,18 @@ uint32_t collision_bvh_faces_in_box(const collision_bvh *b, const aabox *box, ui
     return count;
 }
 
-// One triangle, tested exactly as the brute-force loop tests it.
-static void __ray_face(const collision_bvh *b, uint32_t f, tacka3 origin, tacka3 dir, float *best_t,
-                       uint32_t *best_f, uint64_t *tested)
+// One triangle, tested exactly as the brute-force loop tests it (after the
+// generous box test, which turns most away for less).
+static void __ray_face(const collision_bvh *b, const collision_slab_ray *r, uint32_t f, tacka3 origin, tacka3 dir,
+                       float *best_t, uint32_t *best_f, uint64_t *tested)
 {
     tacka3 a, c1, c2;
     if (!__corners(b, f, &a, &c1, &c2)) return;
     if (tested) (*tested)++;
     aabox tri_box;
     aabox_of_triangle(&tri_box, a, c1, c2);
+    float t_enter;
+    if (!collision_slab_ray_enter(r, tri_box.min, tri_box.max, &t_enter)) return;
     if (!is_intersecting(&tri_box, origin, dir)) return;
     float t;
     if (!ray_triangle_intersect(&t, origin, dir, a, c1, c2)) return;
@@ -284,10 +287,11 @@ bool collision_bvh_ray(const collision_bvh *b, tacka3 origin, tacka3 dir, float 
 {
     float best_t = INFINITY;
     uint32_t best_f = UINT32_MAX;
-    for (uint32_t i = 0; i < b->loose_count; i++) __ray_face(b, b->loose[i], origin, dir, &best_t, &best_f, tested);
+    collision_slab_ray r;
+    collision_slab_ray_init(&r, origin, dir);
+    for (uint32_t i = 0; i < b->loose_count; i++)
+        __ray_face(b, &r, b->loose[i], origin, dir, &best_t, &best_f, tested);
     if (b->node_count > 0) {
-        collision_slab_ray r;
-        collision_slab_ray_init(&r, origin, dir);
         struct entry {
             uint32_t node;
             float t;
@@ -302,7 +306,7 @@ bool collision_bvh_ray(const collision_bvh *b, tacka3 origin, tacka3 dir, float 
             const collision_bvh_node *n = &b->nodes[e.node];
             if (n->count > 0) {
                 for (uint32_t i = 0; i < n->count; i++)
-                    __ray_face(b, b->faces[n->first + i], origin, dir, &best_t, &best_f, tested);
+                    __ray_face(b, &r, b->faces[n->first + i], origin, dir, &best_t, &best_f, tested);
                 continue;
             }
             float ta, tb;
