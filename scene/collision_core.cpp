@@ -280,8 +280,13 @@ static bool __classify(contact_candidate *out, tacka3 c, float r, tacka3 d, floa
     const float h1 = h0 + tacka3_dot(d, n) * len;
     if ((h0 > r && h1 > r) || (h0 < -r && h1 < -r)) return false;
 
+    // Embedded: some point of the triangle deeper than the tolerance inside the
+    // sphere, which a center farther than that from the plane rules out (with
+    // room for rounding) without looking for the nearest point.
     tacka3 q;
-    if (is_triangle_inside_sphere(&q, c, r, a, b, t, n, COLLISION_EMBED_TOLERANCE)) {
+    const float inner = r - COLLISION_EMBED_TOLERANCE;
+    const bool may_embed = !(std::fabs(h0) > inner + 1e-4f * (r + std::fabs(h0)));
+    if (may_embed && is_triangle_inside_sphere(&q, c, r, a, b, t, n, COLLISION_EMBED_TOLERANCE)) {
         tacka3 diff = tacka3_sub(c, q);
         float len = tacka3_length(diff);
         ASSERT(is_finite(len));
