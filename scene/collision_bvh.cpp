@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <cstring>
 
 #include "corelib/log.h"
 #include "corelib/mem.h"
@@ -24,6 +25,26 @@ struct builder {
 };
 
 }  // namespace
+
+// Puts out[0 .. count) (distinct items below universe) in increasing order:
+// through a bit set when the items are few enough to map, else by sorting.
+static void __in_order(uint32_t *out, uint32_t count, uint32_t universe)
+{
+    const uint32_t MAX_WORDS = 64;
+    if (count < 2) return;
+    if (universe > MAX_WORDS * 64) {
+        std::sort(out, out + count);
+        return;
+    }
+    uint64_t bits[MAX_WORDS];
+    const uint32_t words = (universe + 63) / 64;
+    std::memset(bits, 0, words * sizeof(uint64_t));
+    for (uint32_t i = 0; i < count; i++) bits[out[i] >> 6] |= uint64_t(1) << (out[i] & 63);
+    uint32_t n = 0;
+    for (uint32_t w = 0; w < words; w++)
+        for (uint64_t b = bits[w]; b; b &= b - 1) out[n++] = w * 64 + uint32_t(__builtin_ctzll(b));
+    ASSERT(n == count);
+}
 
 static bool __corners(const collision_bvh *b, uint32_t f, tacka3 *a, tacka3 *c1, tacka3 *c2)
 {
@@ -210,7 +231,7 @@ uint32_t collision_bvh_items_on_ray(const collision_bvh *b, tacka3 origin, tacka
             stack[sp++] = n->first;
         }
     }
-    std::sort(out, out + count);
+    __in_order(out, count, b->face_count);
     return count;
 }
 
@@ -258,7 +279,7 @@ uint32_t collision_bvh_faces_in_box(const collision_bvh *b, const aabox *box, ui
             stack[sp++] = n->first;
         }
     }
-    std::sort(out, out + count);
+    __in_order(out, count, b->face_count);
     return count;
 }
 
