@@ -1,5 +1,6 @@
 #include "collision_core.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "corelib/log.h"
@@ -58,6 +59,32 @@ static inline tacka3 __xf_direction(const float *m, tacka3 d)
                   d.x * m[2] + d.y * m[6] + d.z * m[10]};
 }
 
+// tacka3_try_normalize, aabox_of_triangle and aabox_overlaps, likewise inlined.
+static inline bool __try_normalize(tacka3 *a)
+{
+    float len = tacka3_length(*a);
+    if (!(len > 0.0f) || !is_finite(len)) return false;
+    *a = tacka3_scale(*a, 1.0f / len);
+    return true;
+}
+
+static inline void __tri_box(aabox *box, tacka3 a, tacka3 b, tacka3 c)
+{
+    box->min[0] = std::min(std::min(a.x, b.x), c.x);
+    box->min[1] = std::min(std::min(a.y, b.y), c.y);
+    box->min[2] = std::min(std::min(a.z, b.z), c.z);
+    box->max[0] = std::max(std::max(a.x, b.x), c.x);
+    box->max[1] = std::max(std::max(a.y, b.y), c.y);
+    box->max[2] = std::max(std::max(a.z, b.z), c.z);
+}
+
+static inline bool __boxes_overlap(const aabox *a, const aabox *b)
+{
+    for (int i = 0; i < 3; i++)
+        if (a->max[i] < b->min[i] || a->min[i] > b->max[i]) return false;
+    return true;
+}
+
 // The corners of triangle f in object space; false for indices beyond the vertices.
 static bool __triangle(const collision_mesh *m, uint32_t f, tacka3 *a, tacka3 *b, tacka3 *c)
 {
@@ -97,7 +124,7 @@ static bool __world_normal(const collision_mesh *m, const float *xf, float det, 
                            tacka3 c, tacka3 *n)
 {
     tacka3 geo = tacka3_cross(tacka3_sub(b, a), tacka3_sub(c, a));
-    if (!tacka3_try_normalize(&geo)) return false;
+    if (!__try_normalize(&geo)) return false;
     if (m->face_normals && f < m->face_normal_count) {
         tacka3 ref = m->face_normals[f];
         if (xf) ref = __xf_direction(xf, ref);
@@ -415,16 +442,16 @@ static void __check_solid(const mesh_set *ms, const void *mover, tacka3 center, 
             collision_triangle_checks++;
             aabox tri_box;
             if (have_local) {
-                aabox_of_triangle(&tri_box, a, b, c);
-                if (!aabox_overlaps(&tri_box, &local_broad)) continue;
+                __tri_box(&tri_box, a, b, c);
+                if (!__boxes_overlap(&tri_box, &local_broad)) continue;
             }
             if (xf) {
                 a = __xf_point(xf, a);
                 b = __xf_point(xf, b);
                 c = __xf_point(xf, c);
             }
-            aabox_of_triangle(&tri_box, a, b, c);
-            if (!aabox_overlaps(&tri_box, &broad)) continue;
+            __tri_box(&tri_box, a, b, c);
+            if (!__boxes_overlap(&tri_box, &broad)) continue;
             tacka3 n;
             if (!__world_normal(m, xf, det, f, a, b, c, &n)) continue;
 
