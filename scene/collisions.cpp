@@ -90,11 +90,14 @@ static object_instance *__shape(object_instance *oi, tacka3 *center, float *radi
     return mover;
 }
 
+// The scene's collision meshes as they stand now, in the array the scene
+// keeps for the queries (no allocation once it has grown).
 static array<collision_mesh> *__meshes(scene *sc)
 {
-    array<collision_mesh> *meshes = array_new<collision_mesh>();
-    if (!meshes || !scene_collision_meshes(sc, meshes)) BUG();
-    return meshes;
+    if (!sc->collision_meshes && !(sc->collision_meshes = array_new<collision_mesh>())) BUG();
+    sc->collision_meshes->cur_elements = 0;
+    if (!scene_collision_meshes(sc, sc->collision_meshes)) BUG();
+    return sc->collision_meshes;
 }
 
 void OI_collision_detection_ws(scene *sc, object_instance *oi, tacka3 move, array<collision_record> *solid_results,
@@ -106,7 +109,6 @@ void OI_collision_detection_ws(scene *sc, object_instance *oi, tacka3 move, arra
     array<collision_mesh> *meshes = __meshes(sc);
     *final_center = collision_slide(meshes->data, meshes->get_size(), mover, c, r, move, solid_results,
                                     nonsolid_results, nullptr);
-    array_free(meshes);
 }
 
 void OI_move_with_collision_detection_ws(object_instance *oi, scene *sc, tacka3 move,
@@ -137,7 +139,6 @@ bool scene_collision_detection(scene *sc, object_instance *oi, array<collision_r
     tacka3 new_center;
     collision_step(meshes->data, meshes->get_size(), mover, c, r, move, last_contact ? &last : nullptr, &new_center,
                    remaining_move, solid_results, nonsolid_results, nullptr);
-    array_free(meshes);
     *new_position = tacka3_add(OI_get_position_ws(mover), tacka3_sub(new_center, c));
     return true;
 }
@@ -148,7 +149,6 @@ uint32_t intersect_ray_and_scene_in_range(array<collision_record> *results, scen
     if (tacka3_is_zero(direction)) return 0;
     array<collision_mesh> *meshes = __meshes(sc);
     uint32_t n = collision_ray(meshes->data, meshes->get_size(), origin, direction, range, results);
-    array_free(meshes);
     return n;
 }
 

@@ -45,6 +45,7 @@ scene *scene_init()
 void scene_deinit(scene *s)
 {
     if (!s) return;
+    array_free(s->collision_meshes);
     if (s->flags & SCENE_ATTACHED) scene_detach_from_renderer(s);
     mem_free(s->name);
     mem_free(s->resources_folder);
