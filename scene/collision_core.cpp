@@ -431,11 +431,11 @@ static void __check_solid(const mesh_set *ms, const void *mover, tacka3 center, 
         aabox swept;
         bool have_swept = (!xf || have_inv) && __capsule_box(&swept, have_inv ? inv : nullptr, center,
                                                              tacka3_add(center, move), radius + COLLISION_BROAD_MARGIN);
-        uint32_t cand[COLLISION_CANDIDATES];
-        const uint32_t cand_count = __candidates(m, have_swept ? &swept : nullptr, cand);
+        uint32_t near_faces[COLLISION_CANDIDATES];
+        const uint32_t cand_count = __candidates(m, have_swept ? &swept : nullptr, near_faces);
         const uint32_t count = cand_count == UINT32_MAX ? m->face_count : cand_count;
         for (uint32_t k = 0; k < count; k++) {
-            const uint32_t f = cand_count == UINT32_MAX ? k : cand[k];
+            const uint32_t f = cand_count == UINT32_MAX ? k : near_faces[k];
             if (skip_face && last_contact->face_index == f) continue;
             tacka3 a, b, c;
             if (!__triangle(m, f, &a, &b, &c)) continue;
@@ -559,11 +559,11 @@ static void __check_non_solid(const mesh_set *ms, const void *mover, tacka3 cent
         const bool have_inv = xf && matrix_inverse(inv, xf);
         bool have_near = (!xf || have_inv) && __capsule_box(&near_box, have_inv ? inv : nullptr, moving ? tacka3_sub(center, move) : center,
                                        moving ? tacka3_add(center, move) : center, radius + COLLISION_BROAD_MARGIN);
-        uint32_t cand[COLLISION_CANDIDATES];
-        const uint32_t cand_count = __candidates(m, have_near ? &near_box : nullptr, cand);
+        uint32_t near_faces[COLLISION_CANDIDATES];
+        const uint32_t cand_count = __candidates(m, have_near ? &near_box : nullptr, near_faces);
         const uint32_t count = cand_count == UINT32_MAX ? m->face_count : cand_count;
         for (uint32_t k = 0; k < count; k++) {
-            const uint32_t f = cand_count == UINT32_MAX ? k : cand[k];
+            const uint32_t f = cand_count == UINT32_MAX ? k : near_faces[k];
             tacka3 a, b, c, n;
             if (!__world_triangle(m, xf, f, &a, &b, &c)) continue;
             if (!__world_normal(m, xf, det, f, a, b, c, &n)) continue;
