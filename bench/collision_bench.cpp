@@ -2,7 +2,9 @@
 // asteroids of 500 triangles each. Each iteration is one query, timed alone;
 // besides the mean, the 10th, 50th and 90th percentile of the queries are
 // reported in microseconds, with hits per ray and contacts, iterations and
-// triangle checks per move.
+// triangle checks per move. The "EveryTriangle" runs leave the triangle
+// hierarchy out, for comparison; "Indexed" rays also go through an index over
+// the asteroids' boxes, made once (the field stands still).
 //
 //   collision_bench [Google Benchmark options, e.g. --benchmark_format=json]
 
@@ -18,6 +20,7 @@
 #include "corelib/drand.h"
 #include "corelib/hw_timer.h"
 #include "corelib/matrix.h"
+#include "scene/collision_bvh.h"
 #include "scene/collision_core.h"
 
 namespace {
@@ -95,7 +98,10 @@ void set_quantiles(benchmark::State &state, std::vector<double> *times)
 struct field_data {
     rock_shape rock;
     std::vector<float> worlds;
-    std::vector<collision_mesh> meshes;
+    std::vector<collision_mesh> meshes;        // with the rock's triangle hierarchy
+    std::vector<collision_mesh> plain_meshes;  // the same without: every triangle tested
+    collision_bvh *bvh;
+    collision_bvh *index;  // over the asteroids' boxes (the field does not move)
     array<collision_record> *results;
 };
 field_data field;
@@ -128,12 +134,18 @@ bool field_make()
         m->flags = COLLISION_MESH_SOLID;
         m->owner = m;
     }
+    field.plain_meshes = field.meshes;
+    field.bvh = collision_bvh_create(&field.meshes[0]);
+    if (!field.bvh) return false;
+    for (collision_mesh &m : field.meshes) m.bvh = field.bvh;
+    field.index = collision_bvh_create_over_meshes(field.meshes.data(), FIELD_ASTEROIDS);
+    if (!field.index) return false;
     field.results = array_new<collision_record>();
     return field.results != nullptr;
 }
 
 // Rays from random points towards random asteroids (most hit, some pass several).
-void BM_CollisionRay(benchmark::State &state)
+void collision_ray_bench(benchmark::State &state, const std::vector<collision_mesh> &meshes, const collision_bvh *index)
 {
     std::vector<double> times;
     uint64_t hits = 0;
@@ -144,7 +156,8 @@ void BM_CollisionRay(benchmark::State &state)
         if (is_zero(dir)) dir = tacka3{1, 0, 0};
         field.results->cur_elements = 0;
         int64_t t0 = hw_timer_ticks();
-        hits += collision_ray(field.meshes.data(), FIELD_ASTEROIDS, origin, dir, INFINITY, field.results);
+        hits += index ? collision_ray_indexed(index, meshes.data(), FIELD_ASTEROIDS, origin, dir, INFINITY, field.results)
+                      : collision_ray(meshes.data(), FIELD_ASTEROIDS, origin, dir, INFINITY, field.results);
         int64_t t1 = hw_timer_ticks();
         double t = double(t1 - t0) * 1e-9;
         state.SetIterationTime(t);
@@ -153,10 +166,15 @@ void BM_CollisionRay(benchmark::State &state)
     set_quantiles(state, &times);
     state.counters["hits_per_ray"] = benchmark::Counter(double(hits), benchmark::Counter::kAvgIterations);
 }
+void BM_CollisionRay(benchmark::State &state) { collision_ray_bench(state, field.meshes, nullptr); }
+void BM_CollisionRayIndexed(benchmark::State &state) { collision_ray_bench(state, field.meshes, field.index); }
+void BM_CollisionRayEveryTriangle(benchmark::State &state) { collision_ray_bench(state, field.plain_meshes, nullptr); }
 BENCHMARK(BM_CollisionRay)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CollisionRayIndexed)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CollisionRayEveryTriangle)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 // Sliding moves of a ship-sized sphere aimed at the surface of a random asteroid.
-void BM_CollisionSlide(benchmark::State &state)
+void collision_slide_bench(benchmark::State &state, const std::vector<collision_mesh> &meshes)
 {
     std::vector<double> times;
     uint64_t contacts = 0, iterations_total = 0;
@@ -169,7 +187,7 @@ void BM_CollisionSlide(benchmark::State &state)
         field.results->cur_elements = 0;
         int iterations = 0;
         int64_t t0 = hw_timer_ticks();
-        collision_slide(field.meshes.data(), FIELD_ASTEROIDS, nullptr, start, 3.0f, move, field.results, nullptr,
+        collision_slide(meshes.data(), FIELD_ASTEROIDS, nullptr, start, 3.0f, move, field.results, nullptr,
                         &iterations);
         int64_t t1 = hw_timer_ticks();
         double t = double(t1 - t0) * 1e-9;
@@ -185,7 +203,10 @@ void BM_CollisionSlide(benchmark::State &state)
     state.counters["triangle_checks"] =
         Counter(double(collision_triangle_checks - checks_before), Counter::kAvgIterations);
 }
+void BM_CollisionSlide(benchmark::State &state) { collision_slide_bench(state, field.meshes); }
+void BM_CollisionSlideEveryTriangle(benchmark::State &state) { collision_slide_bench(state, field.plain_meshes); }
 BENCHMARK(BM_CollisionSlide)->UseManualTime()->Unit(benchmark::kMicrosecond);
+BENCHMARK(BM_CollisionSlideEveryTriangle)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
 }  // namespace
 
@@ -199,6 +220,8 @@ int main(int argc, char **argv)
     benchmark::RunSpecifiedBenchmarks();
     benchmark::Shutdown();
     array_free(field.results);
+    collision_bvh_free(field.bvh);
+    collision_bvh_free(field.index);
     drand_deinit();
     return 0;
 }

@@ -25,6 +25,7 @@
 
 #include <GL/glew.h>
 
+#include "bench/bench_minimal.h"
 #include "bench/bench_util.h"
 #include "corelib/drand.h"
 #include "corelib/files.h"
@@ -124,47 +125,10 @@ int main(int argc, char **argv)
 
     // The minimal program: every instance drawn in the last engine frame, its
     // mesh drawn once with one fixed state and no textures.
-    std::vector<OGL_mesh_instance *> drawn;
-    for (uint32_t i = 0; i < scene_get_ois_no(sc); i++) {
-        object_instance *oi = scene_get_oi(sc, i);
-        if (!(oi->flags & OI_OGL_MESH_INSTANCE)) continue;
-        OGL_mesh_instance *m = OI_get_ogl_mesh_instance(oi);
-        if (m && m->mesh && OGL_mesh_has_vbo(m->mesh) && OI_get_desc(oi)->visible && !OI_get_desc(oi)->invisible)
-            drawn.push_back(m);
-    }
-    auto run_minimal = [&](int n, std::vector<double> *times) {
-        for (int f = 0; f < n; f++) {
-            auto w0 = bench_clock::now();
-            OGL_clear();
-            glMatrixMode(GL_PROJECTION);
-            glLoadMatrixf(v->projection_matrix);
-            glMatrixMode(GL_MODELVIEW);
-            glEnable(GL_DEPTH_TEST);
-            glEnable(GL_CULL_FACE);
-            glDisable(GL_LIGHTING);
-            glDisable(GL_BLEND);
-            glDisable(GL_TEXTURE_2D);
-            glEnableClientState(GL_VERTEX_ARRAY);
-            for (OGL_mesh_instance *m : drawn) {
-                GLsizei stride = 0;
-                glBindBufferARB(GL_ARRAY_BUFFER_ARB, m->mesh->vbo);
-                glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, m->mesh->ibo);
-                glVertexPointer(3, GL_FLOAT, GLsizei(m->mesh->vbo_vertex_size), OGL_mesh_get_vertexs_pointer(m->mesh, &stride));
-                glLoadMatrixf(v->view_matrix);
-                if (m->world_matrix) glMultMatrixf(m->world_matrix);
-                OGL_mesh_draw(m->mesh);
-            }
-            glDisableClientState(GL_VERTEX_ARRAY);
-            glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
-            glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
-            OGL_swap_buffers();
-            if (times) times->push_back(bench_seconds_since(w0));
-        }
-        glFinish();
-    };
-    run_minimal(10, nullptr);
+    std::vector<OGL_mesh_instance *> drawn = bench_minimal_collect(sc);
+    bench_minimal_run(drawn, v, 10, nullptr);
     std::vector<double> minimal_times;
-    run_minimal(frames, &minimal_times);
+    bench_minimal_run(drawn, v, frames, &minimal_times);
 
     double engine_s = bench_median(engine_times), minimal_s = bench_median(minimal_times);
     double own = (cpu.update + cpu.visibility + cpu.drawing) * 1000.0 / frames;

@@ -1,9 +1,11 @@
 #include "collision_core.h"
 
+#include <algorithm>
 #include <cmath>
 
 #include "corelib/log.h"
 #include "corelib/matrix.h"
+#include "scene/collision_bvh.h"
 
 uint64_t collision_triangle_checks = 0;
 
@@ -43,6 +45,46 @@ static float __det3(const float *m)
            m[2] * (m[4] * m[9] - m[5] * m[8]);
 }
 
+// matrix_transform_point / matrix_transform_direction, inlined for the
+// per-triangle loops (the same operations in the same order: the same results).
+static inline tacka3 __xf_point(const float *m, tacka3 p)
+{
+    return tacka3{p.x * m[0] + p.y * m[4] + p.z * m[8] + m[12], p.x * m[1] + p.y * m[5] + p.z * m[9] + m[13],
+                  p.x * m[2] + p.y * m[6] + p.z * m[10] + m[14]};
+}
+
+static inline tacka3 __xf_direction(const float *m, tacka3 d)
+{
+    return tacka3{d.x * m[0] + d.y * m[4] + d.z * m[8], d.x * m[1] + d.y * m[5] + d.z * m[9],
+                  d.x * m[2] + d.y * m[6] + d.z * m[10]};
+}
+
+// tacka3_try_normalize, aabox_of_triangle and aabox_overlaps, likewise inlined.
+static inline bool __try_normalize(tacka3 *a)
+{
+    float len = tacka3_length(*a);
+    if (!(len > 0.0f) || !is_finite(len)) return false;
+    *a = tacka3_scale(*a, 1.0f / len);
+    return true;
+}
+
+static inline void __tri_box(aabox *box, tacka3 a, tacka3 b, tacka3 c)
+{
+    box->min[0] = std::min(std::min(a.x, b.x), c.x);
+    box->min[1] = std::min(std::min(a.y, b.y), c.y);
+    box->min[2] = std::min(std::min(a.z, b.z), c.z);
+    box->max[0] = std::max(std::max(a.x, b.x), c.x);
+    box->max[1] = std::max(std::max(a.y, b.y), c.y);
+    box->max[2] = std::max(std::max(a.z, b.z), c.z);
+}
+
+static inline bool __boxes_overlap(const aabox *a, const aabox *b)
+{
+    for (int i = 0; i < 3; i++)
+        if (a->max[i] < b->min[i] || a->min[i] > b->max[i]) return false;
+    return true;
+}
+
 // The corners of triangle f in object space; false for indices beyond the vertices.
 static bool __triangle(const collision_mesh *m, uint32_t f, tacka3 *a, tacka3 *b, tacka3 *c)
 {
@@ -68,9 +110,9 @@ static bool __world_triangle(const collision_mesh *m, const float *xf, uint32_t 
 {
     if (!__triangle(m, f, a, b, c)) return false;
     if (xf) {
-        *a = matrix_transform_point(xf, *a);
-        *b = matrix_transform_point(xf, *b);
-        *c = matrix_transform_point(xf, *c);
+        *a = __xf_point(xf, *a);
+        *b = __xf_point(xf, *b);
+        *c = __xf_point(xf, *c);
     }
     return true;
 }
@@ -82,10 +124,10 @@ static bool __world_normal(const collision_mesh *m, const float *xf, float det, 
                            tacka3 c, tacka3 *n)
 {
     tacka3 geo = tacka3_cross(tacka3_sub(b, a), tacka3_sub(c, a));
-    if (!tacka3_try_normalize(&geo)) return false;
+    if (!__try_normalize(&geo)) return false;
     if (m->face_normals && f < m->face_normal_count) {
         tacka3 ref = m->face_normals[f];
-        if (xf) ref = matrix_transform_direction(xf, ref);
+        if (xf) ref = __xf_direction(xf, ref);
         if (is_zero(ref)) return false;
         if (tacka3_dot(ref, geo) < 0.0f) geo = tacka3_neg(geo);
     } else if (det < 0.0f) {
@@ -104,12 +146,10 @@ static float __gap(tacka3 center)
     return std::fmax(COLLISION_GAP, 8.0f * ulp);
 }
 
-// The box, in the space of the placement xf, around the world sphere (center,
-// radius); false when the placement cannot be inverted.
-static bool __local_box(aabox *box, const float *xf, tacka3 center, float radius)
+// The box, in the space of a placement whose inverse is inv, around the world
+// sphere (center, radius); false when it would not be finite.
+static bool __local_box(aabox *box, const float *inv, tacka3 center, float radius)
 {
-    float inv[16];
-    if (!matrix_inverse(inv, xf)) return false;
     // The Frobenius norm of the inverse's upper 3x3 part bounds how far it
     // stretches any length.
     float f2 = 0.0f;
@@ -118,6 +158,61 @@ static bool __local_box(aabox *box, const float *xf, tacka3 center, float radius
     float local_radius = radius * std::sqrt(f2);
     if (!is_finite(local_radius)) return false;
     build_box_around_sphere(box, matrix_transform_point(inv, center), local_radius);
+    return true;
+}
+
+// Whether a and b lie farther apart than limit (as tacka3_distance says),
+// taking the square root only near the limit.
+static bool __farther_than(tacka3 a, tacka3 b, float limit)
+{
+    float d2 = tacka3_length2(tacka3_sub(a, b));
+    if (limit >= 0.0f) {
+        float l2 = limit * limit;
+        if (d2 > l2 * 1.001f) return true;
+        if (d2 < l2 * 0.999f) return false;
+    }
+    return tacka3_distance(a, b) > limit;
+}
+
+// The mesh's hierarchy when it describes the mesh's current triangles.
+static const collision_bvh *__bvh(const collision_mesh *m)
+{
+    return m->bvh && collision_bvh_fits(m->bvh, m) ? m->bvh : nullptr;
+}
+
+// Room for the triangles one query takes from a hierarchy; a query meeting more
+// tests the whole mesh.
+#define COLLISION_CANDIDATES 256
+
+// The triangles of the mesh near box (in the mesh's space), in increasing order:
+// their number, or UINT32_MAX when every triangle is to be tested.
+static uint32_t __candidates(const collision_mesh *m, const aabox *box, uint32_t *out)
+{
+    const collision_bvh *bvh = __bvh(m);
+    if (!bvh || !box) return UINT32_MAX;
+    return collision_bvh_faces_in_box(bvh, box, out, COLLISION_CANDIDATES);
+}
+
+// The box, in the space of a placement whose inverse is inv (null: world
+// space), around the world capsule of the given radius from p0 to p1; false
+// when it would not be finite. Along each axis of that space the sphere reaches
+// radius times the length of the inverse's row for the axis.
+static bool __capsule_box(aabox *box, const float *inv, tacka3 p0, tacka3 p1, float radius)
+{
+    float ext[3] = {radius, radius, radius};
+    if (inv) {
+        p0 = matrix_transform_point(inv, p0);
+        p1 = matrix_transform_point(inv, p1);
+        for (int k = 0; k < 3; k++) {
+            ext[k] = radius * std::sqrt(inv[k] * inv[k] + inv[k + 4] * inv[k + 4] + inv[k + 8] * inv[k + 8]);
+            if (!is_finite(ext[k])) return false;
+        }
+    }
+    const float a[3] = {p0.x, p0.y, p0.z}, b[3] = {p1.x, p1.y, p1.z};
+    for (int k = 0; k < 3; k++) {
+        box->min[k] = std::fmin(a[k], b[k]) - ext[k];
+        box->max[k] = std::fmax(a[k], b[k]) + ext[k];
+    }
     return true;
 }
 
@@ -212,8 +307,13 @@ static bool __classify(contact_candidate *out, tacka3 c, float r, tacka3 d, floa
     const float h1 = h0 + tacka3_dot(d, n) * len;
     if ((h0 > r && h1 > r) || (h0 < -r && h1 < -r)) return false;
 
+    // Embedded: some point of the triangle deeper than the tolerance inside the
+    // sphere, which a center farther than that from the plane rules out (with
+    // room for rounding) without looking for the nearest point.
     tacka3 q;
-    if (is_triangle_inside_sphere(&q, c, r, a, b, t, n, COLLISION_EMBED_TOLERANCE)) {
+    const float inner = r - COLLISION_EMBED_TOLERANCE;
+    const bool may_embed = !(std::fabs(h0) > inner + 1e-4f * (r + std::fabs(h0)));
+    if (may_embed && is_triangle_inside_sphere(&q, c, r, a, b, t, n, COLLISION_EMBED_TOLERANCE)) {
         tacka3 diff = tacka3_sub(c, q);
         float len = tacka3_length(diff);
         ASSERT(is_finite(len));
@@ -271,10 +371,27 @@ static bool __classify(contact_candidate *out, tacka3 c, float r, tacka3 d, floa
     return found;
 }
 
-void collision_check_solid(const collision_mesh *meshes, uint32_t mesh_count, const void *mover, tacka3 center,
-                           float radius, tacka3 move, const collision_contact_id *last_contact, tacka3 *step,
-                           tacka3 *remaining, array<collision_record> *solid_results, collision_record *contact)
+namespace {
+
+// The meshes a query looks at: all of them, or only those a sliding move
+// found near its path (subset, increasing indices into meshes).
+struct mesh_set {
+    const collision_mesh *meshes;
+    uint32_t count;
+    const uint32_t *subset;  // null: every mesh
+    uint32_t subset_count;
+};
+
+}  // namespace
+
+static uint32_t __set_size(const mesh_set *ms) { return ms->subset ? ms->subset_count : ms->count; }
+static uint32_t __set_index(const mesh_set *ms, uint32_t k) { return ms->subset ? ms->subset[k] : k; }
+
+static void __check_solid(const mesh_set *ms, const void *mover, tacka3 center, float radius, tacka3 move,
+                          const collision_contact_id *last_contact, tacka3 *step, tacka3 *remaining,
+                          array<collision_record> *solid_results, collision_record *contact)
 {
+    const collision_mesh *meshes = ms->meshes;
     *step = move;
     *remaining = tacka3{0.0f, 0.0f, 0.0f};
     if (contact) *contact = collision_record{};
@@ -283,17 +400,21 @@ void collision_check_solid(const collision_mesh *meshes, uint32_t mesh_count, co
     ASSERT(is_finite(len));
     if (!(radius > COLLISION_MIN_SIZE) || len < COLLISION_MIN_SIZE) return;
     tacka3 d = tacka3_scale(move, 1.0f / len);
+    // Every contact the loop takes lies within the radius of the path (a
+    // face contact up to COLLISION_FACE_TOLERANCE behind its start): the box
+    // around the swept sphere turns the other triangles away.
     aabox broad;
-    build_box_around_sphere(&broad, center, radius + len + COLLISION_BROAD_MARGIN);
+    __capsule_box(&broad, nullptr, center, tacka3_add(center, move), radius + COLLISION_BROAD_MARGIN);
 
     collision_record best{};
     bool have = false;
-    for (uint32_t i = 0; i < mesh_count; i++) {
+    for (uint32_t s = 0; s < __set_size(ms); s++) {
+        const uint32_t i = __set_index(ms, s);
         const collision_mesh *m = &meshes[i];
         if (!(m->flags & COLLISION_MESH_SOLID) || (m->flags & COLLISION_MESH_SKINNED) || __is_mover(m, mover))
             continue;
         if (!m->vertices || m->face_count == 0) continue;
-        if (tacka3_distance(m->bound_center, center) > m->bound_radius + radius + len) continue;
+        if (__farther_than(m->bound_center, center, m->bound_radius + radius + len)) continue;
         __check_mesh_has_triangles(m);
         const float *xf = __placement(m);
         float det = xf ? __det3(xf) : 1.0f;
@@ -301,28 +422,48 @@ void collision_check_solid(const collision_mesh *meshes, uint32_t mesh_count, co
         // For a placed mesh, a box in its own space around the broad sphere
         // turns most triangles away before their corners are placed.
         aabox local_broad;
-        bool have_local = xf && __local_box(&local_broad, xf, center, radius + len + COLLISION_BROAD_MARGIN);
+        float inv[16];
+        const bool have_inv = xf && matrix_inverse(inv, xf);
+        bool have_local = have_inv && __local_box(&local_broad, inv, center, radius + len + COLLISION_BROAD_MARGIN);
 
-        for (uint32_t f = 0; f < m->face_count; f++) {
+        // The triangles to test: those the hierarchy finds near the swept
+        // sphere (every contact lies within its radius of the path), else all.
+        aabox swept;
+        bool have_swept = (!xf || have_inv) && __capsule_box(&swept, have_inv ? inv : nullptr, center,
+                                                             tacka3_add(center, move), radius + COLLISION_BROAD_MARGIN);
+        uint32_t near_faces[COLLISION_CANDIDATES];
+        const uint32_t cand_count = __candidates(m, have_swept ? &swept : nullptr, near_faces);
+        const uint32_t count = cand_count == UINT32_MAX ? m->face_count : cand_count;
+        for (uint32_t k = 0; k < count; k++) {
+            const uint32_t f = cand_count == UINT32_MAX ? k : near_faces[k];
             if (skip_face && last_contact->face_index == f) continue;
             tacka3 a, b, c;
             if (!__triangle(m, f, &a, &b, &c)) continue;
             collision_triangle_checks++;
             aabox tri_box;
             if (have_local) {
-                aabox_of_triangle(&tri_box, a, b, c);
-                if (!aabox_overlaps(&tri_box, &local_broad)) continue;
+                __tri_box(&tri_box, a, b, c);
+                if (!__boxes_overlap(&tri_box, &local_broad)) continue;
             }
             if (xf) {
-                a = matrix_transform_point(xf, a);
-                b = matrix_transform_point(xf, b);
-                c = matrix_transform_point(xf, c);
+                a = __xf_point(xf, a);
+                b = __xf_point(xf, b);
+                c = __xf_point(xf, c);
             }
-            aabox_of_triangle(&tri_box, a, b, c);
-            if (!aabox_overlaps(&tri_box, &broad)) continue;
+            __tri_box(&tri_box, a, b, c);
+            if (!__boxes_overlap(&tri_box, &broad)) continue;
             tacka3 n;
             if (!__world_normal(m, xf, det, f, a, b, c, &n)) continue;
 
+            // A sphere clear of the triangle's plane meets none of the triangle
+            // before it reaches the plane: when that is later than the best
+            // contact so far (with room for rounding), the triangle cannot win.
+            if (have) {
+                float h0 = tacka3_dot(tacka3_sub(center, a), n), dn = tacka3_dot(d, n);
+                if (h0 > radius && dn < 0.0f &&
+                    (h0 - radius) / -dn > best.distance + 1e-3f * (std::fabs(best.distance) + radius) + 1e-5f)
+                    continue;
+            }
             contact_candidate cand;
             if (!__classify(&cand, center, radius, d, len, a, b, c, n)) continue;
             if (!(tacka3_dot(cand.normal, d) < 0.0f) || cand.distance > len) continue;
@@ -362,16 +503,26 @@ void collision_check_solid(const collision_mesh *meshes, uint32_t mesh_count, co
     if (contact) *contact = best;
 }
 
-void collision_check_non_solid(const collision_mesh *meshes, uint32_t mesh_count, const void *mover, tacka3 center,
-                               float radius, tacka3 move, array<collision_record> *results)
+void collision_check_solid(const collision_mesh *meshes, uint32_t mesh_count, const void *mover, tacka3 center,
+                           float radius, tacka3 move, const collision_contact_id *last_contact, tacka3 *step,
+                           tacka3 *remaining, array<collision_record> *solid_results, collision_record *contact)
 {
+    const mesh_set ms = {meshes, mesh_count, nullptr, 0};
+    __check_solid(&ms, mover, center, radius, move, last_contact, step, remaining, solid_results, contact);
+}
+
+static void __check_non_solid(const mesh_set *ms, const void *mover, tacka3 center, float radius, tacka3 move,
+                              array<collision_record> *results)
+{
+    const collision_mesh *meshes = ms->meshes;
     float len = tacka3_length(move);
     ASSERT(is_finite(len));
     const bool moving = len >= COLLISION_MIN_SIZE;
     const tacka3 u = moving ? tacka3_scale(move, 1.0f / len) : tacka3{0.0f, 0.0f, 0.0f};
     const float r2 = radius * radius;
 
-    for (uint32_t i = 0; i < mesh_count; i++) {
+    for (uint32_t s = 0; s < __set_size(ms); s++) {
+        const uint32_t i = __set_index(ms, s);
         const collision_mesh *m = &meshes[i];
         if ((m->flags & COLLISION_MESH_SOLID) || __is_mover(m, mover)) continue;
         // Within reach of the sphere, or for a moving one of its whole path: a
@@ -381,7 +532,7 @@ void collision_check_non_solid(const collision_mesh *meshes, uint32_t mesh_count
             bool on;
             nearest_center = closest_point_on_segment(m->bound_center, center, tacka3_add(center, move), &on);
         }
-        if (tacka3_distance(m->bound_center, nearest_center) > m->bound_radius + radius) continue;
+        if (__farther_than(m->bound_center, nearest_center, m->bound_radius + radius)) continue;
         int existing = __find_owner(results, m->owner);
 
         collision_record rec{};
@@ -400,7 +551,19 @@ void collision_check_non_solid(const collision_mesh *meshes, uint32_t mesh_count
         const float *xf = __placement(m);
         float det = xf ? __det3(xf) : 1.0f;
 
-        for (uint32_t f = 0; f < m->face_count; f++) {
+        // Only triangles within reach of the sphere (over its path when moving)
+        // can make a record: those the hierarchy finds near it.
+        // A moving sphere's contacts are taken up to a move's length either way.
+        aabox near_box;
+        float inv[16];
+        const bool have_inv = xf && matrix_inverse(inv, xf);
+        bool have_near = (!xf || have_inv) && __capsule_box(&near_box, have_inv ? inv : nullptr, moving ? tacka3_sub(center, move) : center,
+                                       moving ? tacka3_add(center, move) : center, radius + COLLISION_BROAD_MARGIN);
+        uint32_t near_faces[COLLISION_CANDIDATES];
+        const uint32_t cand_count = __candidates(m, have_near ? &near_box : nullptr, near_faces);
+        const uint32_t count = cand_count == UINT32_MAX ? m->face_count : cand_count;
+        for (uint32_t k = 0; k < count; k++) {
+            const uint32_t f = cand_count == UINT32_MAX ? k : near_faces[k];
             tacka3 a, b, c, n;
             if (!__world_triangle(m, xf, f, &a, &b, &c)) continue;
             if (!__world_normal(m, xf, det, f, a, b, c, &n)) continue;
@@ -450,19 +613,58 @@ void collision_check_non_solid(const collision_mesh *meshes, uint32_t mesh_count
     }
 }
 
-void collision_step(const collision_mesh *meshes, uint32_t mesh_count, const void *mover, tacka3 center,
-                    float radius, tacka3 move, const collision_contact_id *last_contact, tacka3 *new_center,
-                    tacka3 *remaining, array<collision_record> *solid_results,
-                    array<collision_record> *nonsolid_results, collision_record *contact)
+void collision_check_non_solid(const collision_mesh *meshes, uint32_t mesh_count, const void *mover, tacka3 center,
+                               float radius, tacka3 move, array<collision_record> *results)
+{
+    const mesh_set ms = {meshes, mesh_count, nullptr, 0};
+    __check_non_solid(&ms, mover, center, radius, move, results);
+}
+
+static void __step(const mesh_set *ms, const void *mover, tacka3 center, float radius, tacka3 move,
+                   const collision_contact_id *last_contact, tacka3 *new_center, tacka3 *remaining,
+                   array<collision_record> *solid_results, array<collision_record> *nonsolid_results,
+                   collision_record *contact)
 {
     tacka3 step = move;
     *remaining = tacka3{0.0f, 0.0f, 0.0f};
     if (contact) *contact = collision_record{};
     if (tacka3_length2(move) >= COLLISION_MIN_MOVE2)
-        collision_check_solid(meshes, mesh_count, mover, center, radius, move, last_contact, &step, remaining,
-                              solid_results, contact);
-    if (nonsolid_results) collision_check_non_solid(meshes, mesh_count, mover, center, radius, move, nonsolid_results);
+        __check_solid(ms, mover, center, radius, move, last_contact, &step, remaining, solid_results, contact);
+    if (nonsolid_results) __check_non_solid(ms, mover, center, radius, move, nonsolid_results);
     *new_center = tacka3_add(center, step);
+}
+
+void collision_step(const collision_mesh *meshes, uint32_t mesh_count, const void *mover, tacka3 center,
+                    float radius, tacka3 move, const collision_contact_id *last_contact, tacka3 *new_center,
+                    tacka3 *remaining, array<collision_record> *solid_results,
+                    array<collision_record> *nonsolid_results, collision_record *contact)
+{
+    const mesh_set ms = {meshes, mesh_count, nullptr, 0};
+    __step(&ms, mover, center, radius, move, last_contact, new_center, remaining, solid_results, nonsolid_results,
+           contact);
+}
+
+// Room for the meshes near a sliding move; with more near, every step looks at all.
+#define COLLISION_NEAR_MESHES 64
+
+// The meshes whose bounding spheres come within reach of around (a superset
+// of those either test of a step from any center within reach - radius -
+// |move| of around looks at).
+static void __near_set(mesh_set *ms, uint32_t *subset, tacka3 around, float reach)
+{
+    ms->subset = subset;
+    ms->subset_count = 0;
+    for (uint32_t i = 0; i < ms->count; i++) {
+        const collision_mesh *m = &ms->meshes[i];
+        float limit = m->bound_radius + reach;
+        float d2 = tacka3_length2(tacka3_sub(m->bound_center, around));
+        if (limit >= 0.0f && d2 > limit * limit * 1.001f) continue;
+        if (ms->subset_count == COLLISION_NEAR_MESHES) {
+            ms->subset = nullptr;
+            return;
+        }
+        subset[ms->subset_count++] = i;
+    }
 }
 
 tacka3 collision_slide(const collision_mesh *meshes, uint32_t mesh_count, const void *mover, tacka3 center,
@@ -474,16 +676,31 @@ tacka3 collision_slide(const collision_mesh *meshes, uint32_t mesh_count, const 
         step_nonsolid = array_new<collision_record>();
         ASSERT(step_nonsolid != nullptr);
     }
+    // The steps look only at the meshes near the move, gathered once around
+    // the start and again whenever a step could reach beyond them. Each step
+    // looks at bounding spheres within radius + |move| of its center.
+    mesh_set ms = {meshes, mesh_count, nullptr, 0};
+    uint32_t subset[COLLISION_NEAR_MESHES];
+    const float reach = radius + 2.0f * tacka3_length(move) + COLLISION_BROAD_MARGIN;
+    tacka3 around = center;
+    float gathered_reach = -1.0f;  // none gathered yet
+
     collision_contact_id last{};
     bool have_last = false;
     tacka3 remaining = move;
     int n = 0;
     while (n < COLLISION_MAX_ITERATIONS && tacka3_length2(remaining) > COLLISION_MIN_MOVE2) {
+        float need = tacka3_distance(center, around) + radius + tacka3_length(remaining);
+        if (!(need + 1e-3f * gathered_reach <= gathered_reach)) {
+            around = center;
+            gathered_reach = std::fmax(reach, 2.0f * (radius + tacka3_length(remaining)));
+            __near_set(&ms, subset, around, gathered_reach);
+        }
         collision_record contact;
         tacka3 next_move;
         if (step_nonsolid) step_nonsolid->cur_elements = 0;
-        collision_step(meshes, mesh_count, mover, center, radius, remaining, have_last ? &last : nullptr, &center,
-                       &next_move, solid_results, step_nonsolid, &contact);
+        __step(&ms, mover, center, radius, remaining, have_last ? &last : nullptr, &center, &next_move, solid_results,
+               step_nonsolid, &contact);
         remaining = next_move;
         n++;
         // Only a sliding contact of this step is remembered: its plane is ignored next time.
@@ -499,60 +716,102 @@ tacka3 collision_slide(const collision_mesh *meshes, uint32_t mesh_count, const 
     return center;
 }
 
+// The nearest triangle of the mesh the ray (in the mesh's space) hits, testing each.
+static void __ray_every_triangle(const collision_mesh *m, tacka3 lo, tacka3 ld, float *best_t, uint32_t *best_f)
+{
+    for (uint32_t f = 0; f < m->face_count; f++) {
+        tacka3 a, b, c;
+        if (!__triangle(m, f, &a, &b, &c)) continue;
+        aabox tri_box;
+        aabox_of_triangle(&tri_box, a, b, c);
+        if (!is_intersecting(&tri_box, lo, ld)) continue;
+        float t;
+        if (ray_triangle_intersect(&t, lo, ld, a, b, c) && t < *best_t) {
+            *best_t = t;
+            *best_f = f;
+        }
+    }
+}
+
+// The ray against mesh i (its box already met by the generous test): its
+// record appended when it hits within max_distance.
+static bool __ray_mesh(const collision_mesh *meshes, uint32_t i, tacka3 origin, tacka3 direction, float dir_len,
+                       float max_distance, array<collision_record> *results)
+{
+    const collision_mesh *m = &meshes[i];
+    if (m->flags & COLLISION_MESH_INVISIBLE) return false;
+    if (!m->vertices || m->vertex_count == 0 || m->face_count == 0 || (!m->tris_32 && !m->tris_16)) return false;
+    if (!is_intersecting(&m->bound_box, origin, direction)) return false;
+
+    // The ray in the mesh's own space.
+    const float *xf = __placement(m);
+    tacka3 lo = origin, ld = direction;
+    if (xf) {
+        float inv[16];
+        if (!matrix_inverse(inv, xf)) return false;
+        lo = matrix_transform_point(inv, origin);
+        ld = matrix_transform_direction(inv, direction);
+        if (is_zero(ld) || !tacka3_is_finite(ld)) return false;
+    }
+
+    float best_t = INFINITY;
+    uint32_t best_f = 0;
+    if (const collision_bvh *bvh = __bvh(m)) {
+        if (!collision_bvh_ray(bvh, lo, ld, &best_t, &best_f, nullptr)) return false;
+    } else {
+        __ray_every_triangle(m, lo, ld, &best_t, &best_f);
+    }
+    if (best_t == INFINITY) return false;
+    float distance = best_t * dir_len;
+    if (distance > max_distance) return false;
+
+    collision_record rec{};
+    rec.owner = m->owner;
+    rec.mesh_index = i;
+    rec.face_index = best_f;
+    rec.point = tacka3_add_scaled(origin, direction, best_t);
+    rec.distance = distance;
+    tacka3 a, b, c;
+    __world_triangle(m, xf, best_f, &a, &b, &c);
+    if (!__world_normal(m, xf, xf ? __det3(xf) : 1.0f, best_f, a, b, c, &rec.face_normal))
+        rec.face_normal = tacka3{0.0f, 0.0f, 0.0f};
+    rec.contact_normal = rec.face_normal;
+    __append(results, rec);
+    return true;
+}
+
 uint32_t collision_ray(const collision_mesh *meshes, uint32_t mesh_count, tacka3 origin, tacka3 direction,
                        float max_distance, array<collision_record> *results)
 {
     ASSERT(!is_zero(direction));
     const float dir_len = tacka3_length(direction);
+    collision_slab_ray slabs;
+    collision_slab_ray_init(&slabs, origin, direction);
     uint32_t hits = 0;
     for (uint32_t i = 0; i < mesh_count; i++) {
-        const collision_mesh *m = &meshes[i];
-        if (m->flags & COLLISION_MESH_INVISIBLE) continue;
-        if (!m->vertices || m->vertex_count == 0 || m->face_count == 0 || (!m->tris_32 && !m->tris_16)) continue;
-        if (!is_intersecting(&m->bound_box, origin, direction)) continue;
-
-        // The ray in the mesh's own space.
-        const float *xf = __placement(m);
-        tacka3 lo = origin, ld = direction;
-        if (xf) {
-            float inv[16];
-            if (!matrix_inverse(inv, xf)) continue;
-            lo = matrix_transform_point(inv, origin);
-            ld = matrix_transform_direction(inv, direction);
-            if (is_zero(ld) || !tacka3_is_finite(ld)) continue;
-        }
-
-        float best_t = INFINITY;
-        uint32_t best_f = 0;
-        for (uint32_t f = 0; f < m->face_count; f++) {
-            tacka3 a, b, c;
-            if (!__triangle(m, f, &a, &b, &c)) continue;
-            aabox tri_box;
-            aabox_of_triangle(&tri_box, a, b, c);
-            if (!is_intersecting(&tri_box, lo, ld)) continue;
-            float t;
-            if (ray_triangle_intersect(&t, lo, ld, a, b, c) && t < best_t) {
-                best_t = t;
-                best_f = f;
-            }
-        }
-        if (best_t == INFINITY) continue;
-        float distance = best_t * dir_len;
-        if (distance > max_distance) continue;
-
-        collision_record rec{};
-        rec.owner = m->owner;
-        rec.mesh_index = i;
-        rec.face_index = best_f;
-        rec.point = tacka3_add_scaled(origin, direction, best_t);
-        rec.distance = distance;
-        tacka3 a, b, c;
-        __world_triangle(m, xf, best_f, &a, &b, &c);
-        if (!__world_normal(m, xf, xf ? __det3(xf) : 1.0f, best_f, a, b, c, &rec.face_normal))
-            rec.face_normal = tacka3{0.0f, 0.0f, 0.0f};
-        rec.contact_normal = rec.face_normal;
-        __append(results, rec);
-        hits++;
+        // The quick generous test turns most boxes away, the exact one decides.
+        float t_enter;
+        if (!collision_slab_ray_enter(&slabs, meshes[i].bound_box.min, meshes[i].bound_box.max, &t_enter)) continue;
+        if (__ray_mesh(meshes, i, origin, direction, dir_len, max_distance, results)) hits++;
     }
+    return hits;
+}
+
+// Room for the meshes one indexed ray meets; with more, the ray looks at all.
+#define COLLISION_RAY_MESHES 256
+
+uint32_t collision_ray_indexed(const collision_bvh *index, const collision_mesh *meshes, uint32_t mesh_count,
+                               tacka3 origin, tacka3 direction, float max_distance, array<collision_record> *results)
+{
+    ASSERT(!is_zero(direction));
+    uint32_t near[COLLISION_RAY_MESHES];
+    uint32_t n = index && collision_bvh_fits_meshes(index, meshes, mesh_count)
+                     ? collision_bvh_items_on_ray(index, origin, direction, near, COLLISION_RAY_MESHES)
+                     : UINT32_MAX;
+    if (n == UINT32_MAX) return collision_ray(meshes, mesh_count, origin, direction, max_distance, results);
+    const float dir_len = tacka3_length(direction);
+    uint32_t hits = 0;
+    for (uint32_t k = 0; k < n; k++)
+        if (__ray_mesh(meshes, near[k], origin, direction, dir_len, max_distance, results)) hits++;
     return hits;
 }

@@ -14,6 +14,7 @@
 //   m.bound_center = ...; m.bound_radius = ...; m.bound_box = ...;   // world space
 //   m.flags = COLLISION_MESH_SOLID | ...;
 //   m.owner = oi;                       // opaque, copied into the records
+//   m.bvh = object_bvh;                 // optional (collision_bvh.h), not for skinned bodies
 //
 // Only collidable bodies belong in the array. The mesh points to the caller's
 // data; nothing is copied or freed. The moving body is identified by its owner
@@ -29,6 +30,8 @@
 #include "corelib/array.h"
 #include "corelib/geometry.h"
 #include "corelib/tacka.h"
+
+struct collision_bvh;
 
 enum : uint32_t {
     COLLISION_MESH_SOLID = 1u << 0,      // blocks moving spheres; otherwise contacts are only reported
@@ -75,6 +78,10 @@ struct collision_mesh {
     aabox bound_box;  // world-space bounding box (ray queries)
     uint32_t flags;   // COLLISION_MESH_*
     void *owner;
+    // Optional hierarchy over the triangles in their own space (rigid bodies):
+    // queries narrow the triangles they test with it. Unused unless built from
+    // these very vertex and triangle arrays.
+    const collision_bvh *bvh;
 };
 
 struct collision_record {
@@ -138,3 +145,11 @@ tacka3 collision_slide(const collision_mesh *meshes, uint32_t mesh_count, const 
 // The direction must not be zero. Returns the number of records appended.
 uint32_t collision_ray(const collision_mesh *meshes, uint32_t mesh_count, tacka3 origin, tacka3 direction,
                        float max_distance, array<collision_record> *results);
+
+// The same answers as collision_ray, through an index over the meshes' world
+// boxes (collision_bvh_create_over_meshes, collision_bvh.h) made from this
+// very array since its bodies last moved: the ray looks only at the bodies
+// whose boxes it may meet. Without a fitting index (null, or made for another
+// array), collision_ray answers.
+uint32_t collision_ray_indexed(const collision_bvh *index, const collision_mesh *meshes, uint32_t mesh_count,
+                               tacka3 origin, tacka3 direction, float max_distance, array<collision_record> *results);

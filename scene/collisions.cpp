@@ -3,9 +3,33 @@
 #include <cmath>
 
 #include "corelib/log.h"
+#include "scene/collision_bvh.h"
 #include "scene/object.h"
 #include "scene/object_instance.h"
 #include "scene/scene.h"
+
+// The object's triangles as a collision mesh in its own space.
+static void __object_mesh(object *o, collision_mesh *m)
+{
+    collision_mesh_init(m);
+    m->vertices = o->vertexs;
+    m->vertex_count = o->vertexsno;
+    m->tris_32 = o->tris_ints;
+    m->tris_16 = o->tris_shorts;
+    m->face_count = o->facesno;
+}
+
+void scene_object_build_collision_bvh(object *o)
+{
+    object_drop_collision_bvh(o);
+    if (!object_has_vertexs(o) || !object_has_triangle_list(o) || o->facesno == 0) return;
+    collision_mesh m;
+    __object_mesh(o, &m);
+    o->bvh = collision_bvh_create(&m);
+    if (!o->bvh)
+        do_log(LOG_WARNING, LOG_TO_FILE, "* object \"%s\": no collision hierarchy (out of memory); every triangle is tested",
+               object_has_name(o) ? object_get_name(o) : "");
+}
 
 static bool __mesh_of(object_instance *oi, collision_mesh *m)
 {
@@ -24,6 +48,7 @@ static bool __mesh_of(object_instance *oi, collision_mesh *m)
         m->vertices = o->vertexs;
         m->vertex_count = o->vertexsno;
         m->world = object_vertexs_are_in_world_space(o) ? nullptr : oi->world_matrix;
+        m->bvh = o->bvh;
     }
     m->tris_32 = o->tris_ints;
     m->tris_16 = o->tris_shorts;
@@ -65,11 +90,14 @@ static object_instance *__shape(object_instance *oi, tacka3 *center, float *radi
     return mover;
 }
 
+// The scene's collision meshes as they stand now, in the array the scene
+// keeps for the queries (no allocation once it has grown).
 static array<collision_mesh> *__meshes(scene *sc)
 {
-    array<collision_mesh> *meshes = array_new<collision_mesh>();
-    if (!meshes || !scene_collision_meshes(sc, meshes)) BUG();
-    return meshes;
+    if (!sc->collision_meshes && !(sc->collision_meshes = array_new<collision_mesh>())) BUG();
+    sc->collision_meshes->cur_elements = 0;
+    if (!scene_collision_meshes(sc, sc->collision_meshes)) BUG();
+    return sc->collision_meshes;
 }
 
 void OI_collision_detection_ws(scene *sc, object_instance *oi, tacka3 move, array<collision_record> *solid_results,
@@ -81,7 +109,6 @@ void OI_collision_detection_ws(scene *sc, object_instance *oi, tacka3 move, arra
     array<collision_mesh> *meshes = __meshes(sc);
     *final_center = collision_slide(meshes->data, meshes->get_size(), mover, c, r, move, solid_results,
                                     nonsolid_results, nullptr);
-    array_free(meshes);
 }
 
 void OI_move_with_collision_detection_ws(object_instance *oi, scene *sc, tacka3 move,
@@ -112,7 +139,6 @@ bool scene_collision_detection(scene *sc, object_instance *oi, array<collision_r
     tacka3 new_center;
     collision_step(meshes->data, meshes->get_size(), mover, c, r, move, last_contact ? &last : nullptr, &new_center,
                    remaining_move, solid_results, nonsolid_results, nullptr);
-    array_free(meshes);
     *new_position = tacka3_add(OI_get_position_ws(mover), tacka3_sub(new_center, c));
     return true;
 }
@@ -123,7 +149,6 @@ uint32_t intersect_ray_and_scene_in_range(array<collision_record> *results, scen
     if (tacka3_is_zero(direction)) return 0;
     array<collision_mesh> *meshes = __meshes(sc);
     uint32_t n = collision_ray(meshes->data, meshes->get_size(), origin, direction, range, results);
-    array_free(meshes);
     return n;
 }
 

@@ -13,6 +13,10 @@
 // The instance a record is about.
 inline object_instance *collision_record_oi(const collision_record *r) { return static_cast<object_instance *>(r->owner); }
 
+// Builds the object's collision hierarchy over its triangles (scene_prepare
+// does this for every mesh); without one every query tests every triangle.
+void scene_object_build_collision_bvh(object *o);
+
 // Appends one collision mesh per collidable instance that has triangles
 // (instances without a triangle list are left out). The meshes point into the
 // instances and their objects: valid until they change.

@@ -6,6 +6,7 @@
 
 #include "corelib/log.h"
 #include "corelib/mem.h"
+#include "scene/collision_bvh.h"
 
 object *object_init()
 {
@@ -19,9 +20,16 @@ object *object_init()
     return o;
 }
 
+void object_drop_collision_bvh(object *o)
+{
+    collision_bvh_free(o->bvh);
+    o->bvh = nullptr;
+}
+
 void object_deinit(object *o)
 {
     if (!o) return;
+    object_drop_collision_bvh(o);
     mem_free(o->name);
     for (generic_data_stream &s : *o->streams) array_free(s.data);
     array_free(o->streams);
@@ -119,13 +127,18 @@ uint8_t *object_get_generic_data_stream_ubn(const object *o, uint32_t i)
 bool object_has_vertexs(const object *o) { return (o->flags & OBJ_VERTEXS) != 0; }
 void object_insert_vertexs(object *o, tacka3 *vertexs, uint32_t n)
 {
+    object_drop_collision_bvh(o);
     mem_free(o->vertexs);
     o->vertexs = vertexs;
     o->vertexsno = n;
     o->flags |= OBJ_VERTEXS;
     o->changed |= OBJ_CHANGED_VERTEXS;
 }
-void object_set_vertexsno(object *o, uint32_t n) { o->vertexsno = n; }
+void object_set_vertexsno(object *o, uint32_t n)
+{
+    object_drop_collision_bvh(o);
+    o->vertexsno = n;
+}
 tacka3 *object_get_vertices(const object *o, uint32_t *n)
 {
     ASSERT(object_has_vertexs(o));
@@ -134,12 +147,17 @@ tacka3 *object_get_vertices(const object *o, uint32_t *n)
 }
 void object_free_vertexs(object *o)
 {
+    object_drop_collision_bvh(o);
     mem_free(o->vertexs);
     o->vertexs = nullptr;
     o->vertexsno = 0;
     o->flags &= ~OBJ_VERTEXS;
 }
-void object_set_vertexs_changed(object *o) { o->changed |= OBJ_CHANGED_VERTEXS; }
+void object_set_vertexs_changed(object *o)
+{
+    object_drop_collision_bvh(o);
+    o->changed |= OBJ_CHANGED_VERTEXS;
+}
 void object_unset_vertexs_changed(object *o) { o->changed &= ~OBJ_CHANGED_VERTEXS; }
 bool object_vertexs_has_changed(const object *o) { return (o->changed & OBJ_CHANGED_VERTEXS) != 0; }
 void object_set_vertexs_in_world_space(object *o, bool in_world)
@@ -193,7 +211,11 @@ void object_insert_triangle_list_shorts(object *o, uint16_t *indices, uint32_t f
     o->flags |= OBJ_TRIANGLE_LIST_SHORTS;
     o->changed |= OBJ_CHANGED_TRIANGLE_LIST;
 }
-void object_set_triangle_list_facesno(object *o, uint32_t facesno) { o->facesno = facesno; }
+void object_set_triangle_list_facesno(object *o, uint32_t facesno)
+{
+    object_drop_collision_bvh(o);
+    o->facesno = facesno;
+}
 uint32_t object_get_triangle_list_facesno(const object *o) { return o->facesno; }
 uint32_t *object_get_triangle_list_ints(const object *o)
 {
@@ -212,6 +234,7 @@ uint32_t object_get_triangle_index(const object *o, uint32_t f, uint32_t j)
 }
 void object_free_triangle_list(object *o)
 {
+    object_drop_collision_bvh(o);
     mem_free(o->tris_ints);
     mem_free(o->tris_shorts);
     o->tris_ints = nullptr;

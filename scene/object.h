@@ -75,6 +75,8 @@ struct object_bone_name {
     char name[OBJECT_BONE_NAME_SIZE];
 };
 
+struct collision_bvh;
+
 struct object_edge {
     uint32_t v[2];     // vertex indices, v[0] < v[1]
     uint32_t face[2];  // faces sharing the edge; face[1] is UINT32_MAX for an open edge
@@ -126,10 +128,16 @@ struct object {
 
     uint32_t edgesno;
     object_edge *edges;
+
+    // Hierarchy over the triangles for collision queries (rigid use only);
+    // dropped whenever the vertices or the triangle list change.
+    collision_bvh *bvh;
 };
 
 object *object_init();
 void object_deinit(object *o);
+// Frees the collision hierarchy (the vertices or triangles changed).
+void object_drop_collision_bvh(object *o);
 
 // Name (every loaded object has one).
 bool object_has_name(const object *o);

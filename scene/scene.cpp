@@ -11,6 +11,7 @@
 #include "corelib/mem.h"
 #include "corelib/view.h"
 #include "scene/camera.h"
+#include "scene/collisions.h"
 #include "scene/light.h"
 #include "scene/material.h"
 #include "scene/motion.h"
@@ -44,6 +45,7 @@ scene *scene_init()
 void scene_deinit(scene *s)
 {
     if (!s) return;
+    array_free(s->collision_meshes);
     if (s->flags & SCENE_ATTACHED) scene_detach_from_renderer(s);
     mem_free(s->name);
     mem_free(s->resources_folder);
@@ -419,6 +421,7 @@ bool scene_prepare_ex(scene *s, uint32_t options)
             object_calc_center(o);
             object_calc_bounding_sphere_radius(o);
         }
+        scene_object_build_collision_bvh(o);
         __step(&pp);
     }
 

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "corelib/array.h"
 #include "corelib/tacka.h"
 #include "scene/scene_types.h"
 
@@ -26,6 +27,8 @@ enum : uint32_t {
     SCENE_HIDE_ALL = 1u << 3,
     SCENE_ATTACHED = 1u << 4,
 };
+
+struct collision_mesh;
 
 struct scene {
     uint32_t flags;
@@ -56,6 +59,7 @@ struct scene {
     void *body_dynamics;
     scene_progress_fn progress; // null: nobody is told
     void *progress_user;
+    array<collision_mesh> *collision_meshes;  // kept for the collision queries, refilled by each
 };
 
 scene *scene_init();

@@ -520,7 +520,7 @@ TEST(CollisionDeath, Faults)
     collision_mesh twice[2] = {*w, *w};
     twice[0].flags = twice[1].flags = COLLISION_MESH_SKINNED;
     EXPECT_EXIT(collision_check_non_solid(twice, 2, nullptr, {4.5f, 0, 0}, 1.0f, {0, 0, 0}, r.a),
-                ::testing::ExitedWithCode(3), "collision_check_non_solid\\(\\) BUG");
+                ::testing::ExitedWithCode(3), "check_non_solid\\(\\) BUG");
 }
 
 

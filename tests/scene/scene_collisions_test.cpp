@@ -5,6 +5,7 @@
 #include <set>
 #include <string>
 
+#include "scene/collision_bvh.h"
 #include "scene/collisions.h"
 #include "scene_test_util.h"
 
@@ -166,5 +167,56 @@ TEST_F(SceneCollisions, RaysFollowInstancesThatMoved)
     OI_set_position(carrier, {7, -30, 0});
     EXPECT_NEAR(first_hit({0, 0, 0}, {1, 0, 0}), 7.0f, 1e-4f);
     EXPECT_LT(first_hit({-1, 30, 0}, {1, 0, 0}), 0.0f);
+    array_free(hits);
+}
+
+TEST_F(SceneCollisions, RigidMeshesCarryTheirObjectsHierarchyUntilTheTrianglesChange)
+{
+    object *skin = test_make_quad("skin", 2.0f);
+    std::vector<object_bone_name> bones(1);
+    strcpy(bones[0].name, "bone");
+    object_insert_bones(skin, test_copy_array(bones), 1);
+    object_insert_weights(skin, test_copy_array<object_weight>({{0, 0, 1}, {1, 0, 1}, {2, 0, 1}, {3, 0, 1}}), 4);
+    scene_add_object(sc, skin);
+    add("bone", nullptr, {0, 0, 0}, nullptr);
+    object_instance *w = add("w1", "wall", {5, 0, 0}, "collidable = true\r\n");
+    object_instance *soft = add("soft", "skin", {6, 0, 0}, "collidable = true\r\n");
+    ASSERT_TRUE(scene_prepare(sc));
+    object *wall = OI_get_object(w);
+    ASSERT_NE(wall->bvh, nullptr);
+
+    array<collision_mesh> *meshes = array_new<collision_mesh>();
+    ASSERT_TRUE(scene_collision_meshes(sc, meshes));
+    bool saw_wall = false, saw_skin = false;
+    for (const collision_mesh &m : *meshes) {
+        if (m.owner == w) {
+            saw_wall = true;
+            EXPECT_EQ(m.bvh, wall->bvh);
+            EXPECT_TRUE(collision_bvh_fits(m.bvh, &m));
+        } else if (m.owner == soft) {
+            saw_skin = true;
+            EXPECT_EQ(m.bvh, nullptr);  // skinned vertices move every frame
+        }
+    }
+    EXPECT_TRUE(saw_wall && saw_skin);
+    array_free(meshes);
+
+    // Vertices edited in place and announced: the old hierarchy must not hide
+    // the wall where it now stands.
+    array<collision_record> *hits = array_new<collision_record>();
+    ASSERT_EQ(intersect_ray_and_scene(hits, sc, {0, 5, 0}, {1, 0, 0}), 1u);
+    EXPECT_NEAR(hits->data[0].distance, 5.0f, 1e-4f);
+    for (uint32_t i = 0; i < wall->vertexsno; i++) wall->vertexs[i].x += 3.0f;
+    object_set_vertexs_changed(wall);
+    EXPECT_EQ(wall->bvh, nullptr);
+    hits->cur_elements = 0;
+    ASSERT_EQ(intersect_ray_and_scene(hits, sc, {0, 5, 0}, {1, 0, 0}), 1u);
+    EXPECT_NEAR(hits->data[0].distance, 8.0f, 1e-4f);
+    // Built again on request, it answers the same.
+    scene_object_build_collision_bvh(wall);
+    ASSERT_NE(wall->bvh, nullptr);
+    hits->cur_elements = 0;
+    ASSERT_EQ(intersect_ray_and_scene(hits, sc, {0, 5, 0}, {1, 0, 0}), 1u);
+    EXPECT_NEAR(hits->data[0].distance, 8.0f, 1e-4f);
     array_free(hits);
 }
