@@ -242,7 +242,9 @@ static void __title_teardown(object_instance *root)
 static void __configuration_screen()
 {
     __clear_presses();
-    if (vorn_is_headless()) return;
+    // A demo or the autopilot replays frame by frame: a screen with frames
+    // of its own would take input outside them.
+    if (vorn_is_headless() || vorn_session_is_active()) return;
     configuration_run(resource_folder_get(), "config\\");
     config_apply_changes(vorn_get_scene());
     // The particle systems drew with the textures the reload freed.
