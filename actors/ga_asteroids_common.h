@@ -28,10 +28,10 @@ struct auren_source_t;
 
 // The numbers of one kind.
 struct ga_attacker_kind {
-    int32_t kind;  // GA_KIND_ASTEROID_A .. GA_KIND_JUNK_D
+    int32_t kind; // GA_KIND_ASTEROID_A .. GA_KIND_JUNK_D
     float life;
     float impact_damage;
-    const char *main_oi;  // the main instance's name contains this
+    const char *main_oi; // the main instance's name contains this
 };
 
 struct ga_attacker_t {
@@ -44,14 +44,14 @@ struct ga_attacker_t {
     float speed;
     tacka3 velocity;
     tacka3 spin_axis;
-    float spin_rate;  // radians per second
+    float spin_rate; // radians per second
     sps *trail;
     auren_sound_t *explosion;
     auren_sound_t *ambient_sample;
     auren_source_t *ambient;
     object_instance *main_oi;
     const ga_attacker_kind *k;
-    tacka3 park;  // where the scene placed it, and where it waits while dormant
+    tacka3 park; // where the scene placed it, and where it waits while dormant
 };
 
 bool ga_attacker_init(game_actor *ga, const ga_attacker_kind *k);
@@ -65,5 +65,10 @@ bool ga_attacker_query(game_actor *ga, int32_t code, void *result);
 #define GA_ATTACKER_INTERFACE(ident, text, kind_code, life, damage, fragment) \
     static const ga_attacker_kind ident##_kind = {kind_code, life, damage, fragment}; \
     static bool ident##_init(game_actor *ga) { return ga_attacker_init(ga, &ident##_kind); } \
-    const game_actor_interface ident##_interface = {text, ident##_init, ga_attacker_deinit, ga_attacker_event, \
-                                                    ga_attacker_is_alive, ga_attacker_update, ga_attacker_query};
+    const game_actor_interface ident##_interface = {text, \
+                                                    ident##_init, \
+                                                    ga_attacker_deinit, \
+                                                    ga_attacker_event, \
+                                                    ga_attacker_is_alive, \
+                                                    ga_attacker_update, \
+                                                    ga_attacker_query};

@@ -198,7 +198,7 @@ static void fighter_event(game_actor *ga, int32_t code, void *argument)
         s->life = std::clamp(s->life - static_cast<ga_damage *>(argument)->amount, 0.0f, GA_FIGHTER_MAX_LIFE);
         break;
     case GA_EVENT_SHOT_HIT: __evaluate_shot(s, static_cast<game_actor *>(argument)); break;
-    default: break;  // the fighter ignores what is not for it
+    default: break; // the fighter ignores what is not for it
     }
 }
 
@@ -479,10 +479,10 @@ static void __update_camera(fighter_state *s)
     tacka3 back = tacka3_sub(cam_pos, target_pos);
     if (tacka3_length2(back) > 1e-12f) OI_rotate_axis_to_vector(s->chase_camera, tacka3_normalize(back), 2);
 
-    quaternion bank = quaternion_mul(
-        quaternion_mul(quaternion_from_axis_angle({1, 0, 0}, s->roll_rate * 0.5f * 0.3f + y),
-                       quaternion_from_axis_angle({0, 0, 1}, p <= 0.0f ? p * -0.3f : p * -0.7f)),
-        quaternion_from_axis_angle({0, 1, 0}, y * 0.3f));
+    quaternion bank =
+        quaternion_mul(quaternion_mul(quaternion_from_axis_angle({1, 0, 0}, s->roll_rate * 0.5f * 0.3f + y),
+                                      quaternion_from_axis_angle({0, 0, 1}, p <= 0.0f ? p * -0.3f : p * -0.7f)),
+                       quaternion_from_axis_angle({0, 1, 0}, y * 0.3f));
     OI_set_rotation(s->hull, bank);
 
     OI_calc_world_transform(s->chase_camera);

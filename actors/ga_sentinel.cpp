@@ -31,16 +31,16 @@ struct ga_sentinel_t {
     float life;
     float shot_timer;
     object_instance *oi_root, *oi_cd, *oi_body, *oi_gun_body, *oi_gun_body2;
-    motion_instance *mi_body, *mi_gun_body2;  // the recoils (null when the scene has no such motion)
+    motion_instance *mi_body, *mi_gun_body2; // the recoils (null when the scene has no such motion)
     game_actor *target;
     uint32_t view_counter;
     uint32_t search_counter;
     auren_sound_t *shot;
     auren_sound_t *ambient_sample;
     auren_source_t *ambient;
-    int32_t aim;  // GA_SENTINEL_AIM_*
+    int32_t aim; // GA_SENTINEL_AIM_*
 };
-}  // namespace
+} // namespace
 
 static ga_sentinel_t *__state(game_actor *ga) { return static_cast<ga_sentinel_t *>(game_actor_get_state_struct(ga)); }
 
@@ -206,7 +206,8 @@ static void __sentinel_turn(ga_sentinel_t *ks, float dt)
     OI_rotate_axis_to_vector(ks->oi_root, direction, 2);
     quaternion new_rot = OI_get_rotation(ks->oi_root);
     tacka3 forward = {0.0f, 0.0f, 1.0f};
-    float d = std::clamp(tacka3_dot(quaternion_rotate(old_rot, forward), quaternion_rotate(new_rot, forward)), -1.0f, 1.0f);
+    float d =
+        std::clamp(tacka3_dot(quaternion_rotate(old_rot, forward), quaternion_rotate(new_rot, forward)), -1.0f, 1.0f);
     if (std::fabs(d) < 0.999999f) {
         float angle = std::acos(d);
         OI_set_rotation(ks->oi_root, quaternion_slerp(old_rot, new_rot, std::clamp(dt / angle, 0.0f, 1.0f)));

@@ -25,11 +25,11 @@ struct ga_station_t {
     int32_t side;
     int32_t kind;
     float life;
-    object_instance *parts[STATION_PARTS];  // "g_station", "station_01" .. "station_07", "station_10", "station_11"
-    object_instance *body;                  // "station"
+    object_instance *parts[STATION_PARTS]; // "g_station", "station_01" .. "station_07", "station_10", "station_11"
+    object_instance *body;                 // "station"
     auren_sound_t *explosion;
 };
-}  // namespace
+} // namespace
 
 static const char *const STATION_PART_NAMES[STATION_PARTS] = {
     "g_station",  "station_01", "station_02", "station_03", "station_04",
@@ -136,7 +136,9 @@ static bool station_query(game_actor *ga, int32_t code, void *result)
         q->answer = __distance_mod(ks, q->position);
         return true;
     }
-    case GA_STATION_Q_FUNCTIONALITY_MOD: *static_cast<float *>(result) = ga_station_functionality_mod(ks->life); return true;
+    case GA_STATION_Q_FUNCTIONALITY_MOD:
+        *static_cast<float *>(result) = ga_station_functionality_mod(ks->life);
+        return true;
     case GA_STATION_Q_ENERGY: {
         ga_station_power_query *q = static_cast<ga_station_power_query *>(result);
         q->answer = __distance_mod(ks, q->position) * ((ga_station_functionality_mod(ks->life) + 1.0f) * 0.5f) * q->dt *
@@ -154,5 +156,5 @@ static bool station_query(game_actor *ga, int32_t code, void *result)
     }
 }
 
-const game_actor_interface ga_station_interface = {"station",        station_init,        station_deinit, station_event,
+const game_actor_interface ga_station_interface = {"station",        station_init,     station_deinit, station_event,
                                                    station_is_alive, __station_update, station_query};

@@ -50,7 +50,8 @@ inline void bench_minimal_run(const std::vector<OGL_mesh_instance *> &drawn, con
             GLsizei stride = 0;
             glBindBufferARB(GL_ARRAY_BUFFER_ARB, m->mesh->vbo);
             glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, m->mesh->ibo);
-            glVertexPointer(3, GL_FLOAT, GLsizei(m->mesh->vbo_vertex_size), OGL_mesh_get_vertexs_pointer(m->mesh, &stride));
+            glVertexPointer(3, GL_FLOAT, GLsizei(m->mesh->vbo_vertex_size),
+                            OGL_mesh_get_vertexs_pointer(m->mesh, &stride));
             glLoadMatrixf(v->view_matrix);
             if (m->world_matrix) glMultMatrixf(m->world_matrix);
             OGL_mesh_draw(m->mesh);

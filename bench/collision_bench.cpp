@@ -26,7 +26,7 @@
 namespace {
 
 const int FIELD_ASTEROIDS = 200;
-const int SLICES = 25, STACKS = 11;  // 2 * 25 * 10 = 500 triangles
+const int SLICES = 25, STACKS = 11; // 2 * 25 * 10 = 500 triangles
 const float FIELD_SIZE = 1500.0f;
 
 struct rock_shape {
@@ -98,10 +98,10 @@ void set_quantiles(benchmark::State &state, std::vector<double> *times)
 struct field_data {
     rock_shape rock;
     std::vector<float> worlds;
-    std::vector<collision_mesh> meshes;        // with the rock's triangle hierarchy
-    std::vector<collision_mesh> plain_meshes;  // the same without: every triangle tested
+    std::vector<collision_mesh> meshes;       // with the rock's triangle hierarchy
+    std::vector<collision_mesh> plain_meshes; // the same without: every triangle tested
     collision_bvh *bvh;
-    collision_bvh *index;  // over the asteroids' boxes (the field does not move)
+    collision_bvh *index; // over the asteroids' boxes (the field does not move)
     array<collision_record> *results;
 };
 field_data field;
@@ -156,8 +156,9 @@ void collision_ray_bench(benchmark::State &state, const std::vector<collision_me
         if (is_zero(dir)) dir = tacka3{1, 0, 0};
         field.results->cur_elements = 0;
         int64_t t0 = hw_timer_ticks();
-        hits += index ? collision_ray_indexed(index, meshes.data(), FIELD_ASTEROIDS, origin, dir, INFINITY, field.results)
-                      : collision_ray(meshes.data(), FIELD_ASTEROIDS, origin, dir, INFINITY, field.results);
+        hits += index
+                    ? collision_ray_indexed(index, meshes.data(), FIELD_ASTEROIDS, origin, dir, INFINITY, field.results)
+                    : collision_ray(meshes.data(), FIELD_ASTEROIDS, origin, dir, INFINITY, field.results);
         int64_t t1 = hw_timer_ticks();
         double t = double(t1 - t0) * 1e-9;
         state.SetIterationTime(t);
@@ -208,7 +209,7 @@ void BM_CollisionSlideEveryTriangle(benchmark::State &state) { collision_slide_b
 BENCHMARK(BM_CollisionSlide)->UseManualTime()->Unit(benchmark::kMicrosecond);
 BENCHMARK(BM_CollisionSlideEveryTriangle)->UseManualTime()->Unit(benchmark::kMicrosecond);
 
-}  // namespace
+} // namespace
 
 int main(int argc, char **argv)
 {

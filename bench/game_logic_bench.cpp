@@ -100,7 +100,7 @@ game_actor *random_attacker(game_actor_system *gas)
     if (flying.empty()) return nullptr;
     return flying[size_t(frand(0.0f, float(flying.size()))) % flying.size()];
 }
-}  // namespace
+} // namespace
 
 int main(int argc, char **argv)
 {

@@ -54,8 +54,8 @@ int relaunch_dormant(game_actor_system *gas)
         if (!game_actor_is_attacker(ga) || game_actor_is_alive(ga)) continue;
         float along = frand(0.0f, 0.8f);
         tacka3 pad = {-330.0f + frand(-50, 50), 40.0f + frand(-50, 50), -90.0f + frand(-50, 50)};
-        ga_launch l = {tacka3_scale(pad, 1.0f - along), {frand(-10, 10), frand(-20, 20), frand(-10, 10)},
-                       frand(5.5f, 6.8f)};
+        ga_launch l = {
+            tacka3_scale(pad, 1.0f - along), {frand(-10, 10), frand(-20, 20), frand(-10, 10)}, frand(5.5f, 6.8f)};
         game_actor_event(ga, GA_EVENT_LAUNCH, &l);
         n++;
     }
@@ -87,11 +87,11 @@ void top_up_shots(game_actor *fighter, const std::vector<game_actor *> &flying)
         if (is_zero(dir)) break;
         uint32_t before = vorn_shots_active_no();
         vorn_shot_launch(from, dir, nullptr, 1.0f, fighter);
-        if (vorn_shots_active_no() == before) break;  // the pool is full
+        if (vorn_shots_active_no() == before) break; // the pool is full
     }
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char **argv)
 {

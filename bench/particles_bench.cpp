@@ -31,7 +31,7 @@ sps *make_system(scene *sc, int n)
     sps *s = sps_init(name, sc, POPULATION);
     if (!s || !sps_create_oi(s)) return nullptr;
     sps_set_additive(s);
-    sps_set_burst_factor(s, 2000.0f);  // refills any slot at once
+    sps_set_burst_factor(s, 2000.0f); // refills any slot at once
     sps_set_particle_life_span(s, 50.0f, 100.0f);
     sps_set_velocity_spread(s, tacka3{0.5f, 0.5f, 0.5f});
     sps_set_size_spread(s, tacka2{0.3f, 0.3f});
@@ -46,7 +46,8 @@ sps *make_system(scene *sc, int n)
     sps_enable_size_keyframes(s);
     sps_enable_color_keyframes(s);
     const float times[5] = {0.0f, 0.5f, 0.6f, 0.8f, 1.0f};
-    const uint8_t colours[5][4] = {{255, 232, 200, 255}, {232, 100, 80, 230}, {50, 50, 50, 100}, {0, 0, 0, 30}, {0, 0, 0, 0}};
+    const uint8_t colours[5][4] = {
+        {255, 232, 200, 255}, {232, 100, 80, 230}, {50, 50, 50, 100}, {0, 0, 0, 30}, {0, 0, 0, 0}};
     for (int k = 0; k < 5; k++) {
         sps_add_velocity_keyframe(s, tacka3{0, 0.5f * float(k), 0}, times[k]);
         sps_add_rotation_keyframe(s, 0.2f, times[k]);
@@ -88,7 +89,7 @@ bool field_make()
     view_set_up(field.camera, tacka3{0, 1, 0});
     view_compute_view_matrix(field.camera);
 
-    sps_manager_update(field.mgr, 0.5f, field.camera);  // fill every pool
+    sps_manager_update(field.mgr, 0.5f, field.camera); // fill every pool
     uint32_t live = 0;
     for (sps *s : field.systems) live += sps_get_num_active_particles(s);
     if (live != uint32_t(SYSTEMS) * POPULATION) {
@@ -109,9 +110,8 @@ void field_free()
 // Time per particle, in the console as seconds with an SI prefix ("85ns").
 void set_per_particle(benchmark::State &state)
 {
-    state.counters["per_particle"] = benchmark::Counter(double(SYSTEMS) * POPULATION,
-                                                        benchmark::Counter::kIsIterationInvariantRate |
-                                                            benchmark::Counter::kInvert);
+    state.counters["per_particle"] = benchmark::Counter(
+        double(SYSTEMS) * POPULATION, benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 
 void BM_ParticlesUpdateAndRebuild(benchmark::State &state)
@@ -138,7 +138,7 @@ void BM_ParticlesRebuild(benchmark::State &state)
 }
 BENCHMARK(BM_ParticlesRebuild)->Unit(benchmark::kMillisecond);
 
-}  // namespace
+} // namespace
 
 int main(int argc, char **argv)
 {

@@ -91,15 +91,15 @@ static OGL_texture *make_texture(int kind, uint32_t bpp)
     for (uint32_t y = 0; y < size; y++)
         for (uint32_t x = 0; x < size; x++) {
             uint8_t c[4];
-            if (kind == 0) {  // checker
+            if (kind == 0) { // checker
                 bool on = ((x / 8) ^ (y / 8)) & 1;
                 c[0] = on ? 220 : 90, c[1] = on ? 180 : 70, c[2] = on ? 120 : 60, c[3] = on ? 255 : 128;
-            } else if (kind == 1) {  // bumps
+            } else if (kind == 1) { // bumps
                 float nx = 0.4f * std::sin(float(x) * 0.4f), ny = 0.4f * std::cos(float(y) * 0.4f);
                 float nz = std::sqrt(1.0f - nx * nx - ny * ny);
                 c[0] = uint8_t(nx * 127 + 128), c[1] = uint8_t(ny * 127 + 128), c[2] = uint8_t(nz * 127 + 128);
                 c[3] = 255;
-            } else {  // detail noise
+            } else { // detail noise
                 c[0] = c[1] = c[2] = uint8_t(118 + (x * 7 + y * 13) % 20), c[3] = 255;
             }
             for (uint32_t i = 0; i < bpp / 8; i++) px.push_back(c[i]);
@@ -302,7 +302,7 @@ int main(int argc, char **argv)
     std::printf("  frames per second            %8.1f (from the median frame)\n", 1.0 / engine_s);
     std::printf("  frame time (median)          %8.2f ms\n", engine_s * 1000.0);
     std::printf("  renderer CPU time per frame  %8.2f ms (main thread, GL calls included)\n", cpu * 1000.0 / frames);
- std::printf("  per-batch CPU time per frame %8.2f ms (one triangle per mesh; minimal program %.2f ms)\n",
+    std::printf("  per-batch CPU time per frame %8.2f ms (one triangle per mesh; minimal program %.2f ms)\n",
                 cpu_small * 1000.0 / frames, cpu_small_minimal * 1000.0 / frames);
     std::printf("  batches per frame            %8.1f\n", batches);
     std::printf("  state applications per frame %8.1f\n", states);

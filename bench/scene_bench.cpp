@@ -7,12 +7,12 @@
 
 #include <algorithm>
 #include <chrono>
+#include <cmath>
 #include <cstdio>
 #include <cstdlib>
-#include <cmath>
 #include <cstring>
-#include <unistd.h>
 #include <string>
+#include <unistd.h>
 #include <vector>
 
 #include <benchmark/benchmark.h>
@@ -107,7 +107,7 @@ static void BM_Quox2Load(benchmark::State &state)
 {
     void *block;
     size_t size = 0;
-    if (load_file_to_buffer(g_scene_file.c_str(), &block, &size)) mem_free(block);  // warm the page cache
+    if (load_file_to_buffer(g_scene_file.c_str(), &block, &size)) mem_free(block); // warm the page cache
     std::vector<double> reads, loads;
     for (int i = 0; i < 5; i++) {
         auto t0 = clock_type::now();

@@ -95,7 +95,7 @@ static void BM_Playback(benchmark::State &state)
     auren_stream_set_looping(stream, true);
     auren_stream_set_gain(stream, 0.8f);
     auren_stream_play(stream);
-    thread_sleep(0.5);  // started and settled
+    thread_sleep(0.5); // started and settled
 
     auren_stats_t a, b;
     auren_get_stats(&a);

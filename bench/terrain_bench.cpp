@@ -46,7 +46,8 @@ static std::vector<float> __ground(uint32_t cells, float cell)
 }
 
 // Mean triangles per frame of a flight along the path over a terrain.
-static double __flight_triangles(terrain *t, const std::vector<std::pair<tacka3, tacka3>> &path, float far, double *sel_ms)
+static double __flight_triangles(terrain *t, const std::vector<std::pair<tacka3, tacka3>> &path, float far,
+                                 double *sel_ms)
 {
     view *v = view_create();
     double tris = 0, secs = 0;
@@ -91,11 +92,13 @@ static void __size_comparison()
     for (float far : {6000.0f, 1500.0f}) {
         double ms1, ms4;
         double a = __flight_triangles(t1, path, far, &ms1), b = __flight_triangles(t4, path, far, &ms4);
-        std::printf("terrain_bench: far plane %.0f m: %u x %u cells: %.0f triangles per frame, selection %.3f ms\n", far,
-                    512, 512, a, ms1);
+        std::printf("terrain_bench: far plane %.0f m: %u x %u cells: %.0f triangles per frame, selection %.3f ms\n",
+                    far, 512, 512, a, ms1);
         std::printf("terrain_bench: far plane %.0f m: %u x %u cells (4x the area): %.0f triangles per frame, selection "
-                    "%.3f ms\n", far, 1024, 1024, b, ms4);
-        std::printf("terrain_bench: far plane %.0f m: triangles ratio 4x / 1x = %.3f (goal: at most 1.20)\n", far, b / a);
+                    "%.3f ms\n",
+                    far, 1024, 1024, b, ms4);
+        std::printf("terrain_bench: far plane %.0f m: triangles ratio 4x / 1x = %.3f (goal: at most 1.20)\n", far,
+                    b / a);
     }
     terrain_free(t1);
     terrain_free(t4);
@@ -145,7 +148,7 @@ int main(int argc, char **argv)
         OGL_render_frame(v);
         OGL_swap_buffers();
         glFinish();
-        if (f < 0) continue;  // warm-up
+        if (f < 0) continue; // warm-up
         times.push_back(bench_seconds_since(w0));
         sel.push_back(t->sel.seconds);
         tris += t->sel.indicesno / 3;

@@ -47,7 +47,8 @@ static uint32_t glyph_count(const std::vector<hud_line> &lines)
 static void draw_hud(gtw_font **fonts, const std::vector<hud_line> &lines)
 {
     static const float cyan[4] = {0.4f, 0.9f, 1.0f, 1.0f};
-    for (const auto &l : lines) gtw_draw_text_utf8(fonts[l.font], l.x, l.y, l.text.c_str(), l.font & 1 ? cyan : nullptr, 0);
+    for (const auto &l : lines)
+        gtw_draw_text_utf8(fonts[l.font], l.x, l.y, l.text.c_str(), l.font & 1 ? cyan : nullptr, 0);
 }
 
 static std::vector<hud_line> hud_frame(int frame)
@@ -124,8 +125,9 @@ int main(int argc, char **argv)
         own += font->own_textures;
         rendered += font->glyphs_rendered;
     }
-    std::printf("HUD text: %zu strings, %u characters a frame, 6 fonts, %u glyphs cached (%u in textures of their own)\n",
-                lines.size(), glyphs, rendered, own);
+    std::printf(
+        "HUD text: %zu strings, %u characters a frame, 6 fonts, %u glyphs cached (%u in textures of their own)\n",
+        lines.size(), glyphs, rendered, own);
     std::printf("  first frame (glyphs rendered): %.3f ms CPU\n", first_ms);
     std::printf("  per frame: %.3f ms CPU in the text writer, %.3f ms with the GL work finished; %zu batches\n",
                 bench_median(cpu) * 1e3, bench_median(wall) * 1e3, lines.size());

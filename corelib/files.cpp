@@ -114,16 +114,17 @@ bool load_file_to_buffer(const char *path, void **block, size_t *size)
     if (file_read_whole(path, UINT64_MAX, block, size, &why)) return true;
     switch (why.step) {
     case FILE_READ_OPEN:
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "%s: _open(%s) FAILED: %s!\n", "load_file_to_buffer", log_quote(path).text,
-               why.reason);
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "%s: _open(%s) FAILED: %s!\n", "load_file_to_buffer",
+               log_quote(path).text, why.reason);
         break;
     case FILE_READ_LENGTH:
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "load_file(): _filelength(%s) FAILED: %s!\n", log_quote(path).text,
-               why.reason);
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "load_file(): _filelength(%s) FAILED: %s!\n",
+               log_quote(path).text, why.reason);
         break;
     case FILE_READ_MEMORY: do_log(LOG_WARNING, LOG_TO_ALL, "load_file(): malloc() FAILED: %s!", why.reason); break;
     case FILE_READ_READ:
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "load_file(): _read(%s) FAILED: %s!\n", log_quote(path).text, why.reason);
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "load_file(): _read(%s) FAILED: %s!\n", log_quote(path).text,
+               why.reason);
         break;
     }
     return false;
@@ -187,8 +188,9 @@ bool file_write_atomic(const char *path, const void *data, size_t size, unsigned
     }
     if (step) {
         unlink(temp.c_str());
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "file_write_atomic(): %s of %s failed: %s; the file is unchanged",
-               step, log_quote(path).text, strerror(saved));
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE,
+               "file_write_atomic(): %s of %s failed: %s; the file is unchanged", step, log_quote(path).text,
+               strerror(saved));
         return false;
     }
     // The rename itself reaches the disk with the folder.
@@ -207,15 +209,16 @@ bool file_read_head(const char *path, void *buffer, size_t max, size_t *size, ui
     if (fd < 0) {
         int saved = errno;
         if (saved != ENOENT)
-            do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "file_read_head(): cannot open %s: %s", log_quote(path).text,
-                   strerror(saved));
+            do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "file_read_head(): cannot open %s: %s",
+                   log_quote(path).text, strerror(saved));
         errno = saved;
         return false;
     }
     struct stat st = {};
     if (fstat(fd, &st) != 0 || !S_ISREG(st.st_mode)) {
         int saved = S_ISDIR(st.st_mode) ? EISDIR : EINVAL;
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "file_read_head(): %s is not a regular file", log_quote(path).text);
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "file_read_head(): %s is not a regular file",
+               log_quote(path).text);
         close(fd);
         errno = saved;
         return false;
@@ -226,8 +229,8 @@ bool file_read_head(const char *path, void *buffer, size_t max, size_t *size, ui
         if (r < 0 && errno == EINTR) continue;
         if (r < 0) {
             int saved = errno;
-            do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "file_read_head(): reading %s failed: %s", log_quote(path).text,
-                   strerror(saved));
+            do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "file_read_head(): reading %s failed: %s",
+                   log_quote(path).text, strerror(saved));
             close(fd);
             errno = saved;
             return false;

@@ -10,15 +10,15 @@
 // Why a whole-file read failed: the step that failed and the reason in words
 // (the C library's error text, or what was wrong with the file).
 enum file_read_step {
-    FILE_READ_OPEN = 1,  // the file could not be opened (errno tells why)
-    FILE_READ_LENGTH,    // not a regular file, its length unknown, or longer than allowed
-    FILE_READ_MEMORY,    // no block of its size could be had
-    FILE_READ_READ,      // reading stopped short of the length
+    FILE_READ_OPEN = 1, // the file could not be opened (errno tells why)
+    FILE_READ_LENGTH,   // not a regular file, its length unknown, or longer than allowed
+    FILE_READ_MEMORY,   // no block of its size could be had
+    FILE_READ_READ,     // reading stopped short of the length
 };
 struct file_read_failure {
     file_read_step step;
-    int error;           // errno of the failed call, 0 when there was none
-    const char *reason;  // never null
+    int error;          // errno of the failed call, 0 when there was none
+    const char *reason; // never null
 };
 
 // The file reading under every loader, in two steps and whole. None of them

@@ -77,7 +77,7 @@ bool is_intersecting(const aabox *box, tacka3 origin, tacka3 r_vector)
         float t0 = (box->min[axis] - o[axis]) * inv;
         float t1 = (box->max[axis] - o[axis]) * inv;
         if (t0 > t1) std::swap(t0, t1);
-        if (t1 < 0.0f) return false;  // the box lies behind the origin
+        if (t1 < 0.0f) return false; // the box lies behind the origin
         t_enter = std::max(t_enter, t0);
         t_leave = std::min(t_leave, t1);
         if (t_enter > t_leave) return false;
@@ -119,7 +119,7 @@ tacka3 closest_point_on_triangle(tacka3 *edge_start, tacka3 *edge_end, bool *on_
         bool on;
         tacka3 q = closest_point_on_segment(p, starts[i], ends[i], &on);
         float d2 = tacka3_length2(tacka3_sub(q, p));
-        if (best < 0 || d2 < best_d2) {  // ties keep the earlier edge
+        if (best < 0 || d2 < best_d2) { // ties keep the earlier edge
             best = i;
             best_d2 = d2;
             best_point = q;
@@ -171,7 +171,7 @@ tacka3 closest_point_on_triangle_solid(tacka3 p, tacka3 a, tacka3 b, tacka3 c)
 bool is_triangle_inside_sphere(tacka3 *contact, tacka3 center, float radius, tacka3 a, tacka3 b, tacka3 c,
                                tacka3 normal, float tolerance)
 {
-    (void)normal;  // the nearest point is found from the corners alone
+    (void)normal; // the nearest point is found from the corners alone
     float inner = radius - tolerance;
     if (!(inner > 0.0f)) return false;
     tacka3 q = closest_point_on_triangle_solid(center, a, b, c);

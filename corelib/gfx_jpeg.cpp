@@ -75,17 +75,11 @@ static int __jpeg_choose_output(const char *name, jpeg_decompress_struct *cinfo)
         return 0;
     }
     switch (cinfo->jpeg_color_space) {
-    case JCS_GRAYSCALE:
-        cinfo->out_color_space = JCS_GRAYSCALE;
-        return 8;
+    case JCS_GRAYSCALE: cinfo->out_color_space = JCS_GRAYSCALE; return 8;
     case JCS_YCbCr:
-    case JCS_RGB:
-        cinfo->out_color_space = JCS_RGB;
-        return 24;
+    case JCS_RGB: cinfo->out_color_space = JCS_RGB; return 24;
     case JCS_CMYK:
-    case JCS_YCCK:
-        cinfo->out_color_space = JCS_CMYK;
-        return 24;
+    case JCS_YCCK: cinfo->out_color_space = JCS_CMYK; return 24;
     default:
         gfx_refuse(name, "JPEG colour space %i with %i components is not supported", int(cinfo->jpeg_color_space),
                    cinfo->num_components);

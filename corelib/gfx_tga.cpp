@@ -74,10 +74,8 @@ static bool __tga_probe(const uint8_t *data, size_t size)
     case TGA_TYPE_GREY:
     case TGA_TYPE_RLE_MAPPED:
     case TGA_TYPE_RLE_TRUE_COLOR:
-    case TGA_TYPE_RLE_GREY:
-        break;
-    default:
-        return false;
+    case TGA_TYPE_RLE_GREY: break;
+    default: return false;
     }
     if (h.width == 0 || h.height == 0) return false;
     if (h.depth != 8 && h.depth != 15 && h.depth != 16 && h.depth != 24 && h.depth != 32) return false;
@@ -92,16 +90,11 @@ static bool __tga_probe(const uint8_t *data, size_t size)
 static int __tga_output_bpp(unsigned bits, unsigned alpha_bits)
 {
     switch (bits) {
-    case 15:
-        return 24;
-    case 16:
-        return alpha_bits == 1 ? 32 : 24;
-    case 24:
-        return 24;
-    case 32:
-        return 32;
-    default:
-        return 0;
+    case 15: return 24;
+    case 16: return alpha_bits == 1 ? 32 : 24;
+    case 24: return 24;
+    case 32: return 32;
+    default: return 0;
     }
 }
 
@@ -164,9 +157,7 @@ static bool __tga_read_info(const char *name, const uint8_t *data, size_t size, 
 static void __tga_convert(const uint8_t *in, unsigned bits, int out_bpp, uint8_t *out)
 {
     switch (bits) {
-    case 8:
-        out[0] = in[0];
-        break;
+    case 8: out[0] = in[0]; break;
     case 15:
     case 16: {
         unsigned v = gfx_le16(in);

@@ -4,8 +4,8 @@
 #include <cstdint>
 
 struct hw_timer {
-    int64_t freq;  // ticks per second
-    int64_t mark;  // tick count of the last mark
+    int64_t freq; // ticks per second
+    int64_t mark; // tick count of the last mark
 };
 
 // A new timer marked now; null when memory runs out. Free with hw_timer_free().

@@ -14,9 +14,8 @@ void matrix_mul(float out[16], const float a[16], const float b[16])
 {
     for (int r = 0; r < 4; r++) {
         for (int c = 0; c < 4; c++) {
-            out[r * 4 + c] =
-                a[r * 4 + 0] * b[0 * 4 + c] + a[r * 4 + 1] * b[1 * 4 + c] + a[r * 4 + 2] * b[2 * 4 + c] +
-                a[r * 4 + 3] * b[3 * 4 + c];
+            out[r * 4 + c] = a[r * 4 + 0] * b[0 * 4 + c] + a[r * 4 + 1] * b[1 * 4 + c] + a[r * 4 + 2] * b[2 * 4 + c] +
+                             a[r * 4 + 3] * b[3 * 4 + c];
         }
     }
 }
@@ -87,8 +86,8 @@ bool matrix_inverse(float out[16], const float m[16])
              a[8] * a[2] * a[7] - a[8] * a[3] * a[6];
     inv[11] = -a[0] * a[5] * a[11] + a[0] * a[7] * a[9] + a[4] * a[1] * a[11] - a[4] * a[3] * a[9] -
               a[8] * a[1] * a[7] + a[8] * a[3] * a[5];
-    inv[15] = a[0] * a[5] * a[10] - a[0] * a[6] * a[9] - a[4] * a[1] * a[10] + a[4] * a[2] * a[9] +
-              a[8] * a[1] * a[6] - a[8] * a[2] * a[5];
+    inv[15] = a[0] * a[5] * a[10] - a[0] * a[6] * a[9] - a[4] * a[1] * a[10] + a[4] * a[2] * a[9] + a[8] * a[1] * a[6] -
+              a[8] * a[2] * a[5];
 
     double det = a[0] * inv[0] + a[1] * inv[4] + a[2] * inv[8] + a[3] * inv[12];
     if (det == 0.0 || !std::isfinite(det)) return false;

@@ -8,10 +8,10 @@
 #include "dlist.h"
 
 enum {
-    PARSER_VALUE_STRING = 1,   // non-empty text in double quotes, stored without them
-    PARSER_VALUE_INTEGER = 2,  // [-+]?[0-9]+
-    PARSER_VALUE_FLOAT = 3,    // [-+]?[0-9]+.?[0-9]+ (at least two digits)
-    PARSER_VALUE_BOOLEAN = 4,  // true or false, lower case
+    PARSER_VALUE_STRING = 1,  // non-empty text in double quotes, stored without them
+    PARSER_VALUE_INTEGER = 2, // [-+]?[0-9]+
+    PARSER_VALUE_FLOAT = 3,   // [-+]?[0-9]+.?[0-9]+ (at least two digits)
+    PARSER_VALUE_BOOLEAN = 4, // true or false, lower case
 };
 
 // One accepted key: its name (compared without regard to case), how many values

@@ -74,7 +74,8 @@ void quaternion_to_matrix(quaternion q, float m[16])
 
 tacka3 quaternion_z_axis(quaternion q)
 {
-    return tacka3{2.0f * (q.x * q.z - q.w * q.y), 2.0f * (q.y * q.z + q.w * q.x), 1.0f - 2.0f * (q.x * q.x + q.y * q.y)};
+    return tacka3{2.0f * (q.x * q.z - q.w * q.y), 2.0f * (q.y * q.z + q.w * q.x),
+                  1.0f - 2.0f * (q.x * q.x + q.y * q.y)};
 }
 
 tacka3 quaternion_rotate(quaternion q, tacka3 v)
@@ -88,7 +89,7 @@ tacka3 quaternion_rotate(quaternion q, tacka3 v)
 quaternion quaternion_slerp(quaternion a, quaternion b, float t)
 {
     float cosom = a.w * b.w + a.x * b.x + a.y * b.y + a.z * b.z;
-    if (cosom < 0.0f) {  // the shorter arc
+    if (cosom < 0.0f) { // the shorter arc
         cosom = -cosom;
         b = quaternion{-b.w, -b.x, -b.y, -b.z};
     }

@@ -4,8 +4,8 @@
 #include <cstdint>
 
 struct text_buffer {
-    uint32_t capacity;  // bytes in block
-    uint32_t length;    // characters before the terminating zero
+    uint32_t capacity; // bytes in block
+    uint32_t length;   // characters before the terminating zero
     char *block;
 };
 

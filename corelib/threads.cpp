@@ -20,7 +20,7 @@ struct thread_slot {
 std::mutex threads_lock;
 std::map<thread_id, std::shared_ptr<thread_slot>> threads;
 thread_id next_thread_id = 1;
-}  // namespace
+} // namespace
 
 thread_id thread_create(thread_function function, void *argument)
 {

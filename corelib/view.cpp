@@ -87,8 +87,8 @@ bool view_compute_view_matrix(view *v)
     tacka3 y = tacka3_cross(z, x);
     if (!tacka3_try_normalize(&y)) return false;
 
-    const float frame[16] = {x.x, x.y, x.z, 0.0f, y.x, y.y, y.z, 0.0f, z.x, z.y, z.z, 0.0f,
-                             v->position.x, v->position.y, v->position.z, 1.0f};
+    const float frame[16] = {x.x, x.y, x.z, 0.0f, y.x,           y.y,           y.z,           0.0f,
+                             z.x, z.y, z.z, 0.0f, v->position.x, v->position.y, v->position.z, 1.0f};
     return matrix_inverse(v->view_matrix, frame);
 }
 
@@ -131,7 +131,8 @@ bool view_unproject(const view *v, float x, float y, float depth, tacka3 *out)
     if (!matrix_inverse(inv, vp) || v->width <= 0 || v->height <= 0) return false;
     float ndc[4] = {2.0f * x / float(v->width) - 1.0f, 2.0f * y / float(v->height) - 1.0f, 2.0f * depth - 1.0f, 1.0f};
     float p[4];
-    for (int c = 0; c < 4; c++) p[c] = ndc[0] * inv[c] + ndc[1] * inv[4 + c] + ndc[2] * inv[8 + c] + ndc[3] * inv[12 + c];
+    for (int c = 0; c < 4; c++)
+        p[c] = ndc[0] * inv[c] + ndc[1] * inv[4 + c] + ndc[2] * inv[8 + c] + ndc[3] * inv[12 + c];
     if (!(std::fabs(p[3]) > 1e-20f)) return false;
     *out = {p[0] / p[3], p[1] / p[3], p[2] / p[3]};
     return std::isfinite(out->x) && std::isfinite(out->y) && std::isfinite(out->z);

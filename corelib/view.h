@@ -13,7 +13,7 @@ struct view {
     tacka3 prev_up;
     float z_near;
     float z_far;
-    float fov;  // vertical, radians
+    float fov; // vertical, radians
     int32_t width;
     int32_t height;
     double aspect;

@@ -101,8 +101,7 @@ void audio_make_loop(audio_buf &b, size_t loop_frames, size_t fade_frames)
     for (size_t i = 0; i < fade_frames; i++) {
         float t = (i + 0.5f) / fade_frames;
         float gin = std::sin(t * AUDIO_PI * 0.5f), gout = std::cos(t * AUDIO_PI * 0.5f);
-        for (int c = 0; c < ch; c++)
-            b.s[i * ch + c] = b.s[i * ch + c] * gin + b.s[(loop_frames + i) * ch + c] * gout;
+        for (int c = 0; c < ch; c++) b.s[i * ch + c] = b.s[i * ch + c] * gin + b.s[(loop_frames + i) * ch + c] * gout;
     }
     b.s.resize(loop_frames * ch);
 }
@@ -165,7 +164,8 @@ void audio_echo(audio_buf &b, float delay_s, float feedback, float mix, bool cyc
     int ch = b.channels;
     std::vector<std::vector<float>> lines(ch);
     std::vector<size_t> pos(ch, 0);
-    for (int c = 0; c < ch; c++) lines[c].assign(std::max<size_t>(1, size_t(delay_s * b.rate * (c ? 0.75f : 1.0f))), 0.0f);
+    for (int c = 0; c < ch; c++)
+        lines[c].assign(std::max<size_t>(1, size_t(delay_s * b.rate * (c ? 0.75f : 1.0f))), 0.0f);
     __run_effect(b, cyclic, [&](float in, int c, size_t) {
         std::vector<float> &l = lines[c];
         float y = l[pos[c]];
@@ -182,7 +182,7 @@ bool audio_encode_ogg(const audio_buf &b, float quality, uint32_t serial, std::v
 
 bool audio_write_ogg(data_ctx &ctx, const std::string &name, const audio_buf &b, float quality)
 {
-    uint32_t serial = 0x766f726e;  // "vorn", mixed with the name
+    uint32_t serial = 0x766f726e; // "vorn", mixed with the name
     for (char c : name) serial = noise_hash(serial ^ uint8_t(c));
     std::vector<uint8_t> bytes;
     if (!audio_encode_ogg(b, quality, serial & 0x7fffffff, bytes)) return false;

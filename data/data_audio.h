@@ -15,7 +15,7 @@ struct data_ctx;
 struct audio_buf {
     int rate = AUDIO_RATE;
     int channels = 1;
-    std::vector<float> s;  // interleaved
+    std::vector<float> s; // interleaved
     size_t frames() const { return s.size() / channels; }
 };
 

@@ -14,18 +14,10 @@
 const std::vector<data_step> &data_steps()
 {
     static const std::vector<data_step> steps = {
-        {"fonts", data_gen_fonts},
-        {"textures", data_gen_textures},
-        {"particle-textures", data_gen_particle_textures},
-        {"hud", data_gen_hud},
-        {"screens", data_gen_screens},
-        {"particles", data_gen_particles},
-        {"scene", data_gen_scene},
-        {"effects", data_gen_effects},
-        {"voices", data_gen_voices},
-        {"music", data_gen_music},
-        {"video", data_gen_video},
-        {"terrain", data_gen_terrain},
+        {"fonts", data_gen_fonts}, {"textures", data_gen_textures}, {"particle-textures", data_gen_particle_textures},
+        {"hud", data_gen_hud},     {"screens", data_gen_screens},   {"particles", data_gen_particles},
+        {"scene", data_gen_scene}, {"effects", data_gen_effects},   {"voices", data_gen_voices},
+        {"music", data_gen_music}, {"video", data_gen_video},       {"terrain", data_gen_terrain},
     };
     return steps;
 }

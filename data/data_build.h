@@ -16,31 +16,31 @@
 // One picture shown on a preview contact sheet.
 struct data_preview_item {
     std::string name;
-    data_image thumb;  // reduced copy, at most DATA_PREVIEW_THUMB on a side
-    int w, h, bpp;     // the real picture's size and depth
-    std::string info;  // a caption in place of the size, for sounds
+    data_image thumb; // reduced copy, at most DATA_PREVIEW_THUMB on a side
+    int w, h, bpp;    // the real picture's size and depth
+    std::string info; // a caption in place of the size, for sounds
 };
 
 #define DATA_PREVIEW_THUMB 160
 
 struct data_ctx {
-    std::string out_dir;      // resource folder, ending in '/'
-    std::string preview_dir;  // contact sheets, ending in '/', or empty for none
-    std::string icon_dir;     // desktop icons (<size>x<size>/apps/ below it), ending in '/', or empty for none
+    std::string out_dir;     // resource folder, ending in '/'
+    std::string preview_dir; // contact sheets, ending in '/', or empty for none
+    std::string icon_dir;    // desktop icons (<size>x<size>/apps/ below it), ending in '/', or empty for none
     bool quiet = false;
-    int video_frames = 0;     // frames of the intro to make; 0: the whole film (tests ask for fewer)
+    int video_frames = 0; // frames of the intro to make; 0: the whole film (tests ask for fewer)
     int files = 0;
     uint64_t bytes = 0;
-    std::vector<std::string> written;  // every file written, by its game name
+    std::vector<std::string> written; // every file written, by its game name
     std::map<std::string, std::vector<data_preview_item>> sheets;
-    std::map<std::string, data_image> layouts;  // full-size mock-ups (HUD, menus)
+    std::map<std::string, data_image> layouts; // full-size mock-ups (HUD, menus)
 };
 
 // Every generator has this form; false stops the build.
 typedef bool (*data_generator)(data_ctx &ctx);
 
 struct data_step {
-    const char *name;  // for progress lines and --only
+    const char *name; // for progress lines and --only
     data_generator run;
 };
 

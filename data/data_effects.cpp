@@ -7,7 +7,7 @@
 #include "data_audio.h"
 #include "data_build.h"
 
-#define EFFECT_PEAK 0.89f  // about -1 dBFS
+#define EFFECT_PEAK 0.89f // about -1 dBFS
 #define EFFECT_QUALITY 0.5f
 
 // Fighter laser: a bright falling zap with a little grit.
@@ -156,7 +156,8 @@ static audio_buf __bot_static()
     audio_svf f;
     return __loop(LOOP_SECONDS, [&](size_t i, float t) {
         float buzz = f.process(audio_saw(100 * t), 900, 0.8f, AUDIO_RATE) * 0.5f;
-        float servo = std::sin(2 * AUDIO_PI * (440 * t + 8 * std::sin(2 * AUDIO_PI * 0.5f * t) / (2 * AUDIO_PI * 0.5f)));
+        float servo =
+            std::sin(2 * AUDIO_PI * (440 * t + 8 * std::sin(2 * AUDIO_PI * 0.5f * t) / (2 * AUDIO_PI * 0.5f)));
         float hiss = audio_noise(51, uint32_t(i)) * 0.03f;
         return buzz + servo * 0.12f + hiss;
     });

@@ -34,8 +34,8 @@ static data_image __caption(int w, int h, const std::string &text, int align)
 static data_image __block()
 {
     data_image img = image_make(790, 110);
-    std::vector<float> outline = {6,   56, 20,  44, 318, 44, 330, 32, 476, 32, 488, 44,
-                                  672, 44, 684, 2,  782, 2,  788, 8,  788, 108, 2,  108, 2, 60};
+    std::vector<float> outline = {6,  56,  20, 44,  318, 44,  330, 32,  476, 32, 488, 44, 672,
+                                  44, 684, 2,  782, 2,   788, 8,   788, 108, 2,  108, 2,  60};
     style_panel_polygon(img, outline);
     // Slots for the two vertical gauges (energy at x 112, status at x 662, y 551 to 580).
     for (float gx : {107.0f, 657.0f}) {
@@ -46,16 +46,15 @@ static data_image __block()
     image_fill_round_rect(img, 282, 80, 334, 108, 3, rgba_u8(0, 0, 0, 120));
     image_fill_round_rect(img, 462, 80, 514, 108, 3, rgba_u8(0, 0, 0, 120));
     // Divider ticks between the read-outs.
-    for (float x : {90.0f, 165.0f, 240.0f, 565.0f, 640.0f})
-        image_line(img, x, 62, x, 102, 1, STYLE_EDGE_DIM);
+    for (float x : {90.0f, 165.0f, 240.0f, 565.0f, 640.0f}) image_line(img, x, 62, x, 102, 1, STYLE_EDGE_DIM);
     return img;
 }
 
 // Fighter seen from above, nose up, fitting 128 x 50 (drawn at 339, 548).
 static std::vector<float> __fighter_outline()
 {
-    return {64, 2,  70, 14, 74, 22, 100, 30, 122, 36, 124, 44, 96, 42, 78, 40,
-            74, 48, 54, 48, 50, 40, 32, 42, 4,   44,  6,   36,  28, 30, 54, 22, 58, 14};
+    return {64, 2,  70, 14, 74, 22, 100, 30, 122, 36, 124, 44, 96, 42, 78, 40, 74,
+            48, 54, 48, 50, 40, 32, 42,  4,  44,  6,  36,  28, 30, 54, 22, 58, 14};
 }
 
 static data_image __fighter(rgba line, rgba fill)
@@ -110,7 +109,7 @@ static data_image __counter(bool grows_left)
     data_image img = image_make(48, 32);
     for (int s = 0; s < 6; s++) {
         float x0 = 1 + s * 8.0f, x1 = x0 + 6;
-        int outer = grows_left ? 5 - s : s;  // 0 near the fighter, 5 at the far end
+        int outer = grows_left ? 5 - s : s; // 0 near the fighter, 5 at the far end
         float top = 18 - outer * 2.2f, bottom = 24;
         std::vector<float> seg = {x0 + 2, top, x1 + 2, top, x1, bottom, x0, bottom};
         image_fill_polygon(img, seg, rgba_u8(255, 255, 255, 235));
@@ -174,9 +173,9 @@ static data_image __sentinel_icon()
     data_image img = image_make(24, 24);
     image_fill_round_rect(img, 1, 1, 23, 23, 4, rgba_u8(10, 24, 40, 190));
     image_stroke_round_rect(img, 1.5f, 1.5f, 22.5f, 22.5f, 4, 1.2f, STYLE_EDGE);
-    image_fill_round_rect(img, 6, 12, 18, 19, 2, STYLE_TEXT);        // base
-    image_fill_circle(img, 12, 12, 4.5f, STYLE_TEXT);                // turret
-    image_line(img, 12, 12, 19, 5, 2.2f, STYLE_TEXT);                // barrel
+    image_fill_round_rect(img, 6, 12, 18, 19, 2, STYLE_TEXT); // base
+    image_fill_circle(img, 12, 12, 4.5f, STYLE_TEXT);         // turret
+    image_line(img, 12, 12, 19, 5, 2.2f, STYLE_TEXT);         // barrel
     return img;
 }
 
@@ -221,11 +220,14 @@ static data_image __layout()
     at("pointer\\pointer_pic.tga", 400 - 16, 300 - 16);
     const data_image &es = hud_pictures["info\\energy_slider.tga"];
     for (int y = 10; y < es.h; y++)
-        for (int x = 0; x < es.w; x++) image_blend(frame, 112 + x, 551 + y, rgba_alpha(image_at(es, x, y), 1), image_at(es, x, y).a);
+        for (int x = 0; x < es.w; x++)
+            image_blend(frame, 112 + x, 551 + y, rgba_alpha(image_at(es, x, y), 1), image_at(es, x, y).a);
     const data_image &ss = hud_pictures["info\\status_slider.tga"];
     for (int y = 0; y < ss.h; y++)
-        for (int x = 0; x < ss.w; x++) image_blend(frame, 662 + x, 551 + y, rgba_alpha(image_at(ss, x, y), 1), image_at(ss, x, y).a);
-    const data_image &cl = hud_pictures["bolid\\bolid_counter_left.tga"], &cr = hud_pictures["bolid\\bolid_counter_right.tga"];
+        for (int x = 0; x < ss.w; x++)
+            image_blend(frame, 662 + x, 551 + y, rgba_alpha(image_at(ss, x, y), 1), image_at(ss, x, y).a);
+    const data_image &cl = hud_pictures["bolid\\bolid_counter_left.tga"],
+                     &cr = hud_pictures["bolid\\bolid_counter_right.tga"];
     for (int y = 0; y < 32; y++)
         for (int x = 0; x < 48; x++) {
             const rgba &l = image_at(cl, x, y), &r = image_at(cr, x, y);
@@ -278,13 +280,13 @@ bool data_gen_hud(data_ctx &ctx)
            __put(ctx, "sentinel\\sentinel_dead.tga", __sentinel_dead()) &&
            __put(ctx, "block\\block_pic.tga", __block()) &&
            // Captions: each over the read-out the HUD writes there.
-           __put(ctx, "info\\score_pic.tga", __caption(32, 12, "SCORE", TEXT_CENTRE)) &&      // 34, 559
-           __put(ctx, "info\\energy_pic.tga", __caption(38, 12, "POWER", TEXT_CENTRE)) &&     // 109, 585
-           __put(ctx, "info\\time_pic.tga", __caption(40, 12, "TIME", TEXT_LEFT)) &&          // 183, 559
-           __put(ctx, "info\\weapons_pic.tga", __caption(36, 12, "LASER", TEXT_LEFT)) &&      // 524, 585
-           __put(ctx, "info\\engine_pic.tga", __caption(32, 12, "ENG", TEXT_RIGHT)) &&     // 254, 583
-           __put(ctx, "info\\level_pic.tga", __caption(40, 12, "LEVEL", TEXT_LEFT)) &&        // 590, 559
-           __put(ctx, "info\\status_pic.tga", __caption(30, 12, "HULL", TEXT_CENTRE)) &&      // 661, 584
+           __put(ctx, "info\\score_pic.tga", __caption(32, 12, "SCORE", TEXT_CENTRE)) &&  // 34, 559
+           __put(ctx, "info\\energy_pic.tga", __caption(38, 12, "POWER", TEXT_CENTRE)) && // 109, 585
+           __put(ctx, "info\\time_pic.tga", __caption(40, 12, "TIME", TEXT_LEFT)) &&      // 183, 559
+           __put(ctx, "info\\weapons_pic.tga", __caption(36, 12, "LASER", TEXT_LEFT)) &&  // 524, 585
+           __put(ctx, "info\\engine_pic.tga", __caption(32, 12, "ENG", TEXT_RIGHT)) &&    // 254, 583
+           __put(ctx, "info\\level_pic.tga", __caption(40, 12, "LEVEL", TEXT_LEFT)) &&    // 590, 559
+           __put(ctx, "info\\status_pic.tga", __caption(30, 12, "HULL", TEXT_CENTRE)) &&  // 661, 584
            __put(ctx, "info\\energy_slider.tga", __gauge(rgba_u8(40, 120, 255), rgba_u8(120, 240, 255))) &&
            __put(ctx, "info\\status_slider.tga", __gauge(rgba_u8(255, 120, 40), rgba_u8(120, 255, 140))) &&
            __put(ctx, "info\\pause.tga", __pause()) && (ctx.layouts["hud-layout"] = __layout(), true);

@@ -87,10 +87,7 @@ float sdf_round_rect(float x, float y, float x0, float y0, float x1, float y1, f
     return std::sqrt(ox * ox + oy * oy) + std::min(std::max(qx, qy), 0.0f) - radius;
 }
 
-float sdf_circle(float x, float y, float cx, float cy, float radius)
-{
-    return std::hypot(x - cx, y - cy) - radius;
-}
+float sdf_circle(float x, float y, float cx, float cy, float radius) { return std::hypot(x - cx, y - cy) - radius; }
 
 float sdf_segment(float x, float y, float ax, float ay, float bx, float by, float half_width)
 {
@@ -125,8 +122,7 @@ void image_fill_round_rect(data_image &img, float x0, float y0, float x1, float 
         __solid(c));
 }
 
-void image_stroke_round_rect(data_image &img, float x0, float y0, float x1, float y1, float radius, float width,
-                             rgba c)
+void image_stroke_round_rect(data_image &img, float x0, float y0, float x1, float y1, float radius, float width, rgba c)
 {
     image_draw(
         img, x0 - width, y0 - width, x1 + width, y1 + width,
@@ -181,7 +177,8 @@ void image_fill_polygon(data_image &img, const std::vector<float> &xy, rgba c)
 {
     float b[4];
     __poly_bounds(xy, 1, b);
-    image_draw(img, b[0], b[1], b[2], b[3], [&](float x, float y) { return sdf_polygon(x, y, xy); }, __solid(c));
+    image_draw(
+        img, b[0], b[1], b[2], b[3], [&](float x, float y) { return sdf_polygon(x, y, xy); }, __solid(c));
 }
 
 void image_stroke_polygon(data_image &img, const std::vector<float> &xy, float width, rgba c)

@@ -100,8 +100,8 @@ static void __lead(track &tr, float start, float dur, int note, float gain, floa
         float vib = 1 + 0.006f * std::sin(2 * AUDIO_PI * 5.5f * t) * std::min(1.0f, t / 0.4f);
         ph += f * vib / AUDIO_RATE;
         float s = audio_tri(ph) * 0.7f + audio_square(ph, 0.5f) * 0.3f;
-        float env = std::min(1.0f, t / 0.02f) * (t < dur ? 1.0f - 0.2f * std::min(1.0f, t / 0.5f)
-                                                           : 0.8f * std::exp(-(t - dur) / 0.07f));
+        float env = std::min(1.0f, t / 0.02f) *
+                    (t < dur ? 1.0f - 0.2f * std::min(1.0f, t / 0.5f) : 0.8f * std::exp(-(t - dur) / 0.07f));
         return filt.process(s, 2600, 0.9f, AUDIO_RATE) * env;
     });
 }
@@ -213,7 +213,8 @@ static audio_buf __ost()
             // Bass in eighths: root, root, octave, root ...
             static const int bass_oct[8] = {0, 0, 12, 0, 0, 12, 0, 7};
             for (int e = 0; e < 8; e++)
-                if (section != 3 || e % 2 == 0) __bass(music, t0 + e * beat / 2, beat / 2 * 0.8f, c.root + bass_oct[e], 0.32f);
+                if (section != 3 || e % 2 == 0)
+                    __bass(music, t0 + e * beat / 2, beat / 2 * 0.8f, c.root + bass_oct[e], 0.32f);
         }
         // Drums.
         if (section == 1 || section == 2) {
@@ -226,7 +227,8 @@ static audio_buf __ost()
             if (b % 2) __kick(music, t0 + 2.5f * beat, 0.45f);
         }
         if (b >= 4 && b < 28)
-            for (int e = 0; e < 8; e++) __hat(music, t0 + e * beat / 2, e % 2 ? 0.08f : 0.05f, e == 7 ? 0.06f : 0.02f, 400 + b * 8 + e);
+            for (int e = 0; e < 8; e++)
+                __hat(music, t0 + e * beat / 2, e % 2 ? 0.08f : 0.05f, e == 7 ? 0.06f : 0.02f, 400 + b * 8 + e);
         // The lead over the third section.
         if (section == 2 && b % 2 == 0)
             for (const auto &m : OST_MELODY[(b / 2) % 8])
@@ -284,7 +286,9 @@ static audio_buf __intro()
     });
     __boom(tr, 5.0f, 0.9f, 801);
     for (int k = 0; k < 3; k++) __pad(tr, 5.0f, 4.0f, OST_CHORDS[0].pad[k], 0.2f, -0.5f + 0.5f * k, 1.3f);
-    for (int s = 0; s < 16; s++) __pluck(tr, 5.0f + s * 0.25f, OST_CHORDS[0].pad[s % 3] + 24, 0.06f * (1 - s / 20.0f), (s % 2) ? 0.6f : -0.6f, 0.7f);
+    for (int s = 0; s < 16; s++)
+        __pluck(tr, 5.0f + s * 0.25f, OST_CHORDS[0].pad[s % 3] + 24, 0.06f * (1 - s / 20.0f), (s % 2) ? 0.6f : -0.6f,
+                0.7f);
     audio_reverb(tr.buf, 0.5f, 0.85f, false);
     audio_fade_edges(tr.buf, 0.3f, 1.5f);
     audio_normalise(tr.buf, MUSIC_PEAK);

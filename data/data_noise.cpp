@@ -42,8 +42,14 @@ static inline float __fade(float t) { return t * t * t * (t * (t * 6 - 15) + 10)
 static inline float __grad2(uint32_t h, float x, float y)
 {
     // Eight directions around the circle.
-    static const float g[8][2] = {{1, 0}, {-1, 0}, {0, 1}, {0, -1}, {0.7071f, 0.7071f}, {-0.7071f, 0.7071f},
-                                  {0.7071f, -0.7071f}, {-0.7071f, -0.7071f}};
+    static const float g[8][2] = {{1, 0},
+                                  {-1, 0},
+                                  {0, 1},
+                                  {0, -1},
+                                  {0.7071f, 0.7071f},
+                                  {-0.7071f, 0.7071f},
+                                  {0.7071f, -0.7071f},
+                                  {-0.7071f, -0.7071f}};
     const float *v = g[h & 7];
     return v[0] * x + v[1] * y;
 }
@@ -88,7 +94,9 @@ float noise_perlin3(float x, float y, float z, uint32_t seed)
     float fx = std::floor(x), fy = std::floor(y), fz = std::floor(z);
     int ix = int(fx), iy = int(fy), iz = int(fz);
     float dx = x - fx, dy = y - fy, dz = z - fz;
-    auto h = [&](int i, int j, int k) { return noise_hash3(uint32_t(ix + i), uint32_t(iy + j), uint32_t(iz + k) ^ seed * 0x27d4eb2dU); };
+    auto h = [&](int i, int j, int k) {
+        return noise_hash3(uint32_t(ix + i), uint32_t(iy + j), uint32_t(iz + k) ^ seed * 0x27d4eb2dU);
+    };
     float u = __fade(dx), v = __fade(dy), w = __fade(dz);
     float c[2][2][2];
     for (int i = 0; i < 2; i++)

@@ -29,7 +29,7 @@ static spsquox2_data __data(float duration, float population, float burst, float
     d.unbound = 1;
     d.random_angle = 1;
     d.time_scale = 1;
-    d.blend[0] = SPS_BLEND_SRC_ALPHA;  // additive unless a system says otherwise
+    d.blend[0] = SPS_BLEND_SRC_ALPHA; // additive unless a system says otherwise
     d.blend[1] = SPS_BLEND_ONE;
     return d;
 }
@@ -121,7 +121,7 @@ bool data_gen_particles(data_ctx &ctx)
 {
     return __composition(ctx, "asteroid explosion",
                          {__fire(), __sparks("explosion sparks", "glow.tga", 60, 22, 0.6f, 1.4f), __smoke()}) &&
-           __composition(ctx, "asteroid hit station",
-                         {__flash(), __sparks("station hit sparks", "1-pp-explod-star_256 copy.tga", 30, 14, 1.2f,
-                                              0.8f)});
+           __composition(
+               ctx, "asteroid hit station",
+               {__flash(), __sparks("station hit sparks", "1-pp-explod-star_256 copy.tga", 30, 14, 1.2f, 0.8f)});
 }

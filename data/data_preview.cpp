@@ -32,8 +32,8 @@ bool data_write_preview_sheet(const std::string &path, const std::string &title,
                               const std::vector<data_preview_item> &items)
 {
     int rows = int((items.size() + SHEET_COLUMNS - 1) / SHEET_COLUMNS);
-    data_image sheet = image_make(SHEET_COLUMNS * SHEET_CELL_W, SHEET_TITLE_H + rows * SHEET_CELL_H,
-                                  rgba_u8(28, 30, 36));
+    data_image sheet =
+        image_make(SHEET_COLUMNS * SHEET_CELL_W, SHEET_TITLE_H + rows * SHEET_CELL_H, rgba_u8(28, 30, 36));
     text_style ts;
     ts.px = 22;
     text_draw(sheet, ts, 12, 28, title);

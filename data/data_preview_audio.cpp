@@ -68,7 +68,7 @@ data_image data_sound_picture(const audio_buf &b, int w, int h)
         __fft(buf);
         for (int y = 0; y < spec_h; y++) {
             float frac = 1 - (y + 0.5f) / spec_h;
-            float hz = 40 * std::pow(400.0f, frac);  // 40 Hz .. 16 kHz
+            float hz = 40 * std::pow(400.0f, frac); // 40 Hz .. 16 kHz
             int bin = std::clamp(int(hz / b.rate * SPEC_FFT), 1, SPEC_FFT / 2 - 1);
             float mag = std::abs(buf[bin]) / (float(SPEC_FFT) / 4.0f);
             float db = 20 * std::log10(std::max(mag, 1e-6f));
@@ -78,7 +78,8 @@ data_image data_sound_picture(const audio_buf &b, int w, int h)
         size_t a = size_t(double(x) / w * n), e = std::max(a + 1, size_t(double(x + 1) / w * n));
         float peak = 0;
         for (size_t i = a; i < e && i < n; i++) peak = std::max(peak, std::fabs(mono[i]));
-        int mid = spec_h + wave_h / 2, half = int(peak * float(wave_h / 2 - 1));  // NOLINT(bugprone-integer-division): whole pixels
+        int mid = spec_h + wave_h / 2,
+            half = int(peak * float(wave_h / 2 - 1)); // NOLINT(bugprone-integer-division): whole pixels
         for (int y = mid - half; y <= mid + half; y++) image_at(img, x, y) = rgba_u8(110, 220, 255);
     }
     return img;

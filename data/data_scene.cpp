@@ -11,8 +11,8 @@
 #include <map>
 
 #include "data_build.h"
-#include "scene/object.h"
 #include "scene/motion.h"
+#include "scene/object.h"
 #include "scene/object_instance.h"
 #include "scene/quox2_writer.h"
 #include "scene/scene.h"
@@ -51,13 +51,14 @@ static void __preview(data_ctx &ctx, const scene_kit &k)
 {
     // Left out of the top views: the parked attackers, the sky box, the
     // cinematic's fighter and the station's plain hull (inside "g_station").
-    const std::vector<std::string> skip = {"aster_", "debris_", "cinema_", "front", "back", "left", "right",
-                                           "top",    "bottom",  "station"};
-    __add_view(ctx, "scene-top-view", scene_preview_top(k, {-1000, -1000, 1000, 1000}, 1024, skip, k.flight), "top view");
+    const std::vector<std::string> skip = {"aster_", "debris_", "cinema_", "front",  "back",
+                                           "left",   "right",   "top",     "bottom", "station"};
+    __add_view(ctx, "scene-top-view", scene_preview_top(k, {-1000, -1000, 1000, 1000}, 1024, skip, k.flight),
+               "top view");
     __add_view(ctx, "station-top-view", scene_preview_top(k, {-420, -260, 180, 340}, 1024, skip, k.flight), "top view");
     // Frames of the title cinematic through "cinema_Camera01".
-    const std::vector<std::string> hidden = {"aster_", "debris_", "front", "back", "left", "right", "top", "bottom",
-                                             "station", "bolid"};
+    const std::vector<std::string> hidden = {"aster_", "debris_", "front",  "back",    "left",
+                                             "right",  "top",     "bottom", "station", "bolid"};
     motion *m = scene_get_motion(k.sc, "cinema_BOL_ROOT", nullptr);
     scene_pose cam_local = pose_relative(kit_world(k, "cinema_BOL_ROOT"), kit_world(k, "cinema_Camera01"));
     const float times[3] = {2.5f, 7.5f, 11.5f};
@@ -72,18 +73,18 @@ static void __preview(data_ctx &ctx, const scene_kit &k)
     }
     // The player's view from the chase camera, and close looks at the
     // fighter and a sentinel.
-    std::vector<std::string> rig_shown = {"aster_", "debris_", "front", "back", "left", "right", "top", "bottom",
-                                          "station", "bolid", "cinema_"};
-    rig_shown.erase(rig_shown.begin() + 9);  // show the fighter's parts...
-    rig_shown.push_back("bolid");            // ...but not its undrawn body
-    __add_view(ctx, "chase-camera", scene_preview_camera(k, __camera_of(kit_world(k, "Camera_bolid"), 1.0f), 800, 450,
-                                                         rig_shown),
+    std::vector<std::string> rig_shown = {"aster_", "debris_", "front",   "back",  "left",   "right",
+                                          "top",    "bottom",  "station", "bolid", "cinema_"};
+    rig_shown.erase(rig_shown.begin() + 9); // show the fighter's parts...
+    rig_shown.push_back("bolid");           // ...but not its undrawn body
+    __add_view(ctx, "chase-camera",
+               scene_preview_camera(k, __camera_of(kit_world(k, "Camera_bolid"), 1.0f), 800, 450, rig_shown),
                "chase camera");
     tacka3 fp = kit_world(k, "bolid").pos;
     scene_pose bolid = kit_world(k, "bolid");
     tacka3 eye = pose_point(bolid, {-5.5f, 2.2f, 4.5f});
-    __add_view(ctx, "fighter", scene_preview_camera(k, {eye, tacka3_sub(fp, eye), {0, 1, 0}, 0.7f}, 800, 450, rig_shown),
-               "close view");
+    __add_view(ctx, "fighter",
+               scene_preview_camera(k, {eye, tacka3_sub(fp, eye), {0, 1, 0}, 0.7f}, 800, 450, rig_shown), "close view");
     // One attacker of each kind, lined up away from the park for a look.
     tacka3 c = tacka3_add(LAYOUT_PARK_POS, {-300, 0, 0});
     std::map<std::string, scene_pose> lineup;
@@ -96,13 +97,15 @@ static void __preview(data_ctx &ctx, const scene_kit &k)
     }
     // Seen from the sunny side.
     tacka3 leye = tacka3_add(c, tacka3_scale(tacka3_normalize({-0.25f, 0.3f, -0.92f}), 44));
-    __add_view(ctx, "attackers", scene_preview_camera(k, {leye, tacka3_sub(c, leye), {0, 1, 0}, 0.75f}, 800, 450,
-                                                      {"front", "back", "left", "right", "top", "bottom"}, lineup),
+    __add_view(ctx, "attackers",
+               scene_preview_camera(k, {leye, tacka3_sub(c, leye), {0, 1, 0}, 0.75f}, 800, 450,
+                                    {"front", "back", "left", "right", "top", "bottom"}, lineup),
                "asteroids a-d, junk a-d");
     tacka3 sp = kit_world(k, "sentinel_01").pos;
     tacka3 seye = tacka3_add(sp, tacka3_scale(tacka3_normalize({sp.x, 0.2f * std::fabs(sp.x), sp.z}), 9.0f));
     seye.y += 3;
-    __add_view(ctx, "sentinel", scene_preview_camera(k, {seye, tacka3_sub(sp, seye), {0, 1, 0}, 0.8f}, 800, 450, rig_shown),
+    __add_view(ctx, "sentinel",
+               scene_preview_camera(k, {seye, tacka3_sub(sp, seye), {0, 1, 0}, 0.8f}, 800, 450, rig_shown),
                "close view");
 }
 

@@ -21,7 +21,8 @@ static data_image __splash()
     style_backdrop(img, 0, 3);
     style_heading(img, 400, 250, "VVVORN", 110, TEXT_CENTRE, rgba_u8(225, 245, 255), rgba_u8(40, 140, 255, 200));
     style_label(img, 400, 292, "DEFEND THE STATION  \xb7  CLEAR THE BELT", TEXT_CENTRE, STYLE_TEXT_DIM, 18);
-    style_label_haloed(img, 400, 590, "OXBELT FREEWARE EDITION  \xb7  MORPHANE ENGINE", TEXT_CENTRE, STYLE_TEXT_DIM, 11);
+    style_label_haloed(img, 400, 590, "OXBELT FREEWARE EDITION  \xb7  MORPHANE ENGINE", TEXT_CENTRE, STYLE_TEXT_DIM,
+                       11);
     return img;
 }
 
@@ -107,7 +108,7 @@ static data_image __hiscore_background()
     image_stroke_round_rect(img, 648, 555, 714, 575, 4, 1.2f, STYLE_EDGE_DIM);
     style_label(img, 681, 569, "WEBSITE", TEXT_CENTRE, STYLE_TEXT_DIM, 11);
     style_label_haloed(img, 400, 590, "ENTER YOUR NAME AND PRESS ENTER  \xb7  SPACE FOR A NEW GAME  \xb7  ESC TO QUIT",
-                TEXT_CENTRE, STYLE_TEXT_DIM, 10);
+                       TEXT_CENTRE, STYLE_TEXT_DIM, 10);
     return img;
 }
 
@@ -151,8 +152,10 @@ static data_image __config_background()
     struct {
         int y;
         const char *caption, *low, *high;
-    } sliders[] = {{196, "TEXTURE QUALITY", "LOW", "HIGH"}, {255, "TEXTURE SIZE", "SMALL", "LARGE"},
-                   {315, "PARTICLE AMOUNT", "FEW", "MANY"}, {374, "TERRAIN HORIZON", "NEAR", "FAR"},
+    } sliders[] = {{196, "TEXTURE QUALITY", "LOW", "HIGH"},
+                   {255, "TEXTURE SIZE", "SMALL", "LARGE"},
+                   {315, "PARTICLE AMOUNT", "FEW", "MANY"},
+                   {374, "TERRAIN HORIZON", "NEAR", "FAR"},
                    {434, "SOUND VOLUME", "QUIET", "LOUD"}};
     for (const auto &s : sliders) {
         style_label(img, 112, s.y - 8, s.caption, TEXT_LEFT, STYLE_TEXT, 14);

@@ -59,7 +59,8 @@ void style_button(data_image &img, float x0, float y0, float x1, float y1, const
     rgba top = hot ? rgba_u8(70, 130, 170, 235) : rgba_u8(24, 48, 74, 225);
     rgba bottom = hot ? rgba_u8(30, 70, 110, 235) : rgba_u8(10, 22, 38, 225);
     image_fill_round_rect_vgrad(img, x0, y0, x1, y1, 5, top, bottom);
-    image_stroke_round_rect(img, x0 + 0.75f, y0 + 0.75f, x1 - 0.75f, y1 - 0.75f, 5, 1.5f, hot ? STYLE_AMBER : STYLE_EDGE);
+    image_stroke_round_rect(img, x0 + 0.75f, y0 + 0.75f, x1 - 0.75f, y1 - 0.75f, 5, 1.5f,
+                            hot ? STYLE_AMBER : STYLE_EDGE);
     text_style ts;
     ts.font = DATA_FONT_SANS_BOLD;
     ts.px = std::min(16.0f, (y1 - y0) * 0.55f);
@@ -113,7 +114,8 @@ void style_backdrop(data_image &img, float time, uint32_t seed)
             float dx = (x + 0.5f - pcx) / pr, dy = (y + 0.5f - pcy) / pr;
             float r2 = dx * dx + dy * dy;
             // Rings: an ellipse band in front of and behind the planet.
-            float rx = dx * std::cos(0.35f) + dy * std::sin(0.35f), ry = (-dx * std::sin(0.35f) + dy * std::cos(0.35f)) * 4.2f;
+            float rx = dx * std::cos(0.35f) + dy * std::sin(0.35f),
+                  ry = (-dx * std::sin(0.35f) + dy * std::cos(0.35f)) * 4.2f;
             float rr = std::sqrt(rx * rx + ry * ry);
             float ring = (rr > 1.35f && rr < 1.95f) ? (0.5f + 0.5f * std::sin(rr * 60)) * 0.35f : 0;
             ring *= std::clamp((1.95f - rr) * 10, 0.0f, 1.0f) * std::clamp((rr - 1.35f) * 10, 0.0f, 1.0f);

@@ -25,8 +25,8 @@ void style_panel_polygon(data_image &img, const std::vector<float> &xy);
 void style_label(data_image &img, float x, float y, const std::string &text, int align, rgba colour = STYLE_TEXT,
                  float px = 10);
 // A label over busy art: a dark halo first, so it reads over any background.
-void style_label_haloed(data_image &img, float x, float y, const std::string &text, int align,
-                        rgba colour = STYLE_TEXT, float px = 10);
+void style_label_haloed(data_image &img, float x, float y, const std::string &text, int align, rgba colour = STYLE_TEXT,
+                        float px = 10);
 // Heading lettering with a glow, baseline at y.
 void style_heading(data_image &img, float x, float y, const std::string &text, float px, int align,
                    rgba colour = STYLE_TEXT, rgba glow = rgba_u8(40, 150, 255, 160));

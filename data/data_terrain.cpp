@@ -40,7 +40,7 @@ const terra_palette PALETTES[4] = {
     {{rgba_u8(140, 150, 160), rgba_u8(90, 100, 112), rgba_u8(54, 60, 70)}, 37},
     {{rgba_u8(160, 110, 90), rgba_u8(110, 70, 56), rgba_u8(70, 44, 36)}, 53},
 };
-}  // namespace
+} // namespace
 
 static std::vector<crater> __craters()
 {
@@ -73,8 +73,10 @@ static std::vector<float> __heights(const std::vector<crater> &craters)
                 float d2 = dx * dx + dz * dz;
                 if (d2 > 4.0f * c.r * c.r) continue;
                 float d = std::sqrt(d2) / c.r;
-                if (d < 1.0f) y += c.depth * (d * d - 1.0f) + c.depth * 0.35f * std::exp(-(1 - d) * (1 - d) * 30.0f);
-                else y += c.depth * 0.35f * std::exp(-(d - 1) * (d - 1) * 8.0f);
+                if (d < 1.0f)
+                    y += c.depth * (d * d - 1.0f) + c.depth * 0.35f * std::exp(-(1 - d) * (1 - d) * 30.0f);
+                else
+                    y += c.depth * 0.35f * std::exp(-(d - 1) * (d - 1) * 8.0f);
             }
             y += 1.5f * noise_perlin2(x / 23.0f, z / 23.0f, 0, 0, 303);
             h[size_t(j) * n + i] = y;
@@ -108,8 +110,9 @@ static data_image __layer(const terra_palette &p, int which, bool detail_alpha)
             float k = which == 1 ? 0.75f + 0.5f * std::fabs(v) : 0.85f + 0.3f * v;
             rgba c = rgba_scale(p.layer[which], k);
             // Layer 0 carries the detail term in its alpha (mid-grey is neutral).
-            c.a = detail_alpha ? std::clamp(0.5f + 0.35f * noise_fbm2(x / 16.0f, y / 16.0f, 4, 16, seed + 99), 0.0f, 1.0f)
-                               : 1.0f;
+            c.a = detail_alpha
+                      ? std::clamp(0.5f + 0.35f * noise_fbm2(x / 16.0f, y / 16.0f, 4, 16, seed + 99), 0.0f, 1.0f)
+                      : 1.0f;
             image_at(img, x, y) = c;
         }
     return img;
@@ -136,7 +139,8 @@ static bool __texture_set(data_ctx &ctx, int set, const std::vector<float> &h)
     data_image single = image_make(TERRA_SINGLE, TERRA_SINGLE);
     const float scale = float(TERRA_CELLS) / TERRA_TEX, sscale = float(TERRA_CELLS) / TERRA_SINGLE;
     for (int y = 0; y < TERRA_TEX; y++)
-        for (int x = 0; x < TERRA_TEX; x++) image_at(blend, x, y) = __weights(h, (x + 0.5f) * scale, (y + 0.5f) * scale);
+        for (int x = 0; x < TERRA_TEX; x++)
+            image_at(blend, x, y) = __weights(h, (x + 0.5f) * scale, (y + 0.5f) * scale);
     for (int y = 0; y < TERRA_SINGLE; y++)
         for (int x = 0; x < TERRA_SINGLE; x++) {
             rgba w = __weights(h, (x + 0.5f) * sscale, (y + 0.5f) * sscale);
@@ -180,10 +184,11 @@ static bool __camera_path(scene_kit &k, const terrain *t)
     for (int i = 0; i < KEYS && ok; i++) {
         tacka3 next = pos[(i + 1) % (KEYS - 1)], prev = pos[(i + KEYS - 2) % (KEYS - 1)];
         tacka3 fwd = tacka3_normalize(tacka3_sub(next, prev));
-        fwd = tacka3_normalize({fwd.x, fwd.y - 0.35f, fwd.z});  // looking ahead and down
+        fwd = tacka3_normalize({fwd.x, fwd.y - 0.35f, fwd.z}); // looking ahead and down
         quaternion q = quat_look(fwd, {0, 1, 0});
         if (i == 0) first = q;
-        ok = motion_add_linear_position_keyframe(m, i * T / (KEYS - 1), pos[i]) && motion_add_rotation_keyframe(m, i * T / (KEYS - 1), q, tcb);
+        ok = motion_add_linear_position_keyframe(m, i * T / (KEYS - 1), pos[i]) &&
+             motion_add_rotation_keyframe(m, i * T / (KEYS - 1), q, tcb);
     }
     if (!ok) {
         motion_deinit(m);

@@ -20,11 +20,11 @@ enum {
 
 struct text_style {
     const char *font = DATA_FONT_SANS_BOLD;
-    float px = 16;           // pixel height of the em square
+    float px = 16; // pixel height of the em square
     rgba colour = {1, 1, 1, 1};
     int align = TEXT_LEFT;
-    float tracking = 0;      // extra pixels between letters
-    bool additive = false;   // add light instead of painting over
+    float tracking = 0;    // extra pixels between letters
+    bool additive = false; // add light instead of painting over
 };
 
 bool text_init();

@@ -83,7 +83,8 @@ static height_field __rock_height(int n, const rock_style &st)
             float amp = 0.5f;
             int period = 8;
             for (int o = 0; o < 4; o++, amp *= 0.5f, period *= 2)
-                ridge += amp * (1 - std::fabs(noise_perlin2(wu * period, wv * period, period, period, st.seed + 10 + o)));
+                ridge +=
+                    amp * (1 - std::fabs(noise_perlin2(wu * period, wv * period, period, period, st.seed + 10 + o)));
             // Boulders: rounded lumps around cell centres.
             float f1, f2;
             noise_cells2(wu * 6, wv * 6, 6, st.seed + 7, &f1, &f2, nullptr);
@@ -122,7 +123,7 @@ static data_image __rock_diffuse(height_field &f, const rock_style &st)
             float cav = std::clamp(__cavity(f, x, y, 3) * 6, -0.3f, 0.6f);
             c = rgba_mix(c, st.crater, std::max(0.0f, cav));
             float grain = noise_hash01(x, y, st.seed) * 0.1f - 0.05f;
-            if (noise_hash01(x / 2, y / 2, st.seed + 3) > 0.985f) grain += 0.15f;  // glints of mineral
+            if (noise_hash01(x / 2, y / 2, st.seed + 3) > 0.985f) grain += 0.15f; // glints of mineral
             // A little baked light from the upper left, so the relief reads
             // even where a material has no normal map.
             float sx = (f.at(x + 1, y) - f.at(x - 1, y)) * f.n * 0.02f;
@@ -158,12 +159,12 @@ static bool __rocks(data_ctx &ctx)
 
 struct panel_style {
     uint32_t seed;
-    int n;            // picture size
-    int grid;         // panels per side (before random merging)
-    rgba base, alt;   // paint colours
-    float wear;       // 0 clean .. 1 battered
-    float windows;    // share of panels with lit windows
-    bool stripes;     // hazard stripes on some panels
+    int n;          // picture size
+    int grid;       // panels per side (before random merging)
+    rgba base, alt; // paint colours
+    float wear;     // 0 clean .. 1 battered
+    float windows;  // share of panels with lit windows
+    bool stripes;   // hazard stripes on some panels
 };
 
 struct panel_maps {
@@ -220,7 +221,7 @@ static panel_maps __panels(const panel_style &st)
                 if (lit) {
                     float warm = noise_hash01(px * 7 + lx / (cell / 4), cy, st.seed + 21);
                     rgba lc = warm < 0.7f ? rgba_u8(255, 214, 150) : rgba_u8(150, 220, 255);
-                    if (warm > 0.92f) lc = {0, 0, 0, 1};  // a dark window now and then
+                    if (warm > 0.92f) lc = {0, 0, 0, 1}; // a dark window now and then
                     image_at(m.lights, x, y) = lc;
                     image_at(m.diffuse, x, y) = rgba_scale(lc, 0.6f);
                     f.at(x, y) -= 0.05f;
@@ -321,7 +322,7 @@ static void __sky_face(const sky_face &face, const std::vector<float> &stars, da
         rgba col = temp < 0.3f ? rgba_u8(255, 200, 160) : temp < 0.8f ? rgba_u8(255, 255, 255) : rgba_u8(170, 200, 255);
         float radius = 1.2f + bright * 2.2f;
         image_glow(img, px, py, radius, 2.0f, rgba_alpha(col, bright * 1.1f));
-        if (bright > 0.85f) {  // the brightest get a faint cross
+        if (bright > 0.85f) { // the brightest get a faint cross
             image_glow(img, px, py, radius * 4, 3.0f, rgba_alpha(col, 0.25f));
             image_line(img, px - radius * 4, py, px + radius * 4, py, 0.8f, rgba_alpha(col, 0.35f));
             image_line(img, px, py - radius * 4, px, py + radius * 4, 0.8f, rgba_alpha(col, 0.35f));
@@ -338,8 +339,8 @@ static bool __sky(data_ctx &ctx)
         float z = float(noise_rng_range(rng, -1, 1)), a = float(noise_rng_range(rng, 0, 6.2831853));
         float r = std::sqrt(1 - z * z);
         float b = float(std::pow(noise_rng_range(rng, 0, 1), 6.0));
-        stars.insert(stars.end(), {r * std::cos(a), r * std::sin(a), z, 0.25f + b * 0.75f,
-                                   float(noise_rng_range(rng, 0, 1))});
+        stars.insert(stars.end(),
+                     {r * std::cos(a), r * std::sin(a), z, 0.25f + b * 0.75f, float(noise_rng_range(rng, 0, 1))});
     }
     for (const auto &face : SKY_FACE_TABLE) {
         data_image img;

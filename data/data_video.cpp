@@ -36,11 +36,11 @@ extern "C" {
 // ---- rendering ---------------------------------------------------------------
 
 struct film {
-    data_image backdrop;  // larger than the frame, panned and zoomed
-    data_image title;     // the title card, transparent around the lettering
-    int title_box[4];     // x0, y0, x1, y1 of its visible part
+    data_image backdrop; // larger than the frame, panned and zoomed
+    data_image title;    // the title card, transparent around the lettering
+    int title_box[4];    // x0, y0, x1, y1 of its visible part
     std::vector<data_image> rocks;
-    std::vector<float> stars;  // x, y, z per star in a unit box in front of the camera
+    std::vector<float> stars; // x, y, z per star in a unit box in front of the camera
 };
 
 // A lit rock sprite: a lumpy sphere shaded from the upper left.
@@ -76,7 +76,9 @@ static film __film_make()
     b[0] = VIDEO_W, b[1] = VIDEO_H, b[2] = 0, b[3] = 0;
     for (int y = 0; y < VIDEO_H; y++)
         for (int x = 0; x < VIDEO_W; x++)
-            if (image_at(f.title, x, y).a > 0) b[0] = std::min(b[0], x), b[1] = std::min(b[1], y), b[2] = std::max(b[2], x + 1), b[3] = std::max(b[3], y + 1);
+            if (image_at(f.title, x, y).a > 0)
+                b[0] = std::min(b[0], x), b[1] = std::min(b[1], y), b[2] = std::max(b[2], x + 1),
+                b[3] = std::max(b[3], y + 1);
     noise_rng rng = noise_rng_make(4242);
     for (int i = 0; i < VIDEO_ROCKS; i++) f.rocks.push_back(__rock_sprite(48 + noise_rng_int(rng, 110), 5000 + i));
     for (int i = 0; i < VIDEO_STARS; i++)

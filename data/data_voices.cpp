@@ -18,9 +18,9 @@
 #define VOICE_MAX_BYTES (8u << 20)
 
 struct voice_line {
-    const char *voice;  // espeak-ng voice and variant
-    int speed;          // words per minute
-    int pitch;          // 0..99
+    const char *voice; // espeak-ng voice and variant
+    int speed;         // words per minute
+    int pitch;         // 0..99
     const char *text;
 };
 
@@ -96,7 +96,7 @@ static audio_buf __radio(const audio_buf &dry, uint32_t seed)
         float high;
         hp.process(v, 300, 0.7f, VOICE_RATE, nullptr, &high);
         float band = lp.process(high, 3200, 0.8f, VOICE_RATE);
-        float driven = std::tanh(band * 1.7f) * 0.85f;  // a light drive: radio grit, words intact
+        float driven = std::tanh(band * 1.7f) * 0.85f; // a light drive: radio grit, words intact
         // Open the channel: a short tone; close it: a click and a burst of hiss.
         float squelch = t < 0.12f ? std::sin(2 * AUDIO_PI * 1250 * t) * 0.25f * std::min(1.0f, (0.12f - t) / 0.01f) : 0;
         float end = float(a + dry.frames()) / VOICE_RATE;
@@ -105,7 +105,7 @@ static audio_buf __radio(const audio_buf &dry, uint32_t seed)
         b.s[i] = driven + squelch + hiss;
     }
     audio_fade_edges(b, 0.005f, 0.03f);
-    audio_normalise(b, 0.75f);  // headroom: the codec overshoots on driven speech
+    audio_normalise(b, 0.75f); // headroom: the codec overshoots on driven speech
     return b;
 }
 

@@ -63,7 +63,8 @@ static scene_mesh __tank()
     mesh_append(m, shape_sphere(1.1f, 20, 6, 0.0f, 1.5707963f), cap);
     scene_pose cap2 = pose_at({-1.6f, 0, 0}, quat_from_axes({0, 1, 0}, {-1, 0, 0}));
     mesh_append(m, shape_sphere(1.1f, 20, 6, 0.0f, 1.5707963f), cap2);
-    for (float x : {-1.0f, 0.0f, 1.0f}) mesh_append(m, shape_cylinder(1.18f, -0.1f, 0.1f, 20, false, 3), __along_x({x, 0, 0}));
+    for (float x : {-1.0f, 0.0f, 1.0f})
+        mesh_append(m, shape_cylinder(1.18f, -0.1f, 0.1f, 20, false, 3), __along_x({x, 0, 0}));
     mesh_append(m, shape_cylinder(0.25f, 2.6f, 3.1f, 10, true, 2), __along_x({0, 0, 0}));
     return m;
 }
@@ -75,7 +76,8 @@ static scene_mesh __crate_piece(uint32_t seed)
     mesh_append(m, shape_box({0.8f, 0.6f, 0.06f}, 2), pose_at({0, 0, -0.55f}));
     mesh_append(m, shape_box({0.06f, 0.6f, 0.55f}, 2), pose_at({-0.8f, 0, 0}));
     mesh_append(m, shape_box({0.8f, 0.06f, 0.55f}, 2), pose_at({0, -0.6f, 0}));
-    mesh_append(m, shape_box({0.1f, 0.1f, 0.6f}, 2), pose_at({0.75f, 0.55f, 0}, quat_axis_angle({0, 1, 0}, r.range(-0.4f, 0.4f))));
+    mesh_append(m, shape_box({0.1f, 0.1f, 0.6f}, 2),
+                pose_at({0.75f, 0.55f, 0}, quat_axis_angle({0, 1, 0}, r.range(-0.4f, 0.4f))));
     return m;
 }
 
@@ -88,8 +90,8 @@ static scene_mesh __scaled(const scene_mesh &m, float s)
 }
 
 struct pool_kind {
-    const char *type;  // actor type
-    const char *stem;  // instance name stem
+    const char *type; // actor type
+    const char *stem; // instance name stem
     const char *material;
 };
 
@@ -120,10 +122,10 @@ bool scene_build_attackers(scene_kit &k)
         !kit_object(k, "debris_d_shape2", __scaled(__crate_piece(4), 1.6f)))
         return false;
     const pool_kind kinds[8] = {
-        {"asteroid_a", "aster_a", MAT_ROCK_A}, {"asteroid_b", "aster_b", MAT_ROCK_B},
+        {"asteroid_a", "aster_a", MAT_ROCK_A},     {"asteroid_b", "aster_b", MAT_ROCK_B},
         {"asteroid_c", "aster_c", MAT_ROCK_MATTE}, {"asteroid_d", "aster_d", MAT_ROCK_B},
-        {"junk_a", "debris_a", MAT_JUNK}, {"junk_b", "debris_b", MAT_JUNK},
-        {"junk_c", "debris_c", MAT_JUNK_SHINY}, {"junk_d", "debris_d", MAT_JUNK},
+        {"junk_a", "debris_a", MAT_JUNK},          {"junk_b", "debris_b", MAT_JUNK},
+        {"junk_c", "debris_c", MAT_JUNK_SHINY},    {"junk_d", "debris_d", MAT_JUNK},
     };
     scene_rng r = scene_rng_make(4242);
     for (int kind = 0; kind < 8; kind++)

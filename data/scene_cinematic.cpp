@@ -100,7 +100,8 @@ bool scene_build_cinematic(scene_kit &k)
         // Even speed with a gentle ease at both ends.
         float s = (u - 0.22f * std::sin(2 * PI * u) / (2 * PI)) * total;
         pos[i] = __at_length(ps, s);
-        fwd[i] = tacka3_normalize(tacka3_sub(__at_length(ps, std::min(total, s + 4)), __at_length(ps, std::max(0.0f, s - 4))));
+        fwd[i] = tacka3_normalize(
+            tacka3_sub(__at_length(ps, std::min(total, s + 4)), __at_length(ps, std::max(0.0f, s - 4))));
     }
     // Bank into turns: the roll follows the heading's rate of change, with
     // the sign that leans the fighter's top towards the turn's centre.
@@ -138,8 +139,8 @@ bool scene_build_cinematic(scene_kit &k)
                 "invisible = true\ndynamic = true\nen_fk_do_not_play = true\n"))
         return false;
     tacka3 cam = {11.0f, 3.4f, 5.5f}, aim = {-9.0f, 0.0f, 0.0f};
-    if (!kit_oi(k, "cinema_Camera01", "", "", "cinema_BOL_ROOT", pose_at(cam, quat_look(tacka3_sub(aim, cam), {0, 1, 0})),
-                "dynamic = true\n"))
+    if (!kit_oi(k, "cinema_Camera01", "", "", "cinema_BOL_ROOT",
+                pose_at(cam, quat_look(tacka3_sub(aim, cam), {0, 1, 0})), "dynamic = true\n"))
         return false;
     return kit_camera(k, "cinema_Camera01", nullptr, 0.9f);
 }

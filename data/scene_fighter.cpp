@@ -26,10 +26,7 @@
 static scene_pose __along_x(tacka3 at) { return pose_at(at, quat_from_axes({0, -1, 0}, {1, 0, 0})); }
 
 // A slab drawn in the x-z plane stood up into the x-y plane (z becomes height).
-static scene_pose __upright(tacka3 at)
-{
-    return pose_at(at, quat_from_axes({1, 0, 0}, {0, 0, -1}));
-}
+static scene_pose __upright(tacka3 at) { return pose_at(at, quat_from_axes({1, 0, 0}, {0, 0, -1})); }
 
 static scene_mesh fighter_hull_mesh()
 {

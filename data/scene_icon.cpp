@@ -77,7 +77,8 @@ bool data_write_icons(data_ctx &ctx, const scene_kit &k)
     }
     scene_view_camera cam = __framing_camera(fighter, ICON_EYE_DIR);
     for (int size : ICON_SIZES) {
-        data_image img = image_resize(scene_preview_camera(fighter, cam, size * 2, size * 2, {}, {}, false), size, size);
+        data_image img =
+            image_resize(scene_preview_camera(fighter, cam, size * 2, size * 2, {}, {}, false), size, size);
         std::string dir_name = ctx.icon_dir + std::to_string(size) + "x" + std::to_string(size) + "/apps/";
         std::error_code ec;
         std::filesystem::create_directories(dir_name, ec);

@@ -278,7 +278,8 @@ bool kit_object(scene_kit &k, const std::string &name, const scene_mesh &m, floa
     object_insert_vertex_normals(o, __copy_out(m.nrm), nv);
     std::vector<tacka2> detail(m.uv);
     for (auto &t : detail) t = {t.x * detail_tiling, t.y * detail_tiling};
-    bool ok = object_append_tvertexs_chn(o, __copy_out(m.uv), nv) && object_append_tvertexs_chn(o, __copy_out(detail), nv);
+    bool ok =
+        object_append_tvertexs_chn(o, __copy_out(m.uv), nv) && object_append_tvertexs_chn(o, __copy_out(detail), nv);
     std::vector<tacka3> tan, bin;
     __tangent_space(m, tan, bin);
     object_insert_tangent_space_tangents(o, __copy_out(tan), nv);

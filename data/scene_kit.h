@@ -65,16 +65,16 @@ struct scene_rng {
     double next01();
     float range(float lo, float hi) { return float(lo + (hi - lo) * next01()); }
     int below(int n) { return int(next01() * n) % n; }
-    tacka3 unit();  // a uniform direction
+    tacka3 unit(); // a uniform direction
 };
 scene_rng scene_rng_make(uint64_t seed);
 
 struct scene_kit {
     scene *sc = nullptr;
     std::map<std::string, scene_pose> world;  // world pose of every instance made
-    std::map<std::string, scene_mesh> meshes;      // a copy of every object's mesh, for previews
-    std::map<std::string, std::string> shows;      // instance name -> object name
-    std::vector<tacka3> flight;                    // the cinematic's keyed positions, for previews
+    std::map<std::string, scene_mesh> meshes; // a copy of every object's mesh, for previews
+    std::map<std::string, std::string> shows; // instance name -> object name
+    std::vector<tacka3> flight;               // the cinematic's keyed positions, for previews
 };
 
 // Adds an object (mesh) with normals, texture coordinates (channel 0 as

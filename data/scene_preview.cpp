@@ -9,7 +9,9 @@
 
 static rgba __colour_of(const std::string &instance, const std::string &object)
 {
-    auto has = [&](const char *s) { return instance.find(s) != std::string::npos || object.find(s) != std::string::npos; };
+    auto has = [&](const char *s) {
+        return instance.find(s) != std::string::npos || object.find(s) != std::string::npos;
+    };
     if (has("solar")) return rgba_u8(40, 60, 150);
     if (has("beacon")) return rgba_u8(255, 60, 40);
     if (has("sentinel")) return rgba_u8(230, 190, 70);
@@ -18,7 +20,7 @@ static rgba __colour_of(const std::string &instance, const std::string &object)
     if (has("station") || has("ore")) return rgba_u8(185, 195, 210);
     if (has("debris")) return rgba_u8(150, 120, 95);
     if (has("belt")) return rgba_u8(110, 100, 92);
-    return rgba_u8(140, 128, 115);  // rock
+    return rgba_u8(140, 128, 115); // rock
 }
 
 // Calls pixel(x, y, w0, w1, w2) for every pixel centre of a width x height
@@ -81,7 +83,7 @@ data_image scene_preview_top(const scene_kit &k, const scene_view_box &box, int 
             float nl = tacka3_length(n);
             if (nl <= 0) continue;
             n = tacka3_scale(n, 1 / nl);
-            if (n.y < 0) continue;  // faces turned away from the viewer above
+            if (n.y < 0) continue; // faces turned away from the viewer above
             float shade = 0.3f + 0.7f * std::max(0.0f, tacka3_dot(n, light));
             rgba col = {base.r * shade, base.g * shade, base.b * shade, 1};
             tacka2 p[3] = {to_px(a.x, a.z), to_px(b.x, b.z), to_px(cc.x, cc.z)};
@@ -134,7 +136,7 @@ data_image scene_preview_camera(const scene_kit &k, const scene_view_camera &cam
         const scene_mesh &m = mi->second;
         rgba base = __colour_of(inst, obj);
         bool glow = inst.find("engine") != std::string::npos || inst.find("station_11") != std::string::npos;
-        std::vector<tacka3> v(m.pos.size());  // camera space: x right, y up, z ahead
+        std::vector<tacka3> v(m.pos.size()); // camera space: x right, y up, z ahead
         for (size_t i = 0; i < m.pos.size(); i++) {
             tacka3 d = tacka3_sub(pose_point(pose, m.pos[i]), cam.eye);
             v[i] = {tacka3_dot(d, r), tacka3_dot(d, u), tacka3_dot(d, f)};
@@ -148,9 +150,10 @@ data_image scene_preview_camera(const scene_kit &k, const scene_view_camera &cam
             float nl = tacka3_length(n);
             if (nl <= 0) continue;
             n = tacka3_scale(n, 1 / nl);
-            if (tacka3_dot(n, tacka3_sub(wa, cam.eye)) >= 0) continue;  // back face
+            if (tacka3_dot(n, tacka3_sub(wa, cam.eye)) >= 0) continue; // back face
             float shade = glow ? 1.4f : 0.12f + 0.88f * std::max(0.0f, tacka3_dot(n, sun));
-            rgba col = {std::min(1.0f, base.r * shade), std::min(1.0f, base.g * shade), std::min(1.0f, base.b * shade), 1};
+            rgba col = {std::min(1.0f, base.r * shade), std::min(1.0f, base.g * shade), std::min(1.0f, base.b * shade),
+                        1};
             tacka2 p[3];
             float iz[3];
             const tacka3 *cv[3] = {&a, &b, &c};

@@ -10,7 +10,7 @@
 #include "scene_kit.h"
 
 struct scene_view_box {
-    float x0, z0, x1, z1;  // world area shown (x right, z down the picture)
+    float x0, z0, x1, z1; // world area shown (x right, z down the picture)
 };
 
 // Draws every shown instance from above (y up towards the viewer) into a

@@ -103,8 +103,8 @@ bool scene_build_sentinels(scene_kit &k)
         const std::string actor = kit_actor("sentinel", n[0]);
         float a = PI / LAYOUT_SENTINELS * (2 * i + 1);
         tacka3 out = {std::cos(a), 0, std::sin(a)};
-        tacka3 at = tacka3_add(LAYOUT_STATION_POS, {out.x * LAYOUT_SENTINEL_RING, i % 2 ? -16.0f : 18.0f,
-                                                    out.z * LAYOUT_SENTINEL_RING});
+        tacka3 at = tacka3_add(LAYOUT_STATION_POS,
+                               {out.x * LAYOUT_SENTINEL_RING, i % 2 ? -16.0f : 18.0f, out.z * LAYOUT_SENTINEL_RING});
         // At rest each turret looks outwards and a little up.
         tacka3 look = tacka3_normalize({out.x, 0.25f, out.z});
         scene_pose root = pose_at(at, quat_from_axes(tacka3_cross({0, 1, 0}, look), {0, 1, 0}));

@@ -38,7 +38,8 @@ scene_mesh shape_box(tacka3 h, float tile)
         uint32_t idx[4];
         static const float corner[4][2] = {{-1, -1}, {1, -1}, {1, 1}, {-1, 1}};
         for (int k = 0; k < 4; k++) {
-            tacka3 p = tacka3_add(c, tacka3_add(tacka3_scale(u, corner[k][0] * su), tacka3_scale(v, corner[k][1] * sv)));
+            tacka3 p =
+                tacka3_add(c, tacka3_add(tacka3_scale(u, corner[k][0] * su), tacka3_scale(v, corner[k][1] * sv)));
             idx[k] = mesh_vertex(m, p, n, {corner[k][0] * su / tile, corner[k][1] * sv / tile});
         }
         __quad(m, idx[0], idx[1], idx[2], idx[3]);
@@ -91,7 +92,8 @@ scene_mesh shape_torus(float R, float r, int ring_segments, int tube_segments, f
             float u = 2 * PI * i / ring_segments, v = 2 * PI * j / tube_segments;
             tacka3 n = {std::cos(v) * std::cos(u), std::sin(v), std::cos(v) * std::sin(u)};
             tacka3 p = {(R + r * std::cos(v)) * std::cos(u), r * std::sin(v), (R + r * std::cos(v)) * std::sin(u)};
-            g.push_back(mesh_vertex(m, p, n, {2 * PI * R * i / ring_segments / tile, 2 * PI * r * j / tube_segments / tile}));
+            g.push_back(
+                mesh_vertex(m, p, n, {2 * PI * R * i / ring_segments / tile, 2 * PI * r * j / tube_segments / tile}));
         }
     int w = tube_segments + 1;
     for (int i = 0; i < ring_segments; i++)
@@ -179,7 +181,8 @@ scene_mesh shape_loft(const std::vector<loft_section> &sections, int around, flo
         uint32_t c = mesh_vertex(m, {s.x, s.y, 0}, n, {0.5f, 0.5f});
         const std::vector<uint32_t> &r = end ? rings.back() : rings.front();
         std::vector<uint32_t> cap;
-        for (uint32_t v : r) cap.push_back(mesh_vertex(m, m.pos[v], n, {0.5f + m.pos[v].z * 0.2f, 0.5f + m.pos[v].y * 0.2f}));
+        for (uint32_t v : r)
+            cap.push_back(mesh_vertex(m, m.pos[v], n, {0.5f + m.pos[v].z * 0.2f, 0.5f + m.pos[v].y * 0.2f}));
         for (int i = 0; i < around; i++) __otri(m, c, cap[i], cap[i + 1]);
     }
     return m;
@@ -220,11 +223,11 @@ scene_mesh shape_slab(const std::vector<tacka2> &outline, float thickness, float
 static void __icosphere(int level, std::vector<tacka3> &v, std::vector<uint32_t> &f)
 {
     const float t = (1.0f + std::sqrt(5.0f)) / 2.0f;
-    v = {{-1, t, 0}, {1, t, 0}, {-1, -t, 0}, {1, -t, 0}, {0, -1, t}, {0, 1, t},
-         {0, -1, -t}, {0, 1, -t}, {t, 0, -1}, {t, 0, 1}, {-t, 0, -1}, {-t, 0, 1}};
+    v = {{-1, t, 0},  {1, t, 0},  {-1, -t, 0}, {1, -t, 0}, {0, -1, t},  {0, 1, t},
+         {0, -1, -t}, {0, 1, -t}, {t, 0, -1},  {t, 0, 1},  {-t, 0, -1}, {-t, 0, 1}};
     for (auto &p : v) p = tacka3_normalize(p);
-    f = {0, 11, 5, 0, 5, 1, 0, 1, 7, 0, 7, 10, 0, 10, 11, 1, 5, 9, 5, 11, 4, 11, 10, 2, 10, 7, 6, 7, 1, 8,
-         3, 9, 4, 3, 4, 2, 3, 2, 6, 3, 6, 8, 3, 8, 9, 4, 9, 5, 2, 4, 11, 6, 2, 10, 8, 6, 7, 9, 8, 1};
+    f = {0, 11, 5, 0, 5, 1, 0, 1, 7, 0, 7, 10, 0, 10, 11, 1, 5, 9, 5, 11, 4,  11, 10, 2,  10, 7, 6, 7, 1, 8,
+         3, 9,  4, 3, 4, 2, 3, 2, 6, 3, 6, 8,  3, 8,  9,  4, 9, 5, 2, 4,  11, 6,  2,  10, 8,  6, 7, 9, 8, 1};
     for (int l = 0; l < level; l++) {
         std::map<uint64_t, uint32_t> mid;
         auto midpoint = [&](uint32_t a, uint32_t b) {
@@ -258,10 +261,12 @@ scene_mesh shape_rock(const rock_style &st, uint32_t seed)
     for (int i = 0; i < st.craters; i++) {
         float z = float(noise_rng_range(rng, -1, 1)), a = float(noise_rng_range(rng, 0, 2 * PI));
         float r = std::sqrt(std::max(0.0f, 1 - z * z));
-        craters.push_back({{r * std::cos(a), r * std::sin(a), z}, float(noise_rng_range(rng, 0.22, 0.55)),
+        craters.push_back({{r * std::cos(a), r * std::sin(a), z},
+                           float(noise_rng_range(rng, 0.22, 0.55)),
                            st.crater_depth * float(noise_rng_range(rng, 0.5, 1.2))});
     }
-    tacka3 off = {float(noise_rng_range(rng, 0, 50)), float(noise_rng_range(rng, 0, 50)), float(noise_rng_range(rng, 0, 50))};
+    tacka3 off = {float(noise_rng_range(rng, 0, 50)), float(noise_rng_range(rng, 0, 50)),
+                  float(noise_rng_range(rng, 0, 50))};
     scene_mesh shared;
     for (const tacka3 &d : dir) {
         tacka3 q = tacka3_add(tacka3_scale(d, 1.3f), off);

@@ -38,7 +38,7 @@ struct rock_style {
     int level = 3;
     float radius = 2.0f;
     tacka3 axes{1, 1, 1};
-    float roughness = 0.22f;  // fractal displacement, fraction of the radius
+    float roughness = 0.22f; // fractal displacement, fraction of the radius
     int craters = 6;
     float crater_depth = 0.12f;
     float tile = 3.0f;

@@ -89,9 +89,9 @@ static scene_mesh __antenna()
 bool scene_build_station(scene_kit &k)
 {
     if (!kit_object(k, "station_core", __g_station(), 4) || !kit_object(k, "station_hull", __station_hull()) ||
-        !kit_object(k, "station_solar_wing", __solar_wing()) || !kit_object(k, "station_docking_arm", __docking_arm()) ||
-        !kit_object(k, "station_ore_silo", __ore_silo()) || !kit_object(k, "station_antenna", __antenna()) ||
-        !kit_object(k, "station_beacon", shape_sphere(1.2f, 12, 8)) ||
+        !kit_object(k, "station_solar_wing", __solar_wing()) ||
+        !kit_object(k, "station_docking_arm", __docking_arm()) || !kit_object(k, "station_ore_silo", __ore_silo()) ||
+        !kit_object(k, "station_antenna", __antenna()) || !kit_object(k, "station_beacon", shape_sphere(1.2f, 12, 8)) ||
         !kit_object(k, "station_window_band", shape_cylinder(10.12f, -7, 7, 32, false, 7)))
         return false;
     const std::string actor = kit_actor("station", "station");

@@ -30,19 +30,18 @@ struct avi_stream_state {
     AVRational time_base;
     int64_t start_pts;
     bool has_held, has_pending;
-    bool at_start;     // nothing read since the open or the last seek
-    bool draining;     // the demuxer is exhausted; the decoder is being emptied
-    bool eof;          // the decoder is empty too
-    int64_t last_pts;  // of the last picture taken from the decoder
+    bool at_start;    // nothing read since the open or the last seek
+    bool draining;    // the demuxer is exhausted; the decoder is being emptied
+    bool eof;         // the decoder is empty too
+    int64_t last_pts; // of the last picture taken from the decoder
     int64_t held_frameno;
     std::chrono::steady_clock::time_point deadline;
 };
 
 static void __set_deadline(avi_stream_state *s)
 {
-    s->deadline = std::chrono::steady_clock::now() +
-                  std::chrono::duration_cast<std::chrono::steady_clock::duration>(
-                      std::chrono::duration<double>(AVI_TIME_LIMIT));
+    s->deadline = std::chrono::steady_clock::now() + std::chrono::duration_cast<std::chrono::steady_clock::duration>(
+                                                         std::chrono::duration<double>(AVI_TIME_LIMIT));
 }
 
 static bool __past_deadline(const avi_stream_state *s) { return std::chrono::steady_clock::now() > s->deadline; }
@@ -127,7 +126,8 @@ static bool __open_stream(avi_file *af, const std::string &native)
     char max_pixels[32];
     snprintf(max_pixels, sizeof(max_pixels), "%d", AVI_MAX_SIDE * AVI_MAX_SIDE);
     unsigned streams = s->fmt->nb_streams;
-    AVDictionary **options = streams ? static_cast<AVDictionary **>(av_calloc(streams, sizeof(AVDictionary *))) : nullptr;
+    AVDictionary **options =
+        streams ? static_cast<AVDictionary **>(av_calloc(streams, sizeof(AVDictionary *))) : nullptr;
     if (streams && !options) return __refuse(af, "out of memory");
     for (unsigned i = 0; i < streams; i++) av_dict_set(&options[i], "max_pixels", max_pixels, 0);
     r = avformat_find_stream_info(s->fmt, options);
@@ -137,7 +137,8 @@ static bool __open_stream(avi_file *af, const std::string &native)
 
     const AVCodec *codec = nullptr;
     s->stream = av_find_best_stream(s->fmt, AVMEDIA_TYPE_VIDEO, -1, -1, &codec, 0);
-    if (s->stream < 0 || !codec) return __refuse(af, s->stream == AVERROR_DECODER_NOT_FOUND ? "no decoder for its video" : "no video stream");
+    if (s->stream < 0 || !codec)
+        return __refuse(af, s->stream == AVERROR_DECODER_NOT_FOUND ? "no decoder for its video" : "no video stream");
     AVStream *st = s->fmt->streams[s->stream];
     const AVCodecParameters *par = st->codecpar;
     if (par->width <= 0 || par->height <= 0 || par->width > AVI_MAX_SIDE || par->height > AVI_MAX_SIDE ||
@@ -361,8 +362,8 @@ bool avi_get_frame(avi_file *af, uint32_t frameno, uint8_t *buffer)
     }
     bool ok = __decode_until(af, target);
     if (!ok) {
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "avi_get_frame(): \"%s\": frame %u took too long", af->filename,
-               frameno);
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "avi_get_frame(): \"%s\": frame %u took too long",
+               af->filename, frameno);
         // The stream position is unknown now: the next frame starts over from a key frame.
         __seek(af, target);
         return false;

@@ -32,8 +32,8 @@
 struct avi_stream_state; // the FFmpeg side
 
 struct avi_file {
-    char *filename;        // as given, for messages
-    uint32_t bpp;          // 24, or 32 when the stream has alpha
+    char *filename; // as given, for messages
+    uint32_t bpp;   // 24, or 32 when the stream has alpha
     uint32_t width, height;
     double length;         // seconds
     double frame_duration; // seconds

@@ -49,7 +49,7 @@ const config_widget_layout *config_screen_layout(uint32_t *count);
 
 // What the widgets show and what happened to them this frame.
 struct config_screen_widgets {
-    uint8_t disable_ps; // the checkbox: 1 particles off
+    uint8_t disable_ps;                                               // the checkbox: 1 particles off
     float tex_quality, tex_size, sps_quantity, terra_horizon, volume; // the sliders, 0..1
     uint8_t apply_clicked, cancel_clicked;
     uint8_t apply_entered, cancel_entered; // the mouse moved onto the button

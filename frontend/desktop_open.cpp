@@ -51,18 +51,17 @@ bool desktop_open(const char *address)
     // game waits only for the shell and leaves no child behind. The address
     // is an argument, never part of the command text.
     const char *script = "\"$0\" \"$1\" </dev/null >/dev/null 2>&1 &";
-    char *argv[] = {const_cast<char *>("sh"), const_cast<char *>("-c"), const_cast<char *>(script),
+    char *argv[] = {const_cast<char *>("sh"),           const_cast<char *>("-c"),    const_cast<char *>(script),
                     const_cast<char *>(opener.c_str()), const_cast<char *>(address), nullptr};
     pid_t pid;
     int err = posix_spawn(&pid, "/bin/sh", nullptr, nullptr, argv, environ);
     if (err != 0) {
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "desktop: cannot start %s for %s: %s", opener.c_str(), address,
-               strerror(err));
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "desktop: cannot start %s for %s: %s", opener.c_str(),
+               address, strerror(err));
         return false;
     }
     int status;
-    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-    }
+    while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
     do_log(LOG_INFO, LOG_TO_FILE, "desktop: %s %s", opener.c_str(), address);
     return true;
 }

@@ -87,8 +87,8 @@ fonts_face *fonts_load_face(const char *file, uint32_t size, uint32_t hdpi, uint
     FT_Error err = FT_Open_Face(library, &args, 0, &ret->face);
     if (err) {
         ret->face = nullptr;
-        do_log(LOG_WARNING, LOG_TO_FILE | LOG_TO_DEBUGGER, "fonts_load_face(): cannot open the font \"%s\" (FreeType error %d)",
-               ret->filename, int(err));
+        do_log(LOG_WARNING, LOG_TO_FILE | LOG_TO_DEBUGGER,
+               "fonts_load_face(): cannot open the font \"%s\" (FreeType error %d)", ret->filename, int(err));
         __free_face(ret);
         return nullptr;
     }
@@ -123,8 +123,7 @@ static bool __load_glyph(fonts_face *f, uint32_t index, bool render)
     if (FT_Load_Glyph(f->face, index, __LOAD_FLAGS)) return false;
     FT_GlyphSlot g = f->face->glyph;
     // a damaged outline may claim any size: nothing larger than a screen is rendered
-    if (g->metrics.width > FONTS_MAX_GLYPH_PIXELS * 64 || g->metrics.height > FONTS_MAX_GLYPH_PIXELS * 64)
-        return false;
+    if (g->metrics.width > FONTS_MAX_GLYPH_PIXELS * 64 || g->metrics.height > FONTS_MAX_GLYPH_PIXELS * 64) return false;
     if (render && g->format != FT_GLYPH_FORMAT_BITMAP && FT_Render_Glyph(g, FT_RENDER_MODE_NORMAL)) return false;
     if (g->bitmap.width > 0 && g->bitmap.rows > 0 && g->bitmap.pixel_mode != FT_PIXEL_MODE_GRAY) return false;
     return true;
@@ -190,7 +189,8 @@ bool fonts_render_glyph(fonts_face *f, uint32_t code, uint32_t flags, fonts_bitm
     // Padded rows, or an upward flow (negative pitch: the buffer starts with
     // the bottom row): repacked top first.
     const size_t row_bytes = b.width, abs_pitch = size_t(b.pitch < 0 ? -b.pitch : b.pitch);
-    if (f->scratch->max_elements < row_bytes * b.rows && !f->scratch->resize(uint32_t(row_bytes * b.rows))) return false;
+    if (f->scratch->max_elements < row_bytes * b.rows && !f->scratch->resize(uint32_t(row_bytes * b.rows)))
+        return false;
     for (size_t row = 0; row < b.rows; row++) {
         const size_t src_row = b.pitch < 0 ? b.rows - 1 - row : row;
         std::memcpy(f->scratch->data + row * row_bytes, b.buffer + src_row * abs_pitch, row_bytes);
@@ -240,8 +240,7 @@ bool fonts_layout(fonts_face *f, fonts_render_info *ri, const uint32_t *codes, u
     ri->y = y;
     ri->positions->cur_elements = 0;
     ri->sizes->cur_elements = 0;
-    if (count > ri->positions->max_elements &&
-        (!ri->positions->resize(count) || !ri->sizes->resize(count)))
+    if (count > ri->positions->max_elements && (!ri->positions->resize(count) || !ri->sizes->resize(count)))
         return false;
 
     int64_t pen = int64_t(x) * 64;

@@ -31,9 +31,9 @@ struct fonts_glyph_metrics {
 struct fonts_face {
     FT_Face face;
     char *filename;
-    uint8_t kerning;    // the face has kerning
-    int32_t ascender;   // scaled to the size, 26.6
-    int32_t descender;  // scaled to the size, 26.6 (negative below the baseline)
+    uint8_t kerning;   // the face has kerning
+    int32_t ascender;  // scaled to the size, 26.6
+    int32_t descender; // scaled to the size, 26.6 (negative below the baseline)
     fonts_table<fonts_glyph_metrics> metrics;
     array<uint8_t> *scratch; // a rendered bitmap repacked
 };

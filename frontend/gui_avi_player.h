@@ -21,14 +21,14 @@ struct OGL_texture;
 struct gap {
     uint8_t playing;
     avi_file *af;
-    float max_time;     // length, seconds
-    float elapsed;      // seconds
+    float max_time; // length, seconds
+    float elapsed;  // seconds
     uint32_t wanted_frame;
     uint32_t decoded_frame;
-    uint32_t bpp;       // 24, or 32 with alpha
+    uint32_t bpp; // 24, or 32 with alpha
     uint32_t width, height;
     float frame_duration;
-    uint8_t *frame;     // bpp / 8 x width x height bytes, rows top-first
+    uint8_t *frame; // bpp / 8 x width x height bytes, rows top-first
     OGL_texture *texture;
 };
 

@@ -20,7 +20,9 @@ static struct {
 static OGL_texture *__load_cursor(const char *file, const char *name)
 {
     OGL_texture *t = gui_texture_load(file, name);
-    if (!t) do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "%s: cannot load cursor textures \"%s\"!", "gui_mouse_init", file);
+    if (!t)
+        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "%s: cannot load cursor textures \"%s\"!", "gui_mouse_init",
+               file);
     return t;
 }
 

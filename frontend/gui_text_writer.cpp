@@ -223,8 +223,8 @@ static void __draw_text_utf32(gtw_font *font, const uint32_t *codes, uint32_t co
             continue;
         }
         const fonts_ipoint &p = (*ri->positions)[i];
-        __push_quad(font, float(p.x), float(p.y), float(p.x + gc->dx), float(p.y + gc->dy), float(gc->x),
-                    float(gc->y), float(gc->x + gc->dx), float(gc->y + gc->dy), c);
+        __push_quad(font, float(p.x), float(p.y), float(p.x + gc->dx), float(p.y + gc->dy), float(gc->x), float(gc->y),
+                    float(gc->x + gc->dx), float(gc->y + gc->dy), c);
     }
     if (font->positions->get_size() > 0)
         OGL_blit_quads(font->atlas, font->positions->data, font->tex_coords->data, font->colors->data,

@@ -43,8 +43,8 @@ struct gtw_rect {
 
 // A cached glyph.
 struct gtw_glyph {
-    int32_t x, y;   // in the atlas
-    int32_t dx, dy; // size; 0 x 0 for a glyph without pixels
+    int32_t x, y;         // in the atlas
+    int32_t dx, dy;       // size; 0 x 0 for a glyph without pixels
     OGL_texture *texture; // own texture, null when in the atlas (or empty)
 };
 
@@ -59,7 +59,7 @@ struct gtw_font {
     array<uint32_t> *codes;  // scratch: decoded and sanitised text
     array<float> *positions; // scratch batch: 2 floats a vertex
     array<float> *tex_coords;
-    array<float> *colors; // 4 floats a vertex
+    array<float> *colors;     // 4 floats a vertex
     uint32_t glyphs_rendered; // glyphs rendered into the cache so far
     uint32_t own_textures;    // glyphs that went to textures of their own
 };

@@ -210,5 +210,4 @@ static void __checkbox_free(gui_widget *w)
     mem_free(c);
 }
 
-const gui_widget_ops GUI_CHECKBOX_OPS = {"checkbox", __set_state, __checkbox_update, __checkbox_draw,
-                                         __checkbox_free};
+const gui_widget_ops GUI_CHECKBOX_OPS = {"checkbox", __set_state, __checkbox_update, __checkbox_draw, __checkbox_free};

@@ -54,8 +54,7 @@ char splash_spinner_char(uint32_t phase)
 
 static void *__load_font()
 {
-    const std::string candidates[] = {splash.folder + SPLASH_FONT_FILE, SPLASH_FONT_FALLBACK_1,
-                                      SPLASH_FONT_FALLBACK_2};
+    const std::string candidates[] = {splash.folder + SPLASH_FONT_FILE, SPLASH_FONT_FALLBACK_1, SPLASH_FONT_FALLBACK_2};
     for (const std::string &c : candidates) {
         void *font = splash.writer.font_load(file_native_path(c.c_str()).c_str(), SPLASH_FONT_SIZE);
         if (font) return font;
@@ -112,7 +111,10 @@ static splash_element *__add(uint32_t kind, int x, int y)
     return e;
 }
 
-static OGL_texture *__load_picture(const std::string &path) { return OGL_texture_load_picture(path.c_str(), path.c_str()); }
+static OGL_texture *__load_picture(const std::string &path)
+{
+    return OGL_texture_load_picture(path.c_str(), path.c_str());
+}
 
 splash_element *splash_add_gfx(const char *file, int x, int y)
 {
@@ -156,16 +158,13 @@ void splash_draw_element(const splash_element *e)
         OGL_blit_texture(t, e->x, e->y, float(t->xsize), float(t->ysize), flags);
         break;
     }
-    case SPLASH_ELEMENT_TEXT:
-        splash.writer.draw(splash.font, e->text, e->x, e->y);
-        break;
+    case SPLASH_ELEMENT_TEXT: splash.writer.draw(splash.font, e->text, e->x, e->y); break;
     case SPLASH_ELEMENT_SPINNER: {
         const char text[2] = {splash_spinner_char(e->spinner_phase), '\0'};
         splash.writer.draw(splash.font, text, e->x, e->y);
         break;
     }
-    default:
-        BUG();
+    default: BUG();
     }
 }
 
@@ -185,7 +184,8 @@ void splash_update()
     glClear(GL_COLOR_BUFFER_BIT);
     for (splash_element *e : *splash.elements) {
         if (!e->visible) continue;
-        if (e->kind == SPLASH_ELEMENT_SPINNER) e->spinner_phase = uint8_t((e->spinner_phase + 1) % SPLASH_SPINNER_PHASES);
+        if (e->kind == SPLASH_ELEMENT_SPINNER)
+            e->spinner_phase = uint8_t((e->spinner_phase + 1) % SPLASH_SPINNER_PHASES);
         splash_draw_element(e);
         __check_gl("between");
     }

@@ -1,8 +1,8 @@
 #include "gameplay_core.h"
 
 #include <cstring>
-#include <strings.h>
 #include <string>
+#include <strings.h>
 
 #include "corelib/log.h"
 #include "corelib/mem.h"
@@ -11,7 +11,7 @@
 #include "scene/scene.h"
 
 static const char *const GA_KIND_NAMES[GA_KINDS] = {
-    "asteroid_a", "asteroid_b", "asteroid_c", "asteroid_d", "junk_a", "junk_b",
+    "asteroid_a", "asteroid_b", "asteroid_c", "asteroid_d", "junk_a",   "junk_b",
     "junk_c",     "junk_d",     "fighter",    "station",    "sentinel",
 };
 

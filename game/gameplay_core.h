@@ -22,7 +22,7 @@ struct game_actor_system;
 
 // One static record per implementation, registered by address.
 struct game_actor_interface {
-    const char *name;  // matched exactly against game_actor_type
+    const char *name; // matched exactly against game_actor_type
     bool (*init)(game_actor *ga);
     void (*deinit)(game_actor *ga);
     void (*event)(game_actor *ga, int32_t code, void *argument);
@@ -49,7 +49,7 @@ struct game_actor_oi {
 };
 
 struct game_actor {
-    dlist link;  // place in the system's actor list (first member)
+    dlist link; // place in the system's actor list (first member)
     uint32_t flags;
     char *name;
     char *type;
@@ -58,7 +58,7 @@ struct game_actor {
     const game_actor_interface *iface;
     void *state_struct;
     uint32_t oisno;
-    dlist ois;  // game_actor_oi records, in scene order
+    dlist ois; // game_actor_oi records, in scene order
 };
 
 struct game_actor_system {
@@ -69,28 +69,28 @@ struct game_actor_system {
 
 // Event codes shared by every implementation.
 enum {
-    GA_EVENT_START = 0,           // fighter: start of play; station: reset damage
-    GA_EVENT_STOP_SOUNDS = 1,     // fighter
-    GA_EVENT_ADD_SCORE = 2,       // fighter, argument int32_t
-    GA_EVENT_NEXT_LEVEL = 3,      // fighter
-    GA_EVENT_NEW_GAME = 4,        // fighter
-    GA_EVENT_LAUNCH = 100,        // attackers, argument ga_launch
-    GA_EVENT_DEACTIVATE = 101,    // attackers, sentinels
-    GA_EVENT_DAMAGE = 102,        // all, argument ga_damage
-    GA_EVENT_SHOT_HIT = 103,      // fighter, sentinels: argument the victim actor
-    GA_EVENT_REVIVE = 104,        // sentinels
+    GA_EVENT_START = 0,        // fighter: start of play; station: reset damage
+    GA_EVENT_STOP_SOUNDS = 1,  // fighter
+    GA_EVENT_ADD_SCORE = 2,    // fighter, argument int32_t
+    GA_EVENT_NEXT_LEVEL = 3,   // fighter
+    GA_EVENT_NEW_GAME = 4,     // fighter
+    GA_EVENT_LAUNCH = 100,     // attackers, argument ga_launch
+    GA_EVENT_DEACTIVATE = 101, // attackers, sentinels
+    GA_EVENT_DAMAGE = 102,     // all, argument ga_damage
+    GA_EVENT_SHOT_HIT = 103,   // fighter, sentinels: argument the victim actor
+    GA_EVENT_REVIVE = 104,     // sentinels
 };
 
 // Query codes shared by every implementation.
 enum {
-    GA_QUERY_POSITION = 100,  // tacka3
-    GA_QUERY_LIFE = 101,      // float
-    GA_QUERY_KIND = 102,      // int32_t
-    GA_QUERY_SIDE = 103,      // int32_t
-    GA_QUERY_MAIN_OI = 104,   // object_instance *
-    GA_QUERY_IMPACT_DAMAGE = 105,  // float
-    GA_QUERY_SPEED = 106,     // float
-    GA_QUERY_VELOCITY = 107,  // tacka3
+    GA_QUERY_POSITION = 100,      // tacka3
+    GA_QUERY_LIFE = 101,          // float
+    GA_QUERY_KIND = 102,          // int32_t
+    GA_QUERY_SIDE = 103,          // int32_t
+    GA_QUERY_MAIN_OI = 104,       // object_instance *
+    GA_QUERY_IMPACT_DAMAGE = 105, // float
+    GA_QUERY_SPEED = 106,         // float
+    GA_QUERY_VELOCITY = 107,      // tacka3
 };
 
 // Kinds (query 102) and sides (query 103).
@@ -119,7 +119,7 @@ struct ga_launch {
 
 struct ga_damage {
     float amount;
-    int32_t word;  // not used by any receiver
+    int32_t word; // not used by any receiver
     tacka3 point;
 };
 

@@ -71,11 +71,16 @@ static int WinMain(uint8_t fullscreen, bool headless)
 int main(int argc, char **argv)
 {
     static const option LONG_OPTIONS[] = {
-        {"windowed", no_argument, nullptr, 'w'}, {"keys", required_argument, nullptr, 'k'},
-        {"help", no_argument, nullptr, 'h'},     {"version", no_argument, nullptr, 'V'},
-        {"record-demo", required_argument, nullptr, 'r'}, {"play-demo", required_argument, nullptr, 'p'},
-        {"timedemo", required_argument, nullptr, 't'},    {"autopilot", required_argument, nullptr, 'a'},
-        {"headless", no_argument, nullptr, 'H'},          {"seed", required_argument, nullptr, 's'},
+        {"windowed", no_argument, nullptr, 'w'},
+        {"keys", required_argument, nullptr, 'k'},
+        {"help", no_argument, nullptr, 'h'},
+        {"version", no_argument, nullptr, 'V'},
+        {"record-demo", required_argument, nullptr, 'r'},
+        {"play-demo", required_argument, nullptr, 'p'},
+        {"timedemo", required_argument, nullptr, 't'},
+        {"autopilot", required_argument, nullptr, 'a'},
+        {"headless", no_argument, nullptr, 'H'},
+        {"seed", required_argument, nullptr, 's'},
         {nullptr, 0, nullptr, 0},
     };
     uint8_t fullscreen = 1;

@@ -102,8 +102,8 @@ static bool __equal_nocase(const std::u32string &a, const wchar_t *b)
 
 static bool __report_missing_ini()
 {
-    do_log(LOG_WARNING, LOG_TO_ALL, "%s() at file \"%s\", line %i: %s!", "init_resource_folder", ".\\resource_folder", 32,
-           "\"Can't find or open app.ini\"");
+    do_log(LOG_WARNING, LOG_TO_ALL, "%s() at file \"%s\", line %i: %s!", "init_resource_folder", ".\\resource_folder",
+           32, "\"Can't find or open app.ini\"");
     return false;
 }
 

@@ -3,31 +3,31 @@
 #include <cstdio>
 #include <string>
 
+#include "actors/actors.h"
 #include "corelib/drand.h"
 #include "corelib/hw_timer.h"
 #include "corelib/log.h"
 #include "corelib/view.h"
-#include "frontend/game_recorder.h"
 #include "frontend/configuration.h"
+#include "frontend/game_recorder.h"
 #include "frontend/gui_text_writer.h"
 #include "frontend/splash.h"
-#include "game/the_vorn_hi_score.h"
-#include "game/the_vorn_settings.h"
-#include "game/the_vorn_ui.h"
-#include "actors/actors.h"
 #include "game/gameplay_core.h"
-#include "game/the_vorn_asteroids.h"
-#include "game/the_vorn_shots.h"
-#include "scene/camera.h"
 #include "game/resource_folder.h"
+#include "game/the_vorn_asteroids.h"
 #include "game/the_vorn_game.h"
+#include "game/the_vorn_hi_score.h"
 #include "game/the_vorn_particles.h"
 #include "game/the_vorn_session.h"
+#include "game/the_vorn_settings.h"
+#include "game/the_vorn_shots.h"
+#include "game/the_vorn_ui.h"
 #include "renderer/OGL_frame_stats.h"
 #include "renderer/OGL_input.h"
 #include "renderer/OGL_main.h"
 #include "renderer/OGL_window.h"
 #include "renderer/engine.h"
+#include "scene/camera.h"
 #include "scene/object_instance.h"
 #include "scene/quox2_loader.h"
 #include "scene/scene.h"
@@ -100,7 +100,8 @@ static int32_t __player_score()
 {
     int32_t score = 0;
     if (vorn_gas)
-        if (game_actor *f = gas_find_actor(vorn_gas, "fighter", "fighter")) game_actor_query(f, GA_FIGHTER_Q_SCORE, &score);
+        if (game_actor *f = gas_find_actor(vorn_gas, "fighter", "fighter"))
+            game_actor_query(f, GA_FIGHTER_Q_SCORE, &score);
     return score;
 }
 
@@ -125,11 +126,8 @@ int vorn_run_top_level(const vorn_top_level_steps *steps, uint8_t startup_flag)
             steps->main_loop();
             steps->deinit();
             return 1;
-        case VORN_TOP_SHUTDOWN:
-            steps->deinit();
-            return 1;
-        default:
-            log_fault_bug("kickoff_vorn_freeware", ".\\the_vorn", 172);
+        case VORN_TOP_SHUTDOWN: steps->deinit(); return 1;
+        default: log_fault_bug("kickoff_vorn_freeware", ".\\the_vorn", 172);
         }
     }
 }

@@ -21,7 +21,7 @@ static const vorn_asteroids_level LEVELS[VORN_LEVELS] = {
 static const vorn_asteroids_level *level = &LEVELS[0];
 static float launch_timer, launch_interval;
 static array<tacka3> *start_points;  // world space
-static array<tacka3> *target_points;  // the station's object space
+static array<tacka3> *target_points; // the station's object space
 static object_instance *station_oi;
 
 static float __rand(float low, float high) { return float(drand_range(low, high)); }
@@ -48,7 +48,8 @@ bool vorn_asteroids_init()
     if (!start_points || !target_points) return false;
     OI_calc_world_transform(pad);
     const float *m = OI_get_matrix_ws(pad);
-    for (uint32_t i = 0; i < pad_mesh->vertexsno; i++) start_points->add(matrix_transform_point(m, pad_mesh->vertexs[i]));
+    for (uint32_t i = 0; i < pad_mesh->vertexsno; i++)
+        start_points->add(matrix_transform_point(m, pad_mesh->vertexs[i]));
     for (uint32_t i = 0; i < station_mesh->vertexsno; i++) target_points->add(station_mesh->vertexs[i]);
     launch_timer = launch_interval = 0.0f;
     return true;

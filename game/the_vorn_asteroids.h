@@ -25,9 +25,9 @@ bool vorn_asteroid_launch();
 
 // The level's launch figures.
 struct vorn_asteroids_level {
-    float interval_min, interval_max;  // seconds between launches
-    float count_min, count_max;        // attackers per launch (truncated)
-    float speed_min, speed_max;        // units per second
+    float interval_min, interval_max; // seconds between launches
+    float count_min, count_max;       // attackers per launch (truncated)
+    float speed_min, speed_max;       // units per second
 };
 const vorn_asteroids_level *vorn_asteroids_get_level();
 // The top of the level's speed range (the attackers' spin grows with speed).

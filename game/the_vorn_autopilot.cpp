@@ -217,8 +217,10 @@ static void __hi_score_screen(float dt)
     if (!hs->started) return;
     if (hs->sub_state == HS_SUB_NAME_ENTRY) {
         // One character per frame, then Enter.
-        if (AP_NAME[ap.name_typed]) OGL_input_char_event(AP_NAME[ap.name_typed++]);
-        else __tap_now_and_then(OGL_KEY_ENTER, dt, 0.3f);
+        if (AP_NAME[ap.name_typed])
+            OGL_input_char_event(AP_NAME[ap.name_typed++]);
+        else
+            __tap_now_and_then(OGL_KEY_ENTER, dt, 0.3f);
     } else if (hs->sub_state == HS_SUB_TABLE) {
         __tap_now_and_then(OGL_KEY_SPACE, dt, 0.5f);
     }

@@ -76,7 +76,10 @@ static void __put64(std::vector<uint8_t> *out, uint64_t v)
     __put32(out, uint32_t(v >> 32));
 }
 
-static uint32_t __get32(const uint8_t *p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+static uint32_t __get32(const uint8_t *p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 
 static uint64_t __get64(const uint8_t *p) { return uint64_t(__get32(p)) | uint64_t(__get32(p + 4)) << 32; }
 
@@ -145,7 +148,8 @@ bool vorn_demo_decode(vorn_demo *d, const uint8_t *bytes, size_t size, const cha
     d->start_level = int32_t(__get32(p + 8));
     uint32_t hs = __get32(p + 12);
     p += 16;
-    if (hs > VORN_DEMO_MAX_HI_SCORE_BYTES || size_t(end - p) < size_t(hs) + 4) return __refuse(why, "bad hi-score block");
+    if (hs > VORN_DEMO_MAX_HI_SCORE_BYTES || size_t(end - p) < size_t(hs) + 4)
+        return __refuse(why, "bad hi-score block");
     d->hi_scores.assign(p, p + hs);
     p += hs;
     uint32_t frames = __get32(p);
@@ -161,7 +165,8 @@ bool vorn_demo_decode(vorn_demo *d, const uint8_t *bytes, size_t size, const cha
         uint32_t n = __get32(p + 4);
         p += 8;
         if (!std::isfinite(dt) || dt < 0.0f || dt > VORN_DEMO_MAX_STEP) return __refuse(why, "bad time step");
-        if (n > VORN_DEMO_MAX_FRAME_EVENTS || size_t(end - p) / __EVENT_SIZE < n) return __refuse(why, "bad event count");
+        if (n > VORN_DEMO_MAX_FRAME_EVENTS || size_t(end - p) / __EVENT_SIZE < n)
+            return __refuse(why, "bad event count");
         for (uint32_t e = 0; e < n; e++, p += __EVENT_SIZE) {
             vorn_demo_event ev = {p[0], int32_t(__get32(p + 1)), int32_t(__get32(p + 5))};
             if (ev.type < 1 || ev.type > __EVENT_TYPE_LAST) return __refuse(why, "bad event");

@@ -4,31 +4,31 @@
 #include <cmath>
 #include <string>
 
+#include "actors/actors.h"
 #include "corelib/drand.h"
 #include "corelib/log.h"
-#include "actors/actors.h"
-#include "game/gameplay_core.h"
-#include "game/the_vorn_asteroids.h"
-#include "game/the_vorn_hi_score.h"
-#include "game/the_vorn_ui.h"
-#include "game/the_vorn_shots.h"
 #include "corelib/view.h"
 #include "frontend/configuration.h"
 #include "frontend/configuration_run.h"
 #include "frontend/gui_avi_player.h"
+#include "game/gameplay_core.h"
 #include "game/resource_folder.h"
 #include "game/the_vorn.h"
+#include "game/the_vorn_asteroids.h"
+#include "game/the_vorn_hi_score.h"
 #include "game/the_vorn_particles.h"
-#include "game/the_vorn_settings.h"
-#include "particles/simple_particles.h"
 #include "game/the_vorn_session.h"
+#include "game/the_vorn_settings.h"
+#include "game/the_vorn_shots.h"
+#include "game/the_vorn_ui.h"
+#include "particles/simple_particles.h"
 #include "renderer/OGL_blitter.h"
 #include "renderer/OGL_input.h"
 #include "renderer/OGL_main.h"
 #include "renderer/OGL_render_queue.h"
 #include "scene/camera.h"
-#include "scene/oi_fk_mixer.h"
 #include "scene/object_instance.h"
+#include "scene/oi_fk_mixer.h"
 #include "scene/scene.h"
 #include "sound/auren.h"
 #include "sound/auren_stream.h"
@@ -497,7 +497,7 @@ void vorn_game_deinit()
     if (intro_started) __intro_teardown();
     if (title_stream) auren_stream_stop_and_deinit(title_stream);
     title_stream = nullptr;
-    title_motion = nullptr;  // the instance's mixer owns it
+    title_motion = nullptr; // the instance's mixer owns it
     title_started = 0;
     level_running = statistics_shown = paused = 0;
     shake = {};

@@ -76,8 +76,8 @@ bool vorn_hi_score_hotspot_contains(int which, int x, int y);
 
 // What the screen needs from the game.
 struct vorn_hi_score_hooks {
-    int32_t (*get_score)();    // the player's score at game over (the fighter's query 8)
-    void (*start_new_game)();  // the game's new-game step
+    int32_t (*get_score)();   // the player's score at game over (the fighter's query 8)
+    void (*start_new_game)(); // the game's new-game step
 };
 void vorn_hi_score_set_hooks(const vorn_hi_score_hooks *hooks);
 

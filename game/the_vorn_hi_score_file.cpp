@@ -135,8 +135,8 @@ bool hiscore_table_decode(hs_table *table, const uint8_t *bytes, size_t size)
             e.name[n] = (c >= 0xd800 && c <= 0xdfff) ? uint16_t('?') : c;
         }
         if (n > HS_NAME_MAX) well_formed = false; // no terminator after 14 characters
-        e.score = int32_t(uint32_t(rec[32]) | uint32_t(rec[33]) << 8 | uint32_t(rec[34]) << 16 |
-                          uint32_t(rec[35]) << 24);
+        e.score =
+            int32_t(uint32_t(rec[32]) | uint32_t(rec[33]) << 8 | uint32_t(rec[34]) << 16 | uint32_t(rec[35]) << 24);
         if (!table->add(e)) return false;
     }
     bool sorted = std::is_sorted(table->begin(), table->end(),

@@ -10,34 +10,136 @@
 #include "corelib/log.h"
 #include "particles/simple_particles.h"
 #include "particles/sps_file.h"
-#include "renderer/OGL_particles.h"
 #include "particles/sps_render.h"
 #include "renderer/OGL_main.h"
+#include "renderer/OGL_particles.h"
 #include "scene/object_instance.h"
 #include "scene/scene.h"
 
 static const float DEG_TO_RAD = 0.017453292519943295f;
 static const float TEMPLATE_DURATION = 12000.0f;
 
-#define MISSILE_KEYS 5, {{0.0f, 255, 232, 200, 255}, {0.5f, 232, 100, 80, 230}, {0.6f, 50, 50, 50, 100}, \
-                         {0.8f, 0, 0, 0, 30}, {1.0f, 0, 0, 0, 0}}
+#define MISSILE_KEYS \
+    5, \
+    { \
+        {0.0f, 255, 232, 200, 255}, {0.5f, 232, 100, 80, 230}, {0.6f, 50, 50, 50, 100}, {0.8f, 0, 0, 0, 30}, \
+        { \
+            1.0f, 0, 0, 0, 0 \
+        } \
+    }
 
 static const vorn_sps_template g_templates[] = {
-    {VORN_SPS_TRAIL, 50, "perlin_1_128.tga", true, 10, 1.8f, 4.0f, 0.6f, 1.05f, 0, 0, 0, 7, 100, TEMPLATE_DURATION,
-     false, 2, {{0.0f, 200, 200, 200, 150}, {1.0f, 200, 200, 200, 0}}},
-    {VORN_SPS_PULSE, 100, "perlin_1_128.tga", true, 30, 1.0f, 2.0f, 0.95f, 0.2f, 0, 0, 0, 7, 100, TEMPLATE_DURATION,
-     false, 3, {{0.0f, 190, 170, 230, 255}, {0.4f, 190, 170, 230, 0}, {1.0f, 190, 170, 230, 0}}},
-    {VORN_SPS_DEBRIS, 20, "1-pp-explod-star_256 copy.tga", true, 30, 3.0f, 5.0f, 0.5f, 0.1f, 20, 0, 0, 7, 100,
-     TEMPLATE_DURATION, true, 2, {{0.0f, 240, 100, 100, 180}, {1.0f, 240, 100, 100, 0}}},
-    {VORN_SPS_HIT, 50, "perlin_1_128.tga", true, 30, 3.0f, 5.0f, 2.5f, 0.1f, 10, 0, 0, 7, 100, TEMPLATE_DURATION, false,
-     2, {{0.0f, 150, 150, 230, 200}, {1.0f, 150, 150, 230, 0}}},
-    {VORN_SPS_MISSILE, 10, "fractal_4.tga", false, 40, 0.2f, 3.0f, 0.6f, 0.3f, 0.5f, 10, 10, 8, 100,
-     TEMPLATE_DURATION, false, MISSILE_KEYS},
-    {VORN_SPS_GLOW, 10, "glow.tga", true, 10, 100.0f, 100.0f, 3.0f, 0, 0, 0, 0, 6, 1, TEMPLATE_DURATION, false, 2,
+    {VORN_SPS_TRAIL,
+     50,
+     "perlin_1_128.tga",
+     true,
+     10,
+     1.8f,
+     4.0f,
+     0.6f,
+     1.05f,
+     0,
+     0,
+     0,
+     7,
+     100,
+     TEMPLATE_DURATION,
+     false,
+     2,
+     {{0.0f, 200, 200, 200, 150}, {1.0f, 200, 200, 200, 0}}},
+    {VORN_SPS_PULSE,
+     100,
+     "perlin_1_128.tga",
+     true,
+     30,
+     1.0f,
+     2.0f,
+     0.95f,
+     0.2f,
+     0,
+     0,
+     0,
+     7,
+     100,
+     TEMPLATE_DURATION,
+     false,
+     3,
+     {{0.0f, 190, 170, 230, 255}, {0.4f, 190, 170, 230, 0}, {1.0f, 190, 170, 230, 0}}},
+    {VORN_SPS_DEBRIS,
+     20,
+     "1-pp-explod-star_256 copy.tga",
+     true,
+     30,
+     3.0f,
+     5.0f,
+     0.5f,
+     0.1f,
+     20,
+     0,
+     0,
+     7,
+     100,
+     TEMPLATE_DURATION,
+     true,
+     2,
+     {{0.0f, 240, 100, 100, 180}, {1.0f, 240, 100, 100, 0}}},
+    {VORN_SPS_HIT,
+     50,
+     "perlin_1_128.tga",
+     true,
+     30,
+     3.0f,
+     5.0f,
+     2.5f,
+     0.1f,
+     10,
+     0,
+     0,
+     7,
+     100,
+     TEMPLATE_DURATION,
+     false,
+     2,
+     {{0.0f, 150, 150, 230, 200}, {1.0f, 150, 150, 230, 0}}},
+    {VORN_SPS_MISSILE, 10, "fractal_4.tga", false, 40, 0.2f, 3.0f, 0.6f, 0.3f, 0.5f, 10, 10, 8, 100, TEMPLATE_DURATION,
+     false, MISSILE_KEYS},
+    {VORN_SPS_GLOW,
+     10,
+     "glow.tga",
+     true,
+     10,
+     100.0f,
+     100.0f,
+     3.0f,
+     0,
+     0,
+     0,
+     0,
+     6,
+     1,
+     TEMPLATE_DURATION,
+     false,
+     2,
      {{0.0f, 255, 255, 255, 255}, {1.0f, 255, 255, 255, 255}}},
     {VORN_SPS_DEBRIS_TRAIL, 100, "fractal_4.tga", false, 40, 0.2f, 3.0f, 1.6f, 0.5f, 0.5f, 10, 10, 8, 100,
      TEMPLATE_DURATION, false, MISSILE_KEYS},
-    {VORN_SPS_JET, 1, "fractal_jet.tga", true, 60, 0.1f, 0.15f, 0.16f, -0.2f, 0, 0, 0, 6, 200, 1200000.0f, false, 3,
+    {VORN_SPS_JET,
+     1,
+     "fractal_jet.tga",
+     true,
+     60,
+     0.1f,
+     0.15f,
+     0.16f,
+     -0.2f,
+     0,
+     0,
+     0,
+     6,
+     200,
+     1200000.0f,
+     false,
+     3,
      {{0.0f, 255, 233, 128, 255}, {0.4f, 255, 100, 100, 0}, {1.0f, 255, 0, 0, 0}}},
 };
 #undef MISSILE_KEYS
@@ -58,9 +160,9 @@ struct vorn_particles_state {
     spcquox2 *explosions[VORN_PARTICLES_EXPLOSIONS];
     spcquox2 *station_hits[VORN_PARTICLES_STATION_HITS];
     object_instance *sky[6];
-    bool drawing_installed;  // this module installed the renderer's particle hand-over
+    bool drawing_installed; // this module installed the renderer's particle hand-over
 };
-}  // namespace
+} // namespace
 
 static vorn_particles_state g_vp = {nullptr, nullptr, 1.0f, {}, {}, {}, {}, false};
 
@@ -142,7 +244,8 @@ bool vorn_init_particles(scene *sc, const char *resource_folder)
     std::string folder = resource_folder ? resource_folder : "";
     if (!folder.empty() && folder.back() != '/' && folder.back() != '\\') folder += '/';
     if (!__load_compositions(g_vp.explosions, VORN_PARTICLES_EXPLOSIONS, folder + VORN_PARTICLES_EXPLOSION_FILE) ||
-        !__load_compositions(g_vp.station_hits, VORN_PARTICLES_STATION_HITS, folder + VORN_PARTICLES_STATION_HIT_FILE)) {
+        !__load_compositions(g_vp.station_hits, VORN_PARTICLES_STATION_HITS,
+                             folder + VORN_PARTICLES_STATION_HIT_FILE)) {
         vorn_deinit_particles();
         return false;
     }
@@ -248,7 +351,7 @@ sps *vorn_get_free_sps(const char *base)
             snprintf(name, sizeof(name), "%s%u", base, n);
             s = sps_manager_find(g_vp.mgr, name, false);
         }
-        if (!s) break;  // the pool ends here
+        if (!s) break; // the pool ends here
         if (!sps_is_active(s)) return s;
     }
     do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "vorn_get_free_sps: no free slots available");

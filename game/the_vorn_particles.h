@@ -59,7 +59,7 @@ struct vorn_sps_template {
     int32_t priority;
     uint32_t population;
     float duration;
-    bool align;  // the debris switch
+    bool align; // the debris switch
     uint32_t keysno;
     struct {
         float time;

@@ -29,13 +29,13 @@ static struct {
     bool timedemo;
     double autopilot_seconds;
     uint32_t seed;
-    vorn_demo *recording; // being recorded
-    vorn_demo *replay;    // being replayed
-    uint32_t frame;       // frames started
-    double game_time;     // their steps summed
+    vorn_demo *recording;      // being recorded
+    vorn_demo *replay;         // being replayed
+    uint32_t frame;            // frames started
+    double game_time;          // their steps summed
     std::string hi_score_copy; // the temporary hi-score file, removed at the end
     std::string player_hi_scores;
-    hw_timer *wall;       // since the start (real-time replay, timedemo)
+    hw_timer *wall; // since the start (real-time replay, timedemo)
     hw_timer *frame_timer;
     double frame_min, frame_max, frame_sum;
     double resident_first_minute; // MiB, autopilot
@@ -270,8 +270,8 @@ bool vorn_session_finish()
         if (ss.timedemo) {
             double n = ss.frame ? double(ss.frame) : 1.0;
             printf("timedemo: %u frames, %.2f s, %.1f fps (min %.2f ms, avg %.2f ms, max %.2f ms), state %016llx\n",
-                   ss.frame, wall, wall > 0.0 ? ss.frame / wall : 0.0, ss.frame ? ss.frame_min : 0.0,
-                   ss.frame_sum / n, ss.frame_max, (unsigned long long)hash);
+                   ss.frame, wall, wall > 0.0 ? ss.frame / wall : 0.0, ss.frame ? ss.frame_min : 0.0, ss.frame_sum / n,
+                   ss.frame_max, (unsigned long long)hash);
         } else {
             printf("play-demo: %u frames, %.2f s, state %016llx\n", ss.frame, ss.game_time, (unsigned long long)hash);
         }
@@ -286,8 +286,8 @@ bool vorn_session_finish()
     if (ss.autopilot_seconds > 0.0) {
         const vorn_autopilot_stats *st = vorn_autopilot_get_stats();
         double now = __resident_mib();
-        printf("autopilot: score %lld, levels %d, games %d, frames %u, peak memory %.1f MiB\n",
-               (long long)st->score, st->levels, st->games, ss.frame, __peak_mib());
+        printf("autopilot: score %lld, levels %d, games %d, frames %u, peak memory %.1f MiB\n", (long long)st->score,
+               st->levels, st->games, ss.frame, __peak_mib());
         if (ss.resident_first_minute > 0.0)
             printf("autopilot: resident %.1f MiB after the first minute, %.1f MiB at the end (%+.2f %%)\n",
                    ss.resident_first_minute, now, (now / ss.resident_first_minute - 1.0) * 100.0);

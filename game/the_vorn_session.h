@@ -7,11 +7,11 @@
 #include <cstdint>
 
 struct vorn_session_options {
-    const char *record_file; // write a demo of this run
-    const char *play_file;   // replay this demo
-    bool timedemo;           // ... as fast as possible
+    const char *record_file;  // write a demo of this run
+    const char *play_file;    // replay this demo
+    bool timedemo;            // ... as fast as possible
     double autopilot_seconds; // > 0: the autopilot plays this long (game time)
-    uint32_t seed;           // 0: chosen from the clock
+    uint32_t seed;            // 0: chosen from the clock
 };
 
 // False (with a message naming the file on stderr) when the demo to replay is

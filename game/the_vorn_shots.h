@@ -24,9 +24,9 @@ struct sps;
 struct vorn_shot_t {
     uint8_t active;
     sps *pulse;
-    tacka3 direction;  // normalised
-    float age;         // seconds
-    float power;       // damage dealt on a hit
+    tacka3 direction; // normalised
+    float age;        // seconds
+    float power;      // damage dealt on a hit
     game_actor *shooter;
 };
 
@@ -37,7 +37,7 @@ struct vorn_missile_t {
     float age;
     float power;
     float max_speed;
-    float speed;  // units per second
+    float speed; // units per second
     int32_t type;
     game_actor *target;
     game_actor *launcher;

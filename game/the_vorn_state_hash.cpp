@@ -14,7 +14,10 @@
 
 template <typename T> static uint64_t __mix(uint64_t h, const T &v) { return vorn_hash_bytes(h, &v, sizeof v); }
 
-static uint64_t __mix_text(uint64_t h, const char *s) { return s ? vorn_hash_bytes(h, s, std::strlen(s) + 1) : __mix(h, 0); }
+static uint64_t __mix_text(uint64_t h, const char *s)
+{
+    return s ? vorn_hash_bytes(h, s, std::strlen(s) + 1) : __mix(h, 0);
+}
 
 // A query's answer, or a marker when the actor does not answer it.
 template <typename T> static uint64_t __mix_query(uint64_t h, game_actor *ga, int32_t code)

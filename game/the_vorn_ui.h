@@ -77,7 +77,7 @@ enum {
 // The counters' row: 572 would put their last 4 rows under the screen's
 // bottom edge; they are lifted to end on it.
 #define VORN_UI_COUNTER_Y 568
-#define VORN_UI_COUNTER_LEFT_END 337   // right edge of the engine bar (grows left)
+#define VORN_UI_COUNTER_LEFT_END 337    // right edge of the engine bar (grows left)
 #define VORN_UI_COUNTER_RIGHT_START 469 // left edge of the lasers bar (grows right)
 #define VORN_UI_SENTINEL_X 752
 #define VORN_UI_SENTINEL_Y0 12
@@ -95,14 +95,14 @@ enum {
 
 // What the HUD shows in one frame.
 struct vorn_ui_values {
-    float fighter_life;    // fighter query 2, 0..1
-    float engine;          // fighter query 3, 0..1
-    float lasers;          // fighter query 4, 0..1
-    float channel_mod;     // fighter query 6, 0..1: the station's power at the fighter
-    int32_t score;         // fighter query 8
-    uint8_t has_target;    // fighter query 9 answered an actor
+    float fighter_life;     // fighter query 2, 0..1
+    float engine;           // fighter query 3, 0..1
+    float lasers;           // fighter query 4, 0..1
+    float channel_mod;      // fighter query 6, 0..1: the station's power at the fighter
+    int32_t score;          // fighter query 8
+    uint8_t has_target;     // fighter query 9 answered an actor
     tacka3 target_position; // its position (query 100)
-    float station_life;    // station query 2, 0..1
+    float station_life;     // station query 2, 0..1
     uint8_t sentinel_alive[VORN_UI_SENTINELS];
     uint8_t sentinel_attacked[VORN_UI_SENTINELS]; // has a target (sentinel query 0)
     int32_t remaining_seconds;

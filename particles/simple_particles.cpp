@@ -64,7 +64,7 @@ void sps_manager_add(sps_manager *mgr, sps *sys)
 
 void sps_manager_set_quantity(sps_manager *mgr, float quantity)
 {
-    if (!(quantity > 0.0f)) quantity = 0.0f;  // also not-a-number
+    if (!(quantity > 0.0f)) quantity = 0.0f; // also not-a-number
     if (quantity > 1.0f) quantity = 1.0f;
     mgr->quantity = quantity;
 }
@@ -180,7 +180,7 @@ void sps_deinit(sps *sys)
         OI_set_object(sys->oi, nullptr);
         OI_deinit(sys->oi);
     }
-    object_deinit(sys->mesh);  // frees the vertex, triangle and texture-coordinate arrays
+    object_deinit(sys->mesh); // frees the vertex, triangle and texture-coordinate arrays
     mem_free(sys->colors);
     array_free(sys->color_keys);
     array_free(sys->velocity_keys);
@@ -306,7 +306,7 @@ void sps_set_frame_animation(sps *sys, uint32_t frames, float frame_time)
     sys->flags &= ~SPS_FLAG_FRAME_ANIMATION;
     sys->frames_no = 1;
     sys->frame_width = 1.0f;
-    if (sys->tvertexs)  // back to whole-texture quads
+    if (sys->tvertexs) // back to whole-texture quads
         for (uint32_t i = 0; i < 6 * sys->population; i++) sys->tvertexs[i] = SPS_QUAD_UVS[i % 6];
 }
 
@@ -333,7 +333,8 @@ void sps_set_coverage_within_boundaries(sps *sys)
         if (!sys->Member) { \
             sys->Member = array_new<Key>(); \
             if (!sys->Member) { \
-                do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "sps_enable_" #kind "_keyframes(): out of memory!"); \
+                do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, \
+                       "sps_enable_" #kind "_keyframes(): out of memory!"); \
                 return; \
             } \
             sys->Member->grow_elements = 8; \
@@ -366,7 +367,7 @@ SPS_TRACK_OPS(size, SPS_FLAG_SIZE_KEYS, size_keys, simple_particle_tacka2_keyfra
 
 static float __clamp01(float t)
 {
-    if (!(t > 0.0f)) return 0.0f;  // also not-a-number
+    if (!(t > 0.0f)) return 0.0f; // also not-a-number
     return t > 1.0f ? 1.0f : t;
 }
 
@@ -417,7 +418,8 @@ bool sps_set_constant_size(sps *sys, tacka2 size)
 
 bool sps_blend_factor_is_valid(uint32_t f)
 {
-    return f == SPS_BLEND_ZERO || f == SPS_BLEND_ONE || (f >= SPS_BLEND_SRC_COLOR && f <= SPS_BLEND_ONE_MINUS_DST_COLOR);
+    return f == SPS_BLEND_ZERO || f == SPS_BLEND_ONE ||
+           (f >= SPS_BLEND_SRC_COLOR && f <= SPS_BLEND_ONE_MINUS_DST_COLOR);
 }
 
 bool sps_create_oi(sps *sys)
@@ -528,7 +530,8 @@ bool sps_set_texture(sps *sys, const char *texture_file)
 static void __blending_needs_oi(const sps *sys)
 {
     if (sys->oi) return;
-    do_log(LOG_CRITICAL, LOG_TO_MSGBOX, "SimpleParticleSystem Violation: MUST NOT set alpha/additive before creating sps_OI!!");
+    do_log(LOG_CRITICAL, LOG_TO_MSGBOX,
+           "SimpleParticleSystem Violation: MUST NOT set alpha/additive before creating sps_OI!!");
     log_abort();
 }
 
@@ -711,7 +714,7 @@ static void __sps_particle_emmiter_get_next(sps *sys, simple_particle *p, bool m
     while (sys->burst_on && sys->burst_time >= sys->burst_inverse) {
         ASSERT(sps_particle_life_span_is_set(sys));
         sys->burst_time = __sps_next_lateness(sys->burst_time, sys->burst_inverse, sys->life_span_max);
-        const float L = sys->burst_time;  // how late in the frame this particle is born
+        const float L = sys->burst_time; // how late in the frame this particle is born
         p->life_span = sys->life_span_min == sys->life_span_max
                            ? sys->life_span_max
                            : float(drand_fx_range(sys->life_span_min, sys->life_span_max));

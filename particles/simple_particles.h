@@ -65,7 +65,7 @@ enum : uint32_t {
     SPS_FLAG_POOL_MEMORY = 0x4,
     SPS_FLAG_TEXTURE_MATERIAL = 0x8,
     SPS_FLAG_FRAME_ANIMATION = 0x10,
-    SPS_FLAG_AT_ORIGIN = 0x20,  // particles live relative to the linked instance
+    SPS_FLAG_AT_ORIGIN = 0x20, // particles live relative to the linked instance
     SPS_FLAG_COLOR_KEYS = 0x40,
     SPS_FLAG_SIZE_KEYS = 0x100,
     SPS_FLAG_ROTATION_KEYS = 0x200,
@@ -112,8 +112,8 @@ struct simple_particle {
     uint32_t frame;
     tacka3 position;
     tacka3 birth_position;
-    tacka3 velocity;  // the particle's own part of the motion
-    tacka3 motion;    // velocity of the last step (the align switch reads it)
+    tacka3 velocity; // the particle's own part of the motion
+    tacka3 motion;   // velocity of the last step (the align switch reads it)
     float angle;
     float spin;
     tacka2 size;
@@ -121,14 +121,14 @@ struct simple_particle {
 };
 
 struct sps {
-    dlist link;  // in the manager's list
+    dlist link; // in the manager's list
     char *name;
     uint32_t flags;
     scene *sc;
     object_instance *oi;
     object *mesh;
     material *mat;
-    sps_render_record *render;  // the renderer's record, opaque here (sps_render.h)
+    sps_render_record *render; // the renderer's record, opaque here (sps_render.h)
 
     uint8_t active;
     uint8_t emission_over;
@@ -177,11 +177,11 @@ struct sps {
     array<simple_particle_tacka2_keyframe> *size_keys;
 
     // The quads of the last rebuild: 6 vertices per live particle.
-    uint32_t vertexsno;     // written by the last rebuild
-    tacka3 *vertexs;        // 6 x population (the mesh object's array)
-    uint32_t *triangles;    // 2 x population triangles (the mesh object's array)
-    tacka2 *tvertexs;       // 6 x population (the mesh object's channel 0)
-    uint8_t *colors;        // 4 bytes per vertex
+    uint32_t vertexsno;  // written by the last rebuild
+    tacka3 *vertexs;     // 6 x population (the mesh object's array)
+    uint32_t *triangles; // 2 x population triangles (the mesh object's array)
+    tacka2 *tvertexs;    // 6 x population (the mesh object's channel 0)
+    uint8_t *colors;     // 4 bytes per vertex
     tacka3 bound_center;
     float bound_radius;
 };
@@ -190,7 +190,7 @@ struct sps {
 
 struct sps_manager {
     uint32_t systemsno;
-    float quantity;  // 0..1, share of each pool's slots in use
+    float quantity; // 0..1, share of each pool's slots in use
     dlist systems;
 };
 

@@ -1,6 +1,5 @@
 #include "particles/sps_file.h"
 
-
 #include <cerrno>
 #include <cmath>
 #include <cstddef>
@@ -46,7 +45,7 @@ spsquox2 *spsquox2_init()
     spsquox2 *d = mem_new_zeroed<spsquox2>();
     if (!d) return nullptr;
     d->keyframes = array_new<spsquox2_keyframe>();
-    ASSERT(d->keyframes);  // "ret->keyframes"
+    ASSERT(d->keyframes); // "ret->keyframes"
     d->keyframes->grow_elements = 16;
     return d;
 }
@@ -232,7 +231,7 @@ namespace {
 struct sps_file_msgs {
     const char *open, *length, *header, *magic, *chunk;
 };
-}  // namespace
+} // namespace
 
 static const sps_file_msgs SPS_MSGS = {
     "quox2_open_file(): _open(%s) FAILED: %s!",
@@ -388,7 +387,7 @@ bool spcquox2_load_composer_from_file(const char *path, spcquox2 *c)
     if (!__open_file(path, SPC_MAGIC, SPC_MSGS, &bytes, &size)) return false;
     const char *sep = __file_part(path);
     c->path = mem_strndup(path, size_t(sep - path));
-    ASSERT(c->path);  // "composer->path"
+    ASSERT(c->path); // "composer->path"
     const char *why = nullptr;
     bool ok = __walk_chunks(path, SPC_MSGS, bytes, size, [&](const char *id, const uint8_t *p, uint32_t n) {
         const char *text = reinterpret_cast<const char *>(p);
@@ -521,8 +520,8 @@ static void __json_system(json_writer *j, const spsquox2 *d)
     json_key(j, "keyframes");
     json_begin_array(j);
     for (const spsquox2_keyframe &k : *d->keyframes) {
-        const float v[11] = {k.time,   k.velocity.x, k.velocity.y, k.velocity.z, k.size.x, k.size.y,
-                             k.spin,   k.color[0],   k.color[1],   k.color[2],   k.color[3]};
+        const float v[11] = {k.time, k.velocity.x, k.velocity.y, k.velocity.z, k.size.x,  k.size.y,
+                             k.spin, k.color[0],   k.color[1],   k.color[2],   k.color[3]};
         json_numbers(j, v, 11);
     }
     json_end_array(j);
@@ -564,7 +563,7 @@ bool sps_file_dump_json(const char *path, FILE *out)
     } else {
         spsquox2 *d = spsquox2_init();
         if (!d) return false;
-        ok = spsquox2_load_system_from_file(path, d);  // the magic check names the file when it is neither
+        ok = spsquox2_load_system_from_file(path, d); // the magic check names the file when it is neither
         if (ok) __json_system(&j, d);
         spsquox2_deinit(d);
     }

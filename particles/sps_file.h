@@ -52,13 +52,13 @@ struct sps_manager;
 // The "#DATA" payload (little-endian, 184 bytes).
 struct spsquox2_data {
     float duration;
-    float population;  // at least 1; compiled systems have SPSQUOX2_POPULATION slots
+    float population; // at least 1; compiled systems have SPSQUOX2_POPULATION slots
     tacka3 position;
     tacka3 velocity;
-    int32_t kind;      // 0 point, 1 coverage
-    int32_t unbound;   // 0: bound to the "#OBJE" instance
-    int32_t coverage;  // kind 1: 0 from the surface, 1 within the bounds
-    uint8_t follow;    // particles placed relative to the bound instance
+    int32_t kind;     // 0 point, 1 coverage
+    int32_t unbound;  // 0: bound to the "#OBJE" instance
+    int32_t coverage; // kind 1: 0 from the surface, 1 within the bounds
+    uint8_t follow;   // particles placed relative to the bound instance
     uint8_t pad0[3];
     float life_min, life_max;
     uint8_t random_angle;
@@ -66,42 +66,42 @@ struct spsquox2_data {
     uint8_t pad1[2];
     tacka2 size_spread;
     tacka3 velocity_spread;
-    float spin_spread;  // degrees per second
-    float burst;        // particles per second
+    float spin_spread; // degrees per second
+    float burst;       // particles per second
     float time_scale;
-    uint32_t blend[2];  // source and destination blend factors; both 0: the system's own blending
+    uint32_t blend[2]; // source and destination blend factors; both 0: the system's own blending
     uint8_t reserved[SPSQUOX2_DATA_SIZE - SPSQUOX2_DATA_USED];
 };
 
 // The "#KEYF" payload (48 bytes).
 struct spsquox2_keyframe {
     uint32_t unused;
-    float time;  // normalised age 0..1
+    float time; // normalised age 0..1
     tacka3 velocity;
     tacka2 size;
-    float spin;      // degrees per second
-    float color[4];  // red, green, blue, alpha in 0..1
+    float spin;     // degrees per second
+    float color[4]; // red, green, blue, alpha in 0..1
 };
 
 // A system file in memory.
 struct spsquox2 {
     char *name;
-    char *texture;  // file name and extension only
-    char *object;   // the instance the system is bound to
+    char *texture; // file name and extension only
+    char *object;  // the instance the system is bound to
     bool has_data;
     spsquox2_data data;
     array<spsquox2_keyframe> *keyframes;
 };
 
 struct spcquox2_element {
-    char *system_filename;  // as stored in the file
-    sps *sys;               // after compiling (the manager's)
+    char *system_filename; // as stored in the file
+    sps *sys;              // after compiling (the manager's)
 };
 
 // A composer file in memory.
 struct spcquox2 {
     char *name;
-    char *path;  // the composer file's folder, ending in a separator ("" for the current one)
+    char *path; // the composer file's folder, ending in a separator ("" for the current one)
     sps_manager *mgr;
     array<spcquox2_element> *elements;
 };

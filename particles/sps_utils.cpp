@@ -31,7 +31,7 @@ template <typename K> static inline const K *__segment(const array<K> *keys, flo
 static inline uint8_t __byte_lerp(uint8_t a, uint8_t b, float f)
 {
     float v = float(a) + f * (float(b) - float(a));
-    if (!(v > 0.0f)) return 0;  // also not-a-number
+    if (!(v > 0.0f)) return 0; // also not-a-number
     if (v >= 255.0f) return 255;
     return uint8_t(v);
 }
@@ -67,10 +67,7 @@ tacka2 __interpolate_tacka2_key(const array<simple_particle_tacka2_keyframe> *ke
     return tacka2{A->value.x + f * (B->value.x - A->value.x), A->value.y + f * (B->value.y - A->value.y)};
 }
 
-static tacka3 __unit_or(tacka3 v, tacka3 fallback)
-{
-    return tacka3_try_normalize(&v) ? v : fallback;
-}
+static tacka3 __unit_or(tacka3 v, tacka3 fallback) { return tacka3_try_normalize(&v) ? v : fallback; }
 
 void __sps_prepare_matrices(const view *camera, tacka3 *right, tacka3 *up)
 {

@@ -205,8 +205,8 @@ void OGL_blit_rect_corners_f(const float color[4], float x0, float y0, float x1,
     OGL_blit_rect_corners(color, int(x0), int(y0), int(x1), int(y1), flags);
 }
 
-void OGL_blit_quads(const OGL_texture *texture, const float *positions, const float *tex_coords,
-                    const float *colors, uint32_t vertices, uint32_t flags)
+void OGL_blit_quads(const OGL_texture *texture, const float *positions, const float *tex_coords, const float *colors,
+                    uint32_t vertices, uint32_t flags)
 {
     float sw, sh;
     __screen_size(&sw, &sh);

@@ -51,8 +51,8 @@ void OGL_blit_rect_corners_f(const float color[4], float x0, float y0, float x1,
 // Quads, 4 vertices each: positions (2 floats, pixels), texture coordinates
 // (2 floats, texels of the allocated texture, used as given), colours (4
 // floats). vertices: the number of positions. A null texture draws untextured.
-void OGL_blit_quads(const OGL_texture *texture, const float *positions, const float *tex_coords,
-                    const float *colors, uint32_t vertices, uint32_t flags);
+void OGL_blit_quads(const OGL_texture *texture, const float *positions, const float *tex_coords, const float *colors,
+                    uint32_t vertices, uint32_t flags);
 
 // Texture matrix of the active unit.
 void OGL_blitter_texture_matrix_identity();

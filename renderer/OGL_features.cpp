@@ -207,13 +207,18 @@ bool OGL_features_detect()
     __INFO("ARB_MULTITEXTURE supported");
 
     // 3.
-    if (!GLEW_SGIS_generate_mipmap) __WARN("GL_SGIS_generate_mipmap unsupported, this might end up in incorrect rendering.");
+    if (!GLEW_SGIS_generate_mipmap)
+        __WARN("GL_SGIS_generate_mipmap unsupported, this might end up in incorrect rendering.");
 
     // 4. texture combiners, one of the two is required
-    if (GLEW_EXT_texture_env_combine) __INFO("OGL_init(): GL_EXT_texture_env_combine supported!");
-    else __INFO("OGL_init(): GL_EXT_texture_env_combine not available!");
-    if (GLEW_ARB_texture_env_combine) __INFO("OGL_init(): GL_ARB_texture_env_combine supported!");
-    else __INFO("OGL_init(): GL_ARB_texture_env_combine not available!");
+    if (GLEW_EXT_texture_env_combine)
+        __INFO("OGL_init(): GL_EXT_texture_env_combine supported!");
+    else
+        __INFO("OGL_init(): GL_EXT_texture_env_combine not available!");
+    if (GLEW_ARB_texture_env_combine)
+        __INFO("OGL_init(): GL_ARB_texture_env_combine supported!");
+    else
+        __INFO("OGL_init(): GL_ARB_texture_env_combine not available!");
     if (!GLEW_EXT_texture_env_combine && !GLEW_ARB_texture_env_combine) {
         __GIVE_UP("OGL_init(): Both GL_ARB_texture_env_combine and GL_EXT_texture_env_combine not available, giving "
                   "up! Either your graphics card is too old or you need to install graphic card drivers available "
@@ -236,7 +241,8 @@ bool OGL_features_detect()
                    "using linear filtering",
                    renderer ? renderer : "");
         else if (!features.anisotropy_trusted)
-            __INFO("OGL_init(): anisotropic filtering used on \"%s\" as the render settings ask", renderer ? renderer : "");
+            __INFO("OGL_init(): anisotropic filtering used on \"%s\" as the render settings ask",
+                   renderer ? renderer : "");
     } else {
         __INFO("OGL_init(): GL_EXT_texture_filter_anisotropic not available, switching to linear");
     }
@@ -278,8 +284,7 @@ bool OGL_features_detect()
     }
 
     // 10.
-    if (GLEW_ARB_shading_language_100 && GLEW_ARB_fragment_shader && GLEW_ARB_vertex_shader &&
-        GLEW_ARB_shader_objects)
+    if (GLEW_ARB_shading_language_100 && GLEW_ARB_fragment_shader && GLEW_ARB_vertex_shader && GLEW_ARB_shader_objects)
         __INFO("OGL_init(): GLSL supported!");
 
     // 11.

@@ -106,10 +106,12 @@ static const struct {
     const char *name;
     int key;
 } __key_names[] = {
-    {"SPACE", OGL_KEY_SPACE},   {"ESC", OGL_KEY_ESC},           {"ESCAPE", OGL_KEY_ESC},
-    {"ENTER", OGL_KEY_ENTER},   {"KP_ENTER", OGL_KEY_KP_ENTER}, {"BACKSPACE", OGL_KEY_BACKSPACE},
-    {"TAB", OGL_KEY_TAB},       {"UP", OGL_KEY_UP},             {"DOWN", OGL_KEY_DOWN},
-    {"LEFT", OGL_KEY_LEFT},     {"RIGHT", OGL_KEY_RIGHT},       {"PAGEUP", OGL_KEY_PAGEUP},
+    {"SPACE", OGL_KEY_SPACE},       {"ESC", OGL_KEY_ESC},
+    {"ESCAPE", OGL_KEY_ESC},        {"ENTER", OGL_KEY_ENTER},
+    {"KP_ENTER", OGL_KEY_KP_ENTER}, {"BACKSPACE", OGL_KEY_BACKSPACE},
+    {"TAB", OGL_KEY_TAB},           {"UP", OGL_KEY_UP},
+    {"DOWN", OGL_KEY_DOWN},         {"LEFT", OGL_KEY_LEFT},
+    {"RIGHT", OGL_KEY_RIGHT},       {"PAGEUP", OGL_KEY_PAGEUP},
     {"PAGEDOWN", OGL_KEY_PAGEDOWN},
 };
 
@@ -169,8 +171,10 @@ void OGL_input_key_event(int key, int action)
         uint8_t *s = &in.keys[key];
         if (action == OGL_PRESS) {
             // a press of a key already down is a repeat
-            if (*s == __KS_PRESSED || *s == __KS_SEEN) repeat = true;
-            else __press(s);
+            if (*s == __KS_PRESSED || *s == __KS_SEEN)
+                repeat = true;
+            else
+                __press(s);
         } else if (action == OGL_RELEASE) {
             __release(s);
         }
@@ -195,8 +199,10 @@ void OGL_input_mouse_button_event(int button, int action)
 {
     if (button < 0 || button >= OGL_MOUSE_BUTTONS) return;
     __tap(OGL_EVENT_MOUSE_BUTTON, button, action);
-    if (action == OGL_PRESS) __press(&in.buttons[button]);
-    else if (action == OGL_RELEASE) __release(&in.buttons[button]);
+    if (action == OGL_PRESS)
+        __press(&in.buttons[button]);
+    else if (action == OGL_RELEASE)
+        __release(&in.buttons[button]);
 }
 
 void OGL_input_mouse_move_event(int x, int y)
@@ -341,7 +347,9 @@ void OGL_input_set_cursor_visible(bool visible, bool capture)
 {
     if (!in.window) return;
     glfwSetInputMode(in.window, GLFW_CURSOR,
-                     visible ? GLFW_CURSOR_NORMAL : capture ? GLFW_CURSOR_DISABLED : GLFW_CURSOR_HIDDEN);
+                     visible   ? GLFW_CURSOR_NORMAL
+                     : capture ? GLFW_CURSOR_DISABLED
+                               : GLFW_CURSOR_HIDDEN);
 }
 
 // ---------------------------------------------------------------------------
@@ -354,8 +362,7 @@ bool OGL_input_script_set(const char *script)
     in.script_count = 0;
     in.script_frame = 0;
     if (!script) return true;
-    __script_entry *entries =
-        static_cast<__script_entry *>(mem_calloc(__SCRIPT_MAX_ENTRIES, sizeof(__script_entry)));
+    __script_entry *entries = static_cast<__script_entry *>(mem_calloc(__SCRIPT_MAX_ENTRIES, sizeof(__script_entry)));
     if (!entries) return false;
     uint32_t n = 0;
     const char *p = script;

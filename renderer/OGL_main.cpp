@@ -261,8 +261,10 @@ void OGL_global_light_apply()
     glLightfv(GL_LIGHT0, GL_DIFFUSE, global_light.diffuse);
     glLightfv(GL_LIGHT0, GL_SPECULAR, global_light.specular);
     glLightfv(GL_LIGHT0, GL_POSITION, global_light.position);
-    if (global_light.enabled) glEnable(GL_LIGHT0);
-    else glDisable(GL_LIGHT0);
+    if (global_light.enabled)
+        glEnable(GL_LIGHT0);
+    else
+        glDisable(GL_LIGHT0);
 }
 
 // Leak checking (sanitizer builds): the GL driver's and the X libraries'

@@ -12,11 +12,11 @@ int OGL_mesh_count() { return g_meshes_alive; }
 
 // One vertex attribute as laid into the vertex buffer.
 struct vertex_array_stream_info {
-    uint32_t size;  // bytes per vertex
+    uint32_t size; // bytes per vertex
     const uint8_t *src;
     int32_t offset;
     int32_t stride;
-    int32_t *offset_out;  // where the mesh keeps the offset and stride
+    int32_t *offset_out; // where the mesh keeps the offset and stride
     int32_t *stride_out;
 };
 
@@ -46,12 +46,18 @@ bool __OGL_generic_data_stream_is_type_normalized(const OGL_generic_data_stream 
 static GLuint __OGL_vbo_create(int kind, size_t size, int usage)
 {
     GLenum target, gl_usage;
-    if (kind == 0) target = GL_ARRAY_BUFFER_ARB;
-    else if (kind == 1) target = GL_ELEMENT_ARRAY_BUFFER_ARB;
-    else BUG();
-    if (usage == 0) gl_usage = GL_STATIC_DRAW_ARB;
-    else if (usage == 1) gl_usage = GL_STREAM_DRAW_ARB;
-    else BUG();
+    if (kind == 0)
+        target = GL_ARRAY_BUFFER_ARB;
+    else if (kind == 1)
+        target = GL_ELEMENT_ARRAY_BUFFER_ARB;
+    else
+        BUG();
+    if (usage == 0)
+        gl_usage = GL_STATIC_DRAW_ARB;
+    else if (usage == 1)
+        gl_usage = GL_STREAM_DRAW_ARB;
+    else
+        BUG();
     GLuint name = 0;
     glGenBuffersARB(1, &name);
     ASSERT(name != 0);
@@ -183,8 +189,7 @@ static void __OGL_mesh_build_vbo_separate_vertex_arrays(OGL_mesh *m)
     if (total > 0) {
         uint8_t *dst = static_cast<uint8_t *>(glMapBufferARB(GL_ARRAY_BUFFER_ARB, GL_WRITE_ONLY_ARB));
         if (!dst) BUG();
-        for (const vertex_array_stream_info &s : *l)
-            std::memcpy(dst + s.offset, s.src, size_t(s.size) * m->vertexsno);
+        for (const vertex_array_stream_info &s : *l) std::memcpy(dst + s.offset, s.src, size_t(s.size) * m->vertexsno);
         if (!glUnmapBufferARB(GL_ARRAY_BUFFER_ARB)) BUG();
     }
     __write_back(m, l);
@@ -334,8 +339,10 @@ OGL_mesh *OGL_mesh_create(const OGL_mesh_input_data *id)
     }
 
     if (GLEW_ARB_vertex_buffer_object) {
-        if (id->flags & OGL_MESH_INPUT_DATA_DYNAMIC) __OGL_mesh_build_vbo_separate_vertex_arrays(m);
-        else __OGL_mesh_build_vbo_interleaved_vertex_array(m, false);
+        if (id->flags & OGL_MESH_INPUT_DATA_DYNAMIC)
+            __OGL_mesh_build_vbo_separate_vertex_arrays(m);
+        else
+            __OGL_mesh_build_vbo_interleaved_vertex_array(m, false);
         __OGL_mesh_build_index_buffer(m);
     } else {
         // Client arrays: the strides are the arrays' own.
@@ -386,7 +393,8 @@ void OGL_mesh_update_arrays(OGL_mesh *mesh, uint32_t what)
     if (!(mesh->flags & OGL_MESH_HAS_VBO)) return;
     glBindBufferARB(GL_ARRAY_BUFFER_ARB, mesh->vbo);
     int32_t vstride = int32_t(mesh->vertexs_stride);
-    if (flags & OGL_MESH_UPDATE_VERTEXS) __update_attribute(mesh, mesh->vertexs, __position_size(mesh), mesh->vertexs_offset, vstride);
+    if (flags & OGL_MESH_UPDATE_VERTEXS)
+        __update_attribute(mesh, mesh->vertexs, __position_size(mesh), mesh->vertexs_offset, vstride);
     if ((flags & OGL_MESH_UPDATE_VNORMALS) && !(mesh->content & OGL_MESH_TACKA4_VERTEXS_AND_VNORMALS)) {
         uint32_t size = (mesh->content & OGL_MESH_TACKA4_VNORMALS) ? 16 : 12;
         __update_attribute(mesh, mesh->vnormals, size, mesh->vnormals_offset, mesh->vnormals_stride);
@@ -394,23 +402,32 @@ void OGL_mesh_update_arrays(OGL_mesh *mesh, uint32_t what)
     if ((flags & OGL_MESH_UPDATE_TEXTURE_CHANNELS) && (mesh->content & OGL_MESH_TEXTURE_CHANNELS))
         for (uint32_t c = 0; c < mesh->tvertexs_chnsno; c++)
             if (mesh->tvertexs_chns[c])
-                __update_attribute(mesh, mesh->tvertexs_chns[c], 8, mesh->tvertexs_offsets[c], mesh->tvertexs_strides[c]);
+                __update_attribute(mesh, mesh->tvertexs_chns[c], 8, mesh->tvertexs_offsets[c],
+                                   mesh->tvertexs_strides[c]);
     if (flags & OGL_MESH_UPDATE_COLORS) {
-        if (mesh->content & OGL_MESH_FLOAT_COLORS) __update_attribute(mesh, mesh->colors, 16, mesh->colors_offset, mesh->colors_stride);
-        else if (mesh->content & OGL_MESH_BYTE_COLORS) __update_attribute(mesh, mesh->colors, 4, mesh->colors_offset, mesh->colors_stride);
-        else BUG();
+        if (mesh->content & OGL_MESH_FLOAT_COLORS)
+            __update_attribute(mesh, mesh->colors, 16, mesh->colors_offset, mesh->colors_stride);
+        else if (mesh->content & OGL_MESH_BYTE_COLORS)
+            __update_attribute(mesh, mesh->colors, 4, mesh->colors_offset, mesh->colors_stride);
+        else
+            BUG();
     }
     int32_t generic_stride = __generic_stride(mesh, 12);
-    if (flags & OGL_MESH_UPDATE_TANGENTS) __update_attribute(mesh, mesh->tangents, 12, mesh->tangents_offset, generic_stride);
-    if (flags & OGL_MESH_UPDATE_BINORMALS) __update_attribute(mesh, mesh->binormals, 12, mesh->binormals_offset, generic_stride);
+    if (flags & OGL_MESH_UPDATE_TANGENTS)
+        __update_attribute(mesh, mesh->tangents, 12, mesh->tangents_offset, generic_stride);
+    if (flags & OGL_MESH_UPDATE_BINORMALS)
+        __update_attribute(mesh, mesh->binormals, 12, mesh->binormals_offset, generic_stride);
     glBindBufferARB(GL_ARRAY_BUFFER_ARB, 0);
     if (flags & OGL_MESH_UPDATE_INDICES) {
         glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, mesh->ibo);
         if (mesh->content & OGL_MESH_TRIANGLE_LIST_32)
-            glBufferSubDataARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0, GLsizeiptrARB(size_t(mesh->trisno_max) * 12), mesh->faces32);
+            glBufferSubDataARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0, GLsizeiptrARB(size_t(mesh->trisno_max) * 12),
+                               mesh->faces32);
         else if (mesh->content & OGL_MESH_TRIANGLE_LIST_16)
-            glBufferSubDataARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0, GLsizeiptrARB(size_t(mesh->trisno_max) * 6), mesh->faces16);
-        else BUG();
+            glBufferSubDataARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0, GLsizeiptrARB(size_t(mesh->trisno_max) * 6),
+                               mesh->faces16);
+        else
+            BUG();
         glBindBufferARB(GL_ELEMENT_ARRAY_BUFFER_ARB, 0);
     }
 }

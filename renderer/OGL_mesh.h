@@ -97,14 +97,14 @@ enum {
     OGL_GDS_FLOAT = 1,
     OGL_GDS_SHORT = 2,
     OGL_GDS_INT = 3,
-    OGL_GDS_UBYTE = 4,  // normalised when fed to GL
+    OGL_GDS_UBYTE = 4, // normalised when fed to GL
 };
 
 struct OGL_generic_data_stream {
     uint32_t type;
     uint32_t components;
     uint32_t type_size;
-    array<uint8_t> *data;  // the caller's bytes: at least vertex count x components x type size
+    array<uint8_t> *data; // the caller's bytes: at least vertex count x components x type size
     // Written by the mesh: where the stream lies in the vertex buffer.
     int32_t offset;
     int32_t stride;
@@ -114,19 +114,19 @@ struct OGL_generic_data_stream {
 struct OGL_mesh_input_data {
     uint32_t flags;
     uint32_t vertexsno;
-    const void *vertexs;  // tacka3, tacka4 or interleaved tacka4 pairs per the flags
+    const void *vertexs; // tacka3, tacka4 or interleaved tacka4 pairs per the flags
     uint32_t vnormalsno;
-    const void *vnormals;  // tacka3 or tacka4
+    const void *vnormals; // tacka3 or tacka4
     uint32_t facesno;
     const uint32_t *faces32;
     const uint16_t *faces16;
-    uint32_t strip_size;  // bytes, header included
+    uint32_t strip_size; // bytes, header included
     const void *strip;
     uint32_t tvertexs_chnsno;
-    const tacka2 *const *tvertexs_chns;  // one pointer per channel; null channels are skipped
+    const tacka2 *const *tvertexs_chns; // one pointer per channel; null channels are skipped
     uint32_t colorsno;
     const OGL_rgba_color *fcolors;
-    const uint8_t *bcolors;  // 4 bytes per vertex
+    const uint8_t *bcolors; // 4 bytes per vertex
     uint32_t tangentsno;
     const tacka3 *tangents;
     uint32_t binormalsno;
@@ -144,7 +144,7 @@ struct OGL_mesh {
     uintptr_t user_value;
 
     GLuint vbo;
-    uint32_t vbo_vertex_size;  // interleaved buffers: bytes per vertex
+    uint32_t vbo_vertex_size; // interleaved buffers: bytes per vertex
     uint32_t vertexsno;
     uint32_t vertexs_stride;
     const void *vertexs;

@@ -22,7 +22,7 @@
 struct OGL_mesh;
 
 enum {
-    OGL_MESH_LIGHT_POINT = 1,  // any other type is a spot light
+    OGL_MESH_LIGHT_POINT = 1, // any other type is a spot light
 };
 
 #define OGL_MESH_INSTANCE_WS_SCALE_SET 0x2
@@ -30,27 +30,27 @@ enum {
 struct OGL_mesh_light {
     int32_t type;
     tacka3 ws_pos;
-    tacka3 ls_pos;  // in the instance's own space, refreshed by the owner
-    tacka3 ws_target;  // the point a shadow camera looks at
+    tacka3 ls_pos;    // in the instance's own space, refreshed by the owner
+    tacka3 ws_target; // the point a shadow camera looks at
     tacka3 spot_dir;
-    float cutoff;  // degrees
+    float cutoff; // degrees
     tacka3 color;
     tacka4 ambient;
     float near_range, far_range;
     float intensity;
-    float fov;  // of the light camera, degrees
+    float fov; // of the light camera, degrees
 };
 
 struct OGL_mesh_instance {
     uint32_t flags;
     tacka3 ws_scale;
     OGL_mesh *mesh;
-    void *prof_data;  // the render profile's record; released before deinit
-    const float *world_matrix;  // the owner's; null draws with the camera matrix only
+    void *prof_data;           // the render profile's record; released before deinit
+    const float *world_matrix; // the owner's; null draws with the camera matrix only
     array<tacka4> *custom_vp_params;
     array<uint32_t> *range_counts;
     array<void *> *range_offsets;
-    dlist pass_data_sets;  // OGL_render_pass_data_set records made for this instance
+    dlist pass_data_sets; // OGL_render_pass_data_set records made for this instance
     array<OGL_mesh_light *> *lights;
     tacka4 ambient_sum;
     OGL_mesh_light *shadow_light;
@@ -75,8 +75,8 @@ tacka3 OGL_mesh_instance_get_ws_scale(const OGL_mesh_instance *mi);
 void OGL_mesh_instance_set_color(OGL_mesh_instance *mi, tacka3 rgb);
 
 void OGL_mesh_instance_add_light(OGL_mesh_instance *mi, OGL_mesh_light *l);
-uint32_t OGL_mesh_instance_get_lights_no(const OGL_mesh_instance *mi);  // non-null slots
-OGL_mesh_light *OGL_mesh_instance_get_light(const OGL_mesh_instance *mi, uint32_t n);  // null past the end
+uint32_t OGL_mesh_instance_get_lights_no(const OGL_mesh_instance *mi);                // non-null slots
+OGL_mesh_light *OGL_mesh_instance_get_light(const OGL_mesh_instance *mi, uint32_t n); // null past the end
 void OGL_mesh_instance_free_lights(OGL_mesh_instance *mi);
 // Recomputes every light's local position from its world position and the
 // instance's world matrix (after either moved).

@@ -17,7 +17,7 @@ struct sps_render_record {
     OGL_mesh *mesh;
     OGL_mesh_instance *mi;
     const tacka2 *channels[1];
-    tacka3 *normals;  // meshes need normals; unlit quads never read them
+    tacka3 *normals; // meshes need normals; unlit quads never read them
     OGL_texture *texture;
     bool prepared;
     bool visible;
@@ -108,7 +108,7 @@ static bool __create(sps *sys)
     }
     OGL_mesh_set_triangle_list_facesno(r->mesh, 0);
     OGL_mesh_instance_set_mesh(r->mi, r->mesh);
-    OGL_mesh_instance_set_world_matrix(r->mi, nullptr);  // the quads are in world space
+    OGL_mesh_instance_set_world_matrix(r->mi, nullptr); // the quads are in world space
     r->visible = sys->active != 0;
     sys->render = r;
     if (!__prepare(sys, r)) {
@@ -137,7 +137,7 @@ static void __destroy(sps *sys)
 static void __update(sps *sys)
 {
     sps_render_record *r = __of(sys);
-    if (__texture_of(sys) != r->texture) __prepare(sys, r);  // the scene loaded the texture since
+    if (__texture_of(sys) != r->texture) __prepare(sys, r); // the scene loaded the texture since
     OGL_mesh_set_triangle_list_facesno(r->mesh, sys->vertexsno / 3);
     if (sys->vertexsno == 0) return;
     uint32_t what = OGL_MESH_UPDATE_VERTEXS | OGL_MESH_UPDATE_COLORS;

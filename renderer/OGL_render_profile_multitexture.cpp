@@ -68,7 +68,10 @@ bool multi_texture_create_profile(OGL_render_profile *)
     g_mt_states[MT_MIDDLE_LAYER] = OGL_render_pass_state_share(&ps);
 
     for (int which : {MT_EXTRA_A, MT_EXTRA_B, MT_EXTRA_AB}) {
-        __base(&ps, which == MT_EXTRA_A ? "mt extra a" : which == MT_EXTRA_B ? "mt extra b" : "mt extra ab",
+        __base(&ps,
+               which == MT_EXTRA_A   ? "mt extra a"
+               : which == MT_EXTRA_B ? "mt extra b"
+                                     : "mt extra ab",
                which == MT_EXTRA_AB ? 2 : 1);
         ps.lighting = true;
         ps.tus[0].env_mode = GL_MODULATE;

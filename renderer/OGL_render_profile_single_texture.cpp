@@ -34,8 +34,10 @@ bool single_texture_create_profile(OGL_render_profile *)
         return true;
     }
     do_log(LOG_INFO, LOG_TO_DEBUGGER | LOG_TO_FILE, "\tloading programs..");
-    do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, fp ? "\tfragment programs supported." : "\tfragment programs NOT supported.");
-    do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, vp ? "\tvertex programs supported." : "\tvertex programs NOT supported.");
+    do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE,
+           fp ? "\tfragment programs supported." : "\tfragment programs NOT supported.");
+    do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE,
+           vp ? "\tvertex programs supported." : "\tvertex programs NOT supported.");
     OGL_single_texture_programs *p = &OGL_st_programs;
     if (fp) {
         __load(OGL_PROGRAM_BUMP_FP, GL_FRAGMENT_PROGRAM_ARB, &p->bump_fp);
@@ -64,9 +66,9 @@ bool single_texture_create_profile(OGL_render_profile *)
 void single_texture_free_profile(OGL_render_profile *)
 {
     OGL_single_texture_programs *p = &OGL_st_programs;
-    GLuint *ids[] = {&p->bump_vp, &p->bump_fp, &p->bump_gloss_fp, &p->bump_nospec_vp, &p->bump_nospec_fp,
-                     &p->ppl_vp, &p->ppl_gloss_vp, &p->ppl_fp, &p->ppl_gloss_fp, &p->simple_bump_vp,
-                     &p->simple_bump_2u_vp, &p->gi_vp};
+    GLuint *ids[] = {&p->bump_vp,        &p->bump_fp,        &p->bump_gloss_fp,     &p->bump_nospec_vp,
+                     &p->bump_nospec_fp, &p->ppl_vp,         &p->ppl_gloss_vp,      &p->ppl_fp,
+                     &p->ppl_gloss_fp,   &p->simple_bump_vp, &p->simple_bump_2u_vp, &p->gi_vp};
     for (GLuint *id : ids) OGL_program_free(id);
 }
 
@@ -75,8 +77,8 @@ void single_texture_free_profile(OGL_render_profile *)
 bool __bump_slot_allowed(const OGL_single_texture_data *data)
 {
     if (OGL_render_settings_get_pixel_programs_disabled()) return false;
-    return data->bump_texture && data->bump && OGL_features_get_max_texture_units() >= 2 &&
-           GLEW_ARB_vertex_program && GLEW_ARB_texture_cube_map;
+    return data->bump_texture && data->bump && OGL_features_get_max_texture_units() >= 2 && GLEW_ARB_vertex_program &&
+           GLEW_ARB_texture_cube_map;
 }
 
 void __profile_select_lod(OGL_single_texture_data *data, bool bump_slot_enabled)
@@ -101,7 +103,7 @@ void __profile_select_lod(OGL_single_texture_data *data, bool bump_slot_enabled)
     int lo = 0, hi = 5;
     if (OGL_render_settings_has_surface_lod_clamp()) OGL_render_settings_get_surface_lod_clamp(&lo, &hi);
     float lod = data->lod;
-    if (!(lod >= float(lo))) lod = float(lo);  // also catches not-a-number
+    if (!(lod >= float(lo))) lod = float(lo); // also catches not-a-number
     if (lod > float(hi)) lod = float(hi);
     int level = int(lod);
     data->lod = float(level);
@@ -109,10 +111,10 @@ void __profile_select_lod(OGL_single_texture_data *data, bool bump_slot_enabled)
     if (level > 0 && mode != OGL_BUMP_NONE) {
         static const int table[4][4] = {
             // level 1, 2, 3, above
-            {7, 7, 0, 0},     // 2
-            {6, 6, 6, 0},     // 4
-            {9, 7, 0, 0},     // 9
-            {10, 10, 0, 0},   // 10
+            {7, 7, 0, 0},   // 2
+            {6, 6, 6, 0},   // 4
+            {9, 7, 0, 0},   // 9
+            {10, 10, 0, 0}, // 10
         };
         int row;
         switch (mode) {
@@ -120,9 +122,7 @@ void __profile_select_lod(OGL_single_texture_data *data, bool bump_slot_enabled)
         case OGL_BUMP_GLOSS: row = 1; break;
         case OGL_BUMP_NO_SPECULAR: row = 2; break;
         case OGL_BUMP_DOT3: row = 3; break;
-        default:
-            do_log(LOG_CRITICAL, LOG_TO_ALL, "lod selector: unsupported bump lod");
-            BUG();
+        default: do_log(LOG_CRITICAL, LOG_TO_ALL, "lod selector: unsupported bump lod"); BUG();
         }
         mode = table[row][level > 3 ? 3 : level - 1];
     }
@@ -283,7 +283,8 @@ static void __make_additive(pass_builder *b)
 
 static void __insert_diffuse_tex(pass_builder *b, const profile_ctx *c, bool additive)
 {
-    int u = __take_unit(b, c, "__insert_diffuse_tex():\nmesh: %s\ncannot apply detail texturing, texture_units optimizer error");
+    int u = __take_unit(
+        b, c, "__insert_diffuse_tex():\nmesh: %s\ncannot apply detail texturing, texture_units optimizer error");
     const OGL_profile_instance_data *pid = c->pid;
     if (additive) __make_additive(b);
     b->tex[u] = pid->slot_texture[OGL_ST_SLOT_DIFFUSE];
@@ -364,8 +365,8 @@ static void __insert_bump_tex(pass_builder *b, const profile_ctx *c)
         int u = __take_unit(b, c, msg);
         b->tex[u] = d->bump_texture;
         __unit_uv(b, u, tan, ts, 3);
-        __combine(&ps->tus[u], GL_DOT3_RGBA_ARB, GL_TEXTURE, GL_SRC_COLOR, GLenum(GL_TEXTURE0_ARB + u + 1), GL_SRC_COLOR,
-                  GL_MODULATE, GL_TEXTURE, GL_SRC_ALPHA, GL_PRIMARY_COLOR_ARB, GL_SRC_ALPHA);
+        __combine(&ps->tus[u], GL_DOT3_RGBA_ARB, GL_TEXTURE, GL_SRC_COLOR, GLenum(GL_TEXTURE0_ARB + u + 1),
+                  GL_SRC_COLOR, GL_MODULATE, GL_TEXTURE, GL_SRC_ALPHA, GL_PRIMARY_COLOR_ARB, GL_SRC_ALPHA);
         int v = __take_unit(b, c, msg);
         ps->target[v] = GL_TEXTURE_CUBE_MAP_ARB;
         b->gl_tex[v] = cube;
@@ -390,7 +391,8 @@ static void __insert_bump_tex(pass_builder *b, const profile_ctx *c)
 static void __insert_detail_tex(pass_builder *b, const profile_ctx *c)
 {
     ASSERT(c->data->detail_texture != NULL);
-    int u = __take_unit(b, c, "__insert_detail_tex():\nmesh: %s\ncannot apply detail texturing, texture_units optimizer error");
+    int u = __take_unit(
+        b, c, "__insert_detail_tex():\nmesh: %s\ncannot apply detail texturing, texture_units optimizer error");
     b->tex[u] = c->pid->slot_texture[OGL_ST_SLOT_DETAIL];
     __unit_uv(b, u, c->pid->slot_uv[OGL_ST_SLOT_DETAIL], c->pid->slot_uv_stride[OGL_ST_SLOT_DETAIL], 2);
     __combine(&b->ps.tus[u], GL_MODULATE, GL_TEXTURE, GL_SRC_COLOR, GL_PREVIOUS_ARB, GL_SRC_COLOR, GL_MODULATE,
@@ -409,9 +411,11 @@ static void __insert_detail_tex(pass_builder *b, const profile_ctx *c)
 static void __insert_selfillu_tex(pass_builder *b, const profile_ctx *c)
 {
     ASSERT(c->data->selfillumination_texture != NULL);
-    int u = __take_unit(b, c, "__insert_self_tex():\nmesh: %s\ncannot apply detail texturing, texture_units optimizer error");
+    int u = __take_unit(b, c,
+                        "__insert_self_tex():\nmesh: %s\ncannot apply detail texturing, texture_units optimizer error");
     b->tex[u] = c->pid->slot_texture[OGL_ST_SLOT_SELFILLUMINATION];
-    __unit_uv(b, u, c->pid->slot_uv[OGL_ST_SLOT_SELFILLUMINATION], c->pid->slot_uv_stride[OGL_ST_SLOT_SELFILLUMINATION], 2);
+    __unit_uv(b, u, c->pid->slot_uv[OGL_ST_SLOT_SELFILLUMINATION], c->pid->slot_uv_stride[OGL_ST_SLOT_SELFILLUMINATION],
+              2);
     b->ps.tus[u].env_mode = GL_MODULATE;
     if (u == 0) {
         b->ps.blending = true;
@@ -426,7 +430,8 @@ static void __insert_reflection_tex(pass_builder *b, const profile_ctx *c)
 {
     const OGL_single_texture_data *d = c->data;
     ASSERT(d->reflection_texture != NULL);
-    const char *msg = "__insert_reflection_tex():\nmesh: %s\ncannot apply detail texturing, texture_units optimizer error";
+    const char *msg =
+        "__insert_reflection_tex():\nmesh: %s\ncannot apply detail texturing, texture_units optimizer error";
     const OGL_mesh *m = c->mi->mesh;
     GLsizei stride = 0;
     if (d->reflection_mask_texture) {
@@ -434,7 +439,8 @@ static void __insert_reflection_tex(pass_builder *b, const profile_ctx *c)
         b->tex[u] = d->reflection_mask_texture;
         const void *uv = OGL_mesh_get_tvertexs_pointer(m, d->reflection_mask_uv_channel, &stride);
         __unit_uv(b, u, uv, stride, 2);
-        __combine(&b->ps.tus[u], GL_REPLACE, GL_TEXTURE, GL_SRC_ALPHA, 0, 0, GL_REPLACE, GL_TEXTURE, GL_SRC_ALPHA, 0, 0);
+        __combine(&b->ps.tus[u], GL_REPLACE, GL_TEXTURE, GL_SRC_ALPHA, 0, 0, GL_REPLACE, GL_TEXTURE, GL_SRC_ALPHA, 0,
+                  0);
     }
     int v = __take_unit(b, c, msg);
     b->tex[v] = d->reflection_texture;
@@ -447,7 +453,8 @@ static void __insert_reflection_tex(pass_builder *b, const profile_ctx *c)
 static void __insert_gi_tex(pass_builder *b, const profile_ctx *c)
 {
     if (b->units != 0) {
-        do_log(LOG_CRITICAL, LOG_TO_ALL, "\"__insert_gi_tex: profile optimizer error - tex unit 0 is already occupied.\"");
+        do_log(LOG_CRITICAL, LOG_TO_ALL,
+               "\"__insert_gi_tex: profile optimizer error - tex unit 0 is already occupied.\"");
         BUG();
     }
     int u = __take_unit(b, c, "__insert_gi_tex():\nmesh: %s\ntexture_units optimizer error");
@@ -526,7 +533,8 @@ static bool __init_profile_var(OGL_mesh_instance *mi, OGL_single_texture_data *d
     uint32_t iterations = 0;
     bool additive = false;
     if (data->bump_mode == OGL_BUMP_NONE) {
-        if (data->blended || data->no_depth_write) iterations = 1;
+        if (data->blended || data->no_depth_write)
+            iterations = 1;
         else if (data->lit) {
             iterations = 1;
             additive = true;
@@ -567,8 +575,10 @@ static bool __init_profile_var(OGL_mesh_instance *mi, OGL_single_texture_data *d
                 case OGL_ST_SLOT_SELFILLUMINATION:
                     if (!last) break;
                     if (b.units >= c.max_units) __add_pass(&b, &c, set);
-                    if (slot == OGL_ST_SLOT_DETAIL) __insert_detail_tex(&b, &c);
-                    else __insert_selfillu_tex(&b, &c);
+                    if (slot == OGL_ST_SLOT_DETAIL)
+                        __insert_detail_tex(&b, &c);
+                    else
+                        __insert_selfillu_tex(&b, &c);
                     break;
                 case OGL_ST_SLOT_GI:
                     if (!last) break;
@@ -590,8 +600,10 @@ static bool __init_profile_var(OGL_mesh_instance *mi, OGL_single_texture_data *d
             if (!pid->slot_enabled[slot]) continue;
             OGL_render_pass_data_set *set = OGL_render_pass_data_set_create(mi, OGL_RPDS_KIND_MAIN);
             __begin_pass(&b, &c, 0);
-            if (slot == OGL_ST_SLOT_DETAIL) __insert_detail_tex(&b, &c);
-            else __insert_selfillu_tex(&b, &c);
+            if (slot == OGL_ST_SLOT_DETAIL)
+                __insert_detail_tex(&b, &c);
+            else
+                __insert_selfillu_tex(&b, &c);
             __add_pass(&b, &c, set);
             __file_set(set, OGL_render_queue_get(OGL_RQ_OPAQUE));
         }

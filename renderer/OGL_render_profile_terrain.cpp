@@ -26,7 +26,7 @@ static int g_mode = OGL_TERRAIN_MODE_FIXED;
 
 static const char *const TERRA_DIRS[OGL_TERRA_SETS] = {"bolid\\terrain1\\", "bolid\\terrain2\\", "bolid\\terrain3\\",
                                                        "bolid\\terrain4\\"};
-static const char *const TERRA_FILES[OGL_TERRA_IMAGES] = {"Layer0.tga", "Layer1.tga", "Layer2.tga",
+static const char *const TERRA_FILES[OGL_TERRA_IMAGES] = {"Layer0.tga",    "Layer1.tga", "Layer2.tga",
                                                           "blend_map.tga", "detail.tga", "single_map.tga"};
 static unitexture *g_textures[OGL_TERRA_IMAGES];
 static bool g_textures_tried;
@@ -44,7 +44,8 @@ bool terrain_create_profile(OGL_render_profile *)
     OGL_terra_programs = OGL_terrain_programs{};
     bool fp = OGL_features_fragment_programs_available() && !OGL_render_settings_get_pixel_programs_disabled();
     if (fp && OGL_features_vertex_programs_available()) {
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "terrain_create_profile: vp&fp supported; switching to full mode");
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE,
+               "terrain_create_profile: vp&fp supported; switching to full mode");
         __load(OGL_PROGRAM_TERRA_MIXED_VP, GL_VERTEX_PROGRAM_ARB, &OGL_terra_programs.vp_mixed);
         __load(OGL_PROGRAM_TERRA_FULL_VP, GL_VERTEX_PROGRAM_ARB, &OGL_terra_programs.vp_full);
         __load(OGL_PROGRAM_TERRA_SPLAT_FP, GL_FRAGMENT_PROGRAM_ARB, &OGL_terra_programs.fp_splat);
@@ -52,7 +53,8 @@ bool terrain_create_profile(OGL_render_profile *)
         __load(OGL_PROGRAM_TERRA_SINGLE_FADED_FP, GL_FRAGMENT_PROGRAM_ARB, &OGL_terra_programs.fp_single_faded);
         g_mode = OGL_TERRAIN_MODE_FULL;
     } else if (OGL_features_vertex_programs_available()) {
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "terrain_create_profile: fp unsupported; switching to mixed mode");
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE,
+               "terrain_create_profile: fp unsupported; switching to mixed mode");
         __load(OGL_PROGRAM_TERRA_MIXED_VP, GL_VERTEX_PROGRAM_ARB, &OGL_terra_programs.vp_mixed);
         g_mode = OGL_TERRAIN_MODE_MIXED;
     } else {

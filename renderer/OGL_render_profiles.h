@@ -61,12 +61,12 @@ void OGL_render_profile_release(OGL_mesh_instance *mi);
 // Bump modes.
 enum {
     OGL_BUMP_NONE = 0,
-    OGL_BUMP_SPECULAR = 2,       // 24-bit normal map
-    OGL_BUMP_GLOSS = 4,          // 32-bit normal map, gloss in the diffuse alpha
-    OGL_BUMP_PPL_SPECULAR = 6,   // per-pixel lighting (level of detail of mode 4)
-    OGL_BUMP_PPL = 7,            // per-pixel lighting (level of detail of modes 2 and 9)
-    OGL_BUMP_NO_SPECULAR = 9,    // normal map without specular
-    OGL_BUMP_DOT3 = 10,          // fixed-function dot-3 for boards without fragment programs
+    OGL_BUMP_SPECULAR = 2,     // 24-bit normal map
+    OGL_BUMP_GLOSS = 4,        // 32-bit normal map, gloss in the diffuse alpha
+    OGL_BUMP_PPL_SPECULAR = 6, // per-pixel lighting (level of detail of mode 4)
+    OGL_BUMP_PPL = 7,          // per-pixel lighting (level of detail of modes 2 and 9)
+    OGL_BUMP_NO_SPECULAR = 9,  // normal map without specular
+    OGL_BUMP_DOT3 = 10,        // fixed-function dot-3 for boards without fragment programs
 };
 
 // The single-texture material record (the profile variable).
@@ -77,7 +77,7 @@ struct OGL_single_texture_data {
     OGL_texture *specular_texture;
     bool specular;
     uint32_t specular_uv_channel;
-    OGL_texture *bump_texture;  // normal map, 24 or 32 bits
+    OGL_texture *bump_texture; // normal map, 24 or 32 bits
     bool bump;
     uint32_t bump_uv_channel;
     OGL_texture *selfillumination_texture;
@@ -89,7 +89,7 @@ struct OGL_single_texture_data {
     OGL_texture *reflection_texture, *reflection_mask_texture;
     bool reflection;
     uint32_t reflection_uv_channel, reflection_mask_uv_channel;
-    OGL_texture *gi_texture;  // lat-long global illumination map
+    OGL_texture *gi_texture; // lat-long global illumination map
 
     bool lit;
     bool use_vertex_colors;
@@ -99,19 +99,19 @@ struct OGL_single_texture_data {
     bool custom_blend;
     GLenum blend_src, blend_dst;
     bool additive;
-    int layer;  // 0..7
+    int layer; // 0..7
     bool no_depth_write;
     bool draw_last;
-    float lod;  // clamped and truncated by the profile
+    float lod; // clamped and truncated by the profile
 
     // Written by the level-of-detail selection.
     int bump_mode;
-    int detail_mode;            // 1 on, 2 off
-    int reflection_mode;        // 1 on, 2 off
-    int selfillumination_mode;  // 1 on, 0 off
+    int detail_mode;           // 1 on, 2 off
+    int reflection_mode;       // 1 on, 2 off
+    int selfillumination_mode; // 1 on, 0 off
 
-    tacka4 mat_diffuse, mat_specular, mat_emission;  // the specular RGB sum picks the bump programs
-    float shininess;  // 0..1
+    tacka4 mat_diffuse, mat_specular, mat_emission; // the specular RGB sum picks the bump programs
+    float shininess;                                // 0..1
 };
 
 // Per-instance record of the single-texture profile (mi->prof_data).
@@ -129,7 +129,7 @@ struct OGL_profile_instance_data {
     int profile_id;
     bool slot_enabled[OGL_ST_SLOTS];
     OGL_texture *slot_texture[OGL_ST_SLOTS];
-    const void *slot_uv[OGL_ST_SLOTS];  // client pointer or buffer offset
+    const void *slot_uv[OGL_ST_SLOTS]; // client pointer or buffer offset
     GLsizei slot_uv_stride[OGL_ST_SLOTS];
     uint32_t passes_built;
 };
@@ -148,7 +148,7 @@ struct OGL_solid_data {
     bool two_sided;
     bool lit;
     tacka4 diffuse, emission, specular;
-    float shininess;  // 0..1
+    float shininess; // 0..1
 };
 bool solid_texture_prepare_mesh(OGL_render_profile *profile, OGL_mesh_instance *mi, const char *name, void *data);
 
@@ -164,7 +164,7 @@ struct OGL_multitexture_layer {
 struct OGL_multitexture_data {
     tacka4 diffuse, specular, emission;
     float shininess;
-    uint32_t layersno;  // 1..8
+    uint32_t layersno; // 1..8
     OGL_multitexture_layer layers[OGL_MULTITEXTURE_MAX_LAYERS];
     // Extra maps of the last layer.
     bool extra_a_on;
@@ -189,9 +189,9 @@ void __profile_fill_pass_colors(struct OGL_render_pass_data *pd, tacka4 diffuse,
 
 // Terrain modes, chosen once when the profile is created.
 enum {
-    OGL_TERRAIN_MODE_FULL = 0,   // vertex and fragment programs
-    OGL_TERRAIN_MODE_MIXED = 1,  // vertex program, fixed-function texturing
-    OGL_TERRAIN_MODE_FIXED = 2,  // neither: the terrain is not drawn
+    OGL_TERRAIN_MODE_FULL = 0,  // vertex and fragment programs
+    OGL_TERRAIN_MODE_MIXED = 1, // vertex program, fixed-function texturing
+    OGL_TERRAIN_MODE_FIXED = 2, // neither: the terrain is not drawn
 };
 // Images of a terrain texture set.
 enum {
@@ -206,8 +206,8 @@ enum {
 #define OGL_TERRA_SETS 4
 // Levels the terrain passes come in.
 enum {
-    OGL_TERRA_LEVEL_SPLAT = 0,  // splatting with the pre-blended map faded in with distance
-    OGL_TERRA_LEVEL_CHEAP = 2,  // the pre-blended map alone
+    OGL_TERRA_LEVEL_SPLAT = 0, // splatting with the pre-blended map faded in with distance
+    OGL_TERRA_LEVEL_CHEAP = 2, // the pre-blended map alone
 };
 // Vertex program parameters: the instance's custom parameters 0..11.
 enum {
@@ -216,7 +216,7 @@ enum {
     OGL_TERRA_VP_LIGHT_DIR = 2, // towards the light, normalised
     OGL_TERRA_VP_LIGHT_COLOR = 3,
     OGL_TERRA_VP_AMBIENT = 4,
-    OGL_TERRA_VP_MORPH = 5,     // 5 + level: 1 / (end - start), -start / (end - start)
+    OGL_TERRA_VP_MORPH = 5, // 5 + level: 1 / (end - start), -start / (end - start)
     OGL_TERRA_VP_PARAMS = 12,
 };
 struct OGL_terrain_data {

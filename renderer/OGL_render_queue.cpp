@@ -23,8 +23,8 @@ static bool g_queues_ready;
 static array<OGL_render_pass_state *> *g_states;
 
 static const char *const QUEUE_LABELS[OGL_RQ_COUNT] = {
-    "first", "instance-coloured", "opaque", "layer 7", "layer 6", "layer 5",
-    "layer 4", "layer 3", "layer 2", "layer 1", "layer 0", "last",
+    "first",   "instance-coloured", "opaque",  "layer 7", "layer 6", "layer 5",
+    "layer 4", "layer 3",           "layer 2", "layer 1", "layer 0", "last",
 };
 
 // ---------------------------------------------------------------- queues
@@ -105,7 +105,7 @@ const OGL_render_pass_state *OGL_render_pass_state_share(const OGL_render_pass_s
     }
     for (OGL_render_pass_state *s : *g_states)
         // States are cleared whole (padding too) before their fields are set.
-        if (std::memcmp(s, ps, sizeof(*ps)) == 0) return s;  // NOLINT(bugprone-suspicious-memory-comparison)
+        if (std::memcmp(s, ps, sizeof(*ps)) == 0) return s; // NOLINT(bugprone-suspicious-memory-comparison)
     OGL_render_pass_state *copy = mem_new_zeroed<OGL_render_pass_state>();
     ASSERT(copy != nullptr);
     std::memcpy(copy, ps, sizeof(*ps));
@@ -176,8 +176,10 @@ void OGL_render_pass_data_set_activate(OGL_render_pass_data_set *rpds, bool acti
     // Each pass goes to the head of its list: walking backwards keeps the
     // set's passes in their order where they share a group.
     for (uint32_t i = rpds->passesno; i-- > 0;) {
-        if (active) OGL_render_pass_activate(rpds->passes[i]);
-        else OGL_render_pass_deactivate(rpds->passes[i]);
+        if (active)
+            OGL_render_pass_activate(rpds->passes[i]);
+        else
+            OGL_render_pass_deactivate(rpds->passes[i]);
     }
 }
 
@@ -319,15 +321,19 @@ void OGL_reset_texture_units()
 
 static void __array(bool on, GLenum client_state)
 {
-    if (on) glEnableClientState(client_state);
-    else glDisableClientState(client_state);
+    if (on)
+        glEnableClientState(client_state);
+    else
+        glDisableClientState(client_state);
 }
 
 static void __attrib(int index, bool on)
 {
     if (!GLEW_ARB_vertex_program) return;
-    if (on) glEnableVertexAttribArrayARB(GLuint(index));
-    else glDisableVertexAttribArrayARB(GLuint(index));
+    if (on)
+        glEnableVertexAttribArrayARB(GLuint(index));
+    else
+        glDisableVertexAttribArrayARB(GLuint(index));
 }
 
 static void __init_render_pass_state(const OGL_render_pass_state *ps)
@@ -342,7 +348,9 @@ static void __init_render_pass_state(const OGL_render_pass_state *ps)
         bool generic = ps->vp_vertex_attrib_array_enabled[i];
         if (generic) ASSERT(GLEW_ARB_vertex_program);
         if (i == 0 || i == 2 || i == 3) {
-            bool ff = i == 0 ? ps->vertex_array_enabled : i == 2 ? ps->vnormals_array_enabled : ps->cvertexs_array_enabled;
+            bool ff = i == 0   ? ps->vertex_array_enabled
+                      : i == 2 ? ps->vnormals_array_enabled
+                               : ps->cvertexs_array_enabled;
             GLenum cs = i == 0 ? GL_VERTEX_ARRAY : i == 2 ? GL_NORMAL_ARRAY : GL_COLOR_ARRAY;
             if (ff) {
                 __attrib(i, false);
@@ -437,8 +445,10 @@ static void __init_render_pass_state(const OGL_render_pass_state *ps)
         }
     }
     glEnable(GL_DEPTH_TEST);
-    if (ps->two_sided) glDisable(GL_CULL_FACE);
-    else glEnable(GL_CULL_FACE);
+    if (ps->two_sided)
+        glDisable(GL_CULL_FACE);
+    else
+        glEnable(GL_CULL_FACE);
     if (ps->blending) {
         glEnable(GL_BLEND);
         glBlendFunc(ps->blend_src, ps->blend_dst);
@@ -452,8 +462,10 @@ static void __init_render_pass_state(const OGL_render_pass_state *ps)
         glDisable(GL_BLEND);
         glDisable(GL_ALPHA_TEST);
     }
-    if (OGL_fog_is_set() && !ps->no_fog) glEnable(GL_FOG);
-    else glDisable(GL_FOG);
+    if (OGL_fog_is_set() && !ps->no_fog)
+        glEnable(GL_FOG);
+    else
+        glDisable(GL_FOG);
     OGL_frame_stats_add_state_application();
 }
 
@@ -509,7 +521,8 @@ static tacka4 __param_value(const OGL_render_pass_data *pd, uint32_t src, bool v
         return {n, f, n > 0.001f ? 1.0f / (n * n) : 0.0f, f > 0.001f ? 1.0f / (f * f) : 0.0f};
     }
     case OGL_PARAM_MAT_DIFFUSE: return {pd->mat_diffuse.x, pd->mat_diffuse.y, pd->mat_diffuse.z, 1};
-    case OGL_PARAM_MAT_SPECULAR: return {pd->mat_specular.x, pd->mat_specular.y, pd->mat_specular.z, pd->shininess * 100.0f};
+    case OGL_PARAM_MAT_SPECULAR:
+        return {pd->mat_specular.x, pd->mat_specular.y, pd->mat_specular.z, pd->shininess * 100.0f};
     case OGL_PARAM_MAT_EMISSION: return {pd->mat_emission.x, pd->mat_emission.y, pd->mat_emission.z, 1};
     case OGL_PARAM_DIFFUSE_X_LIGHT: {
         tacka3 c = __light_color(__pass_light(pd));
@@ -554,11 +567,13 @@ static void __init_shader_render_pass_data(OGL_render_pass_data *pd, const view 
     const OGL_render_pass_state *ps = pd->ps;
     if (ps->use_vp) {
         ASSERT(ps->vp_params_no <= OGL_RP_MAX_PARAMS);
-        for (uint32_t i = 0; i < ps->vp_params_no; i++) pd->vp_params[i] = __param_value(pd, ps->vp_param_src[i], true, camera);
+        for (uint32_t i = 0; i < ps->vp_params_no; i++)
+            pd->vp_params[i] = __param_value(pd, ps->vp_param_src[i], true, camera);
     }
     if (ps->use_fp) {
         ASSERT(ps->fp_params_no <= OGL_RP_MAX_PARAMS);
-        for (uint32_t i = 0; i < ps->fp_params_no; i++) pd->fp_params[i] = __param_value(pd, ps->fp_param_src[i], false, camera);
+        for (uint32_t i = 0; i < ps->fp_params_no; i++)
+            pd->fp_params[i] = __param_value(pd, ps->fp_param_src[i], false, camera);
     }
 }
 

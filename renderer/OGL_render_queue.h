@@ -39,13 +39,13 @@ enum {
     OGL_PARAM_DIFFUSE_X_LIGHT = 9,
     OGL_PARAM_ZERO = 10,
     OGL_PARAM_LIGHT_WS_POS = 11,
-    OGL_PARAM_INV_WORLD_ROW0 = 12,  // 12..15: rows 0..3
+    OGL_PARAM_INV_WORLD_ROW0 = 12, // 12..15: rows 0..3
     OGL_PARAM_WS_SCALE = 16,
-    OGL_PARAM_CUSTOM = 100,  // 100 + n: the instance's custom parameter n
+    OGL_PARAM_CUSTOM = 100, // 100 + n: the instance's custom parameter n
 };
 
 struct OGL_texture_unit_state {
-    GLenum env_mode;  // GL_MODULATE, GL_REPLACE, GL_ADD, GL_COMBINE_ARB, ...
+    GLenum env_mode; // GL_MODULATE, GL_REPLACE, GL_ADD, GL_COMBINE_ARB, ...
     float rgb_scale;
     GLenum combine_rgb, combine_alpha;
     GLenum src0_rgb, op0_rgb, src1_rgb, op1_rgb;
@@ -93,7 +93,7 @@ struct OGL_attrib_array {
 };
 
 struct OGL_render_pass_data {
-    dlist link;  // in its group's active or inactive list
+    dlist link; // in its group's active or inactive list
     OGL_render_state_group *group;
     OGL_mesh_instance *mi;
     const OGL_render_pass_state *ps;
@@ -104,20 +104,20 @@ struct OGL_render_pass_data {
     GLsizei vnormals_stride;
     const void *vnormals;
     GLsizei colors_stride;
-    GLenum colors_type;  // GL_UNSIGNED_BYTE (4 per vertex) or GL_FLOAT
+    GLenum colors_type; // GL_UNSIGNED_BYTE (4 per vertex) or GL_FLOAT
     const void *colors;
     OGL_attrib_array attribs[OGL_RP_MAX_ATTRIBS];
     GLint tex_coord_components[OGL_RP_MAX_UNITS];
     GLsizei tex_coord_stride[OGL_RP_MAX_UNITS];
     const void *tex_coord[OGL_RP_MAX_UNITS];
     OGL_texture *textures[OGL_RP_MAX_UNITS];
-    GLuint gl_textures[OGL_RP_MAX_UNITS];  // a plain GL name when no OGL_texture is given
+    GLuint gl_textures[OGL_RP_MAX_UNITS]; // a plain GL name when no OGL_texture is given
     tacka4 vp_params[OGL_RP_MAX_PARAMS];
     tacka4 fp_params[OGL_RP_MAX_PARAMS];
     GLenum depth_func;
     tacka4 color;
     tacka4 mat_diffuse, mat_specular, mat_emission;
-    float shininess;  // 0..1
+    float shininess; // 0..1
     uint32_t light_index;
 };
 
@@ -128,7 +128,7 @@ enum : uint32_t {
 };
 
 struct OGL_render_pass_data_set {
-    dlist link;  // in the mesh instance's list of sets
+    dlist link; // in the mesh instance's list of sets
     bool active;
     uint32_t kind;
     OGL_mesh_instance *mi;
@@ -139,7 +139,7 @@ struct OGL_render_pass_data_set {
 };
 
 struct OGL_render_state_group {
-    dlist link;  // in the queue
+    dlist link; // in the queue
     const OGL_render_pass_state *ps;
     dlist active;
     dlist inactive;
@@ -155,7 +155,7 @@ enum {
     OGL_RQ_FIRST = 0,
     OGL_RQ_INSTANCE_COLORED = 1,
     OGL_RQ_OPAQUE = 2,
-    OGL_RQ_LAYER7 = 3,  // .. OGL_RQ_LAYER0 = 10
+    OGL_RQ_LAYER7 = 3, // .. OGL_RQ_LAYER0 = 10
     OGL_RQ_LAYER0 = 10,
     OGL_RQ_LAST = 11,
     OGL_RQ_COUNT = 12,

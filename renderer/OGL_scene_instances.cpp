@@ -23,7 +23,8 @@ scene_renderer_result __OGL_scene_oi_insert(object_instance *oi)
 {
     if (!OI_has_object(oi)) return SCENE_RENDERER_NOT_MINE;
     if (oi->obj->type != OBJECT_TYPE_MESH) {
-        do_log(LOG_DEBUG, LOG_TO_FILE, "OGL_scene: instance \"%s\" is terrain, left to the terrain", log_quote(__oi_name(oi)).text);
+        do_log(LOG_DEBUG, LOG_TO_FILE, "OGL_scene: instance \"%s\" is terrain, left to the terrain",
+               log_quote(__oi_name(oi)).text);
         return SCENE_RENDERER_NOT_MINE;
     }
     OGL_mesh *mesh = __OGL_scene_mesh_acquire(oi);

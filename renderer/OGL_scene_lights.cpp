@@ -34,7 +34,7 @@ struct candidate {
     float distance;
     light_oi *loi;
 };
-}  // namespace
+} // namespace
 
 const light *OGL_scene_light_source(const OGL_mesh_light *l)
 {
@@ -138,6 +138,7 @@ tacka3 __OGL_scene_instance_color(const object_instance *oi, const OGL_mesh_inst
     // own ambient colour and the ambient colours of its lights.
     tacka3 a = __OGL_scene_material_ambient(oi);
     auto c = [](float v) { return std::clamp(v, 0.0f, 1.0f); };
-    return tacka3{c(a.x * (oi->desc.ambient[0] + mi->ambient_sum.x)), c(a.y * (oi->desc.ambient[1] + mi->ambient_sum.y)),
+    return tacka3{c(a.x * (oi->desc.ambient[0] + mi->ambient_sum.x)),
+                  c(a.y * (oi->desc.ambient[1] + mi->ambient_sum.y)),
                   c(a.z * (oi->desc.ambient[2] + mi->ambient_sum.z))};
 }

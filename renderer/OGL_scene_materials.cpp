@@ -113,7 +113,7 @@ static bool __prepare_composite(object_instance *oi, OGL_mesh_instance *mi, cons
                    "texture when using composite materials.",
                    log_quote(material_has_name(sub) ? sub->name : "(unnamed)").text);
             if (d.layersno > 0) continue;
-            mask = colour;  // the bottom layer covers everything anyway
+            mask = colour; // the bottom layer covers everything anyway
             mask_slot = MAT_SLOT_DIFFUSE;
         }
         OGL_multitexture_layer &l = d.layers[d.layersno];
@@ -154,7 +154,7 @@ bool __OGL_scene_prepare_profile(object_instance *oi, OGL_mesh_instance *mi)
     d.diffuse_uv_channel = __uv(m, MAT_SLOT_DIFFUSE);
     if ((d.bump_texture = __texture(oi, m, MAT_SLOT_BUMP))) {
         d.bump = true;
-        d.bump_uv_channel = d.diffuse_uv_channel;  // the tangent frame follows the diffuse mapping
+        d.bump_uv_channel = d.diffuse_uv_channel; // the tangent frame follows the diffuse mapping
     }
     if ((d.specular_texture = __texture(oi, m, MAT_SLOT_SPECULAR))) {
         d.specular = true;

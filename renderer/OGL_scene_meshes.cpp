@@ -18,16 +18,16 @@
 
 namespace {
 struct scene_mesh {
-    const object *obj;           // the object of a shared mesh
-    const object_instance *own;  // the skinned instance of an own mesh
+    const object *obj;          // the object of a shared mesh
+    const object_instance *own; // the skinned instance of an own mesh
     OGL_mesh *mesh;
     uint32_t refs;
-    uint32_t *faces;    // strips turned into a triangle list
-    tacka3 *normals;    // normals made here
+    uint32_t *faces; // strips turned into a triangle list
+    tacka3 *normals; // normals made here
     const tacka2 *chns[OGL_MESH_MAX_TEXTURE_CHANNELS];
-    int lod;            // of the last profile preparation (own meshes)
+    int lod; // of the last profile preparation (own meshes)
 };
-}  // namespace
+} // namespace
 
 static array<scene_mesh *> *g_meshes;
 
@@ -64,7 +64,7 @@ static bool __strips_to_list(const object *o, uint32_t **faces, uint32_t *facesn
                 mem_free(out);
                 return false;
             }
-            if (a == b || b == c || a == c) continue;  // the joints between strips
+            if (a == b || b == c || a == c) continue; // the joints between strips
             if (j & 1) std::swap(a, b);
             out[n * 3] = a;
             out[n * 3 + 1] = b;

@@ -190,7 +190,8 @@ bool __OGL_scene_texture_create(unitexture *u)
         t = __placeholder(file);
         if (!t) return false;
     }
-    if (t->flags & OGL_TEXTURE_MIPMAPPED) OGL_texture_update_texture_filter(t, OGL_render_settings_get_texture_filter_quality());
+    if (t->flags & OGL_TEXTURE_MIPMAPPED)
+        OGL_texture_update_texture_filter(t, OGL_render_settings_get_texture_filter_quality());
     unitexture_set_ogl_texture(u, t);
     // GL keeps the image; video textures keep their frame buffer for updates.
     if (!(u->flags & UNITEX_ANIMATED)) unitexture_release_pixels(u);

@@ -4,8 +4,8 @@
 
 #include "corelib/log.h"
 
-static OGL_render_settings settings = {0, 0, 0, 0.0f, 0, OGL_RS_MAX_TEXTURE_FILTER_QUALITY, false,
-                                       OGL_RS_DEFAULT_VOLUME, OGL_RS_ANISOTROPY_AUTO};
+static OGL_render_settings settings = {
+    0, 0, 0, 0.0f, 0, OGL_RS_MAX_TEXTURE_FILTER_QUALITY, false, OGL_RS_DEFAULT_VOLUME, OGL_RS_ANISOTROPY_AUTO};
 static uint32_t render_options;
 
 void OGL_render_settings_reset()
@@ -49,8 +49,10 @@ float OGL_render_settings_get_surface_lod_distance()
 
 void OGL_render_settings_set_surface_lod_override(bool on)
 {
-    if (on) settings.flags |= OGL_RS_SURFACE_LOD_OVERRIDE;
-    else settings.flags &= ~OGL_RS_SURFACE_LOD_OVERRIDE;
+    if (on)
+        settings.flags |= OGL_RS_SURFACE_LOD_OVERRIDE;
+    else
+        settings.flags &= ~OGL_RS_SURFACE_LOD_OVERRIDE;
 }
 
 bool OGL_render_settings_get_surface_lod_override() { return settings.flags & OGL_RS_SURFACE_LOD_OVERRIDE; }
@@ -75,14 +77,16 @@ void OGL_render_settings_set_texture_filter_quality(int level)
 int OGL_render_settings_get_texture_filter_quality()
 {
     return (settings.flags & OGL_RS_TEXTURE_FILTER_QUALITY) ? settings.texture_filter_quality
-                                                             : OGL_RS_MAX_TEXTURE_FILTER_QUALITY;
+                                                            : OGL_RS_MAX_TEXTURE_FILTER_QUALITY;
 }
 
 void OGL_render_settings_set_pixel_programs_disabled(bool disabled)
 {
     settings.pixel_programs_disabled = disabled;
-    if (disabled) settings.flags |= OGL_RS_PIXEL_PROGRAMS_DISABLED;
-    else settings.flags &= ~OGL_RS_PIXEL_PROGRAMS_DISABLED;
+    if (disabled)
+        settings.flags |= OGL_RS_PIXEL_PROGRAMS_DISABLED;
+    else
+        settings.flags &= ~OGL_RS_PIXEL_PROGRAMS_DISABLED;
 }
 
 bool OGL_render_settings_get_pixel_programs_disabled() { return settings.pixel_programs_disabled; }
@@ -91,8 +95,10 @@ void OGL_render_settings_set_anisotropic_filtering(int mode)
 {
     if (mode != OGL_RS_ANISOTROPY_AUTO && mode != OGL_RS_ANISOTROPY_ON && mode != OGL_RS_ANISOTROPY_OFF) BUG();
     settings.anisotropic_filtering = mode;
-    if (mode == OGL_RS_ANISOTROPY_AUTO) settings.flags &= ~OGL_RS_ANISOTROPIC_FILTERING;
-    else settings.flags |= OGL_RS_ANISOTROPIC_FILTERING;
+    if (mode == OGL_RS_ANISOTROPY_AUTO)
+        settings.flags &= ~OGL_RS_ANISOTROPIC_FILTERING;
+    else
+        settings.flags |= OGL_RS_ANISOTROPIC_FILTERING;
 }
 
 int OGL_render_settings_get_anisotropic_filtering()

@@ -26,7 +26,7 @@ struct OGL_render_settings {
     int texture_size_reduction; // 0..2 halvings
     int texture_filter_quality; // 0..4
     bool pixel_programs_disabled;
-    float volume; // handed through to the sound system
+    float volume;              // handed through to the sound system
     int anisotropic_filtering; // OGL_RS_ANISOTROPY_AUTO, _ON or _OFF
 };
 
@@ -73,7 +73,7 @@ void OGL_render_settings_set_volume(float volume);
 float OGL_render_settings_get_volume();
 
 // Render option flags (start value 0).
-#define OGL_RENDER_OPTION_FRUSTUM_CULLING 0x400u       // read by the scene's visibility pass
+#define OGL_RENDER_OPTION_FRUSTUM_CULLING 0x400u        // read by the scene's visibility pass
 #define OGL_RENDER_OPTION_NO_SEPARATE_SPECULAR 0x20000u // keep the specular colour in the lit colour
 
 void OGL_render_options_set(uint32_t bits);

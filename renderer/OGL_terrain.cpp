@@ -64,7 +64,8 @@ bool __OGL_scene_terrain_insert(scene *sc, terrain *t)
 {
     if (!(t->flags & TERRAIN_BUILT)) return false;
     if (terrain_get_mode() == OGL_TERRAIN_MODE_FIXED) {
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "terrain: no vertex programs on this board; the terrain is not drawn");
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE,
+               "terrain: no vertex programs on this board; the terrain is not drawn");
         return false;
     }
     terra_set_texture_folder(sc && scene_has_resources_folder_path(sc) ? scene_get_resources_folder_path(sc) : "");

@@ -449,7 +449,10 @@ bool OGL_texture_region_update(OGL_texture *t, uint32_t x, uint32_t y, const OGL
     return true;
 }
 
-bool OGL_texture_update(OGL_texture *t, const OGL_texture_input_data *id) { return OGL_texture_region_update(t, 0, 0, id); }
+bool OGL_texture_update(OGL_texture *t, const OGL_texture_input_data *id)
+{
+    return OGL_texture_region_update(t, 0, 0, id);
+}
 
 void OGL_texture_update_texture_filter(OGL_texture *t, int level)
 {
@@ -465,7 +468,8 @@ void OGL_texture_update_texture_filter(OGL_texture *t, int level)
     glBindTexture(target, t->gl_name);
     if (a < 2.0f) {
         glTexParameteri(target, GL_TEXTURE_MAG_FILTER, level >= 2 ? GL_LINEAR : GL_NEAREST);
-        glTexParameteri(target, GL_TEXTURE_MIN_FILTER, level == 0 ? GL_NEAREST_MIPMAP_NEAREST : GL_LINEAR_MIPMAP_LINEAR);
+        glTexParameteri(target, GL_TEXTURE_MIN_FILTER,
+                        level == 0 ? GL_NEAREST_MIPMAP_NEAREST : GL_LINEAR_MIPMAP_LINEAR);
         if (aniso) glTexParameterf(target, GL_TEXTURE_MAX_ANISOTROPY_EXT, 1.0f);
     } else {
         float value = 1.0f;

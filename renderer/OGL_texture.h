@@ -34,7 +34,7 @@
 // The caller's description of one image.
 struct OGL_texture_input_data {
     uint32_t flags;
-    uint32_t row_length; // pixels per source row; 0: xsize
+    uint32_t row_length;  // pixels per source row; 0: xsize
     const char *filename; // for messages; copied into the texture
     uint32_t xsize, ysize;
     uint32_t bpp;       // 1, 8, 16, 24 or 32

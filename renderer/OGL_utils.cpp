@@ -20,7 +20,8 @@ bool OGL_check_for_errors(const char *func, const char *file, int line, bool msg
     if (name)
         do_log(LOG_WARNING, outputs, "%s() BUG at file \"%s\", line %i: %s!", func, file, line, name);
     else
-        do_log(LOG_WARNING, outputs, "%s() BUG at file \"%s\", line %i: unknown error %i?!?!", func, file, line, int(err));
+        do_log(LOG_WARNING, outputs, "%s() BUG at file \"%s\", line %i: unknown error %i?!?!", func, file, line,
+               int(err));
     return true;
 }
 

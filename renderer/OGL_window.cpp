@@ -143,8 +143,7 @@ OGL_window *OGL_window_create(int xsize, int ysize, bool fullscreen)
         glfwWindowHint(GLFW_BLUE_BITS, 8);
         glfwWindowHint(GLFW_ALPHA_BITS, 8);
         glfwWindowHint(GLFW_REFRESH_RATE, rate > 0 ? rate : GLFW_DONT_CARE);
-        do_log(LOG_INFO, LOG_TO_FILE, "OGL_window_create(): full screen %i x %i, refresh rate %i", xsize, ysize,
-               rate);
+        do_log(LOG_INFO, LOG_TO_FILE, "OGL_window_create(): full screen %i x %i, refresh rate %i", xsize, ysize, rate);
     }
     w->handle = glfwCreateWindow(xsize, ysize, "", monitor, nullptr);
     if (w->handle) glfwMakeContextCurrent(w->handle);
@@ -200,8 +199,8 @@ void OGL_window_update_map()
     glfwGetFramebufferSize(w->handle, &fw, &fh);
     // A minimised window reports 0 x 0: keep the last mapping.
     if (ww < 1 || wh < 1 || fw < 1 || fh < 1) {
-        if (w->map.logical_w == 0) OGL_screen_map_compute(&w->map, w->xsize, w->ysize, w->xsize, w->ysize, w->xsize,
-                                                          w->ysize);
+        if (w->map.logical_w == 0)
+            OGL_screen_map_compute(&w->map, w->xsize, w->ysize, w->xsize, w->ysize, w->xsize, w->ysize);
         return;
     }
     OGL_screen_map_compute(&w->map, w->xsize, w->ysize, ww, wh, fw, fh);

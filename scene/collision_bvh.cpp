@@ -24,7 +24,7 @@ struct builder {
     face_ref *refs;
 };
 
-}  // namespace
+} // namespace
 
 // Puts out[0 .. count) (distinct items below universe) in increasing order:
 // through a bit set when the items are few enough to map, else by sorting.
@@ -205,8 +205,7 @@ bool collision_bvh_fits_meshes(const collision_bvh *b, const collision_mesh *mes
     return b && b->meshes == meshes && b->face_count == count;
 }
 
-uint32_t collision_bvh_items_on_ray(const collision_bvh *b, tacka3 origin, tacka3 dir, uint32_t *out,
-                                    uint32_t capacity)
+uint32_t collision_bvh_items_on_ray(const collision_bvh *b, tacka3 origin, tacka3 dir, uint32_t *out, uint32_t capacity)
 {
     uint32_t count = 0;
     if (b->loose_count > capacity) return UINT32_MAX;
@@ -246,8 +245,8 @@ void collision_bvh_free(collision_bvh *b)
 
 bool collision_bvh_fits(const collision_bvh *b, const collision_mesh *m)
 {
-    return b && !b->meshes && b->vertices == m->vertices && b->vertex_count == m->vertex_count && b->tris_32 == m->tris_32 &&
-           b->tris_16 == m->tris_16 && b->face_count == m->face_count;
+    return b && !b->meshes && b->vertices == m->vertices && b->vertex_count == m->vertex_count &&
+           b->tris_32 == m->tris_32 && b->tris_16 == m->tris_16 && b->face_count == m->face_count;
 }
 
 static bool __node_overlaps(const collision_bvh_node *n, const aabox *box)
@@ -310,8 +309,7 @@ bool collision_bvh_ray(const collision_bvh *b, tacka3 origin, tacka3 dir, float 
     uint32_t best_f = UINT32_MAX;
     collision_slab_ray r;
     collision_slab_ray_init(&r, origin, dir);
-    for (uint32_t i = 0; i < b->loose_count; i++)
-        __ray_face(b, &r, b->loose[i], origin, dir, &best_t, &best_f, tested);
+    for (uint32_t i = 0; i < b->loose_count; i++) __ray_face(b, &r, b->loose[i], origin, dir, &best_t, &best_f, tested);
     if (b->node_count > 0) {
         struct entry {
             uint32_t node;

@@ -40,10 +40,10 @@ struct collision_bvh {
     const uint16_t *tris_16;
     uint32_t face_count;
 
-    collision_bvh_node *nodes;  // nodes[0] is the root; none for a mesh without boxable triangles
+    collision_bvh_node *nodes; // nodes[0] is the root; none for a mesh without boxable triangles
     uint32_t node_count;
-    uint32_t *faces;  // face indices of the leaves
-    uint32_t *loose;  // faces with non-finite corners: no box, always candidates
+    uint32_t *faces; // face indices of the leaves
+    uint32_t *loose; // faces with non-finite corners: no box, always candidates
     uint32_t loose_count;
 };
 
@@ -85,7 +85,7 @@ bool collision_bvh_ray(const collision_bvh *b, tacka3 origin, tacka3 dir, float 
 struct collision_slab_ray {
     float o[3];
     float inv[3];
-    bool free_axis[3];  // direction (nearly) zero along the axis: the axis does not limit the ray
+    bool free_axis[3]; // direction (nearly) zero along the axis: the axis does not limit the ray
     bool any_free;
 };
 
@@ -107,7 +107,7 @@ inline void collision_slab_ray_init(collision_slab_ray *r, tacka3 origin, tacka3
 // hundred thousand, so that whatever the exact tests (is_intersecting,
 // ray_triangle_intersect) find inside the box is never turned away here.
 __attribute__((always_inline)) inline bool collision_slab_ray_enter(const collision_slab_ray *r, const float *min,
-                                                                   const float *max, float *t_enter)
+                                                                    const float *max, float *t_enter)
 {
     // Plain comparisons (one instruction each). A NaN from a broken box only
     // ever drops limits: such a box goes on to the exact test.

@@ -16,10 +16,10 @@ struct contact_candidate {
     uint8_t kind;
     float distance;
     tacka3 point;
-    tacka3 normal;  // contact normal
+    tacka3 normal; // contact normal
 };
 
-}  // namespace
+} // namespace
 
 void collision_mesh_init(collision_mesh *m)
 {
@@ -246,7 +246,7 @@ static bool __sweep_edge(contact_candidate *out, tacka3 c, float r, tacka3 d, ta
     tacka3 d_perp = tacka3_add_scaled(d, e, -tacka3_dot(d, e) / e2);
     tacka3 s_perp = tacka3_add_scaled(s, e, -tacka3_dot(s, e) / e2);
     float qa = tacka3_length2(d_perp);
-    if (!(qa > 1e-12f)) return false;  // moving along the edge
+    if (!(qa > 1e-12f)) return false; // moving along the edge
     float qb = 2.0f * tacka3_dot(s_perp, d_perp);
     float qc = tacka3_length2(s_perp) - r * r;
     float dist;
@@ -281,7 +281,7 @@ static bool __sweep_vertex(contact_candidate *out, tacka3 c, float r, tacka3 d, 
 {
     float dist;
     if (tacka3_length2(tacka3_sub(v, c)) <= r * r)
-        dist = 0.0f;  // touching it already (less deeply than an embedded sphere)
+        dist = 0.0f; // touching it already (less deeply than an embedded sphere)
     else if (!ray_sphere_intersect(&dist, v, tacka3_neg(d), c, r))
         dist = -1.0f;
     if (dist < 0.0f || tacka3_dot(tacka3_sub(v, c), d) < 0.0f) return false;
@@ -378,11 +378,11 @@ namespace {
 struct mesh_set {
     const collision_mesh *meshes;
     uint32_t count;
-    const uint32_t *subset;  // null: every mesh
+    const uint32_t *subset; // null: every mesh
     uint32_t subset_count;
 };
 
-}  // namespace
+} // namespace
 
 static uint32_t __set_size(const mesh_set *ms) { return ms->subset ? ms->subset_count : ms->count; }
 static uint32_t __set_index(const mesh_set *ms, uint32_t k) { return ms->subset ? ms->subset[k] : k; }
@@ -411,8 +411,7 @@ static void __check_solid(const mesh_set *ms, const void *mover, tacka3 center, 
     for (uint32_t s = 0; s < __set_size(ms); s++) {
         const uint32_t i = __set_index(ms, s);
         const collision_mesh *m = &meshes[i];
-        if (!(m->flags & COLLISION_MESH_SOLID) || (m->flags & COLLISION_MESH_SKINNED) || __is_mover(m, mover))
-            continue;
+        if (!(m->flags & COLLISION_MESH_SOLID) || (m->flags & COLLISION_MESH_SKINNED) || __is_mover(m, mover)) continue;
         if (!m->vertices || m->face_count == 0) continue;
         if (__farther_than(m->bound_center, center, m->bound_radius + radius + len)) continue;
         __check_mesh_has_triangles(m);
@@ -495,8 +494,8 @@ static void __check_solid(const mesh_set *ms, const void *mover, tacka3 center, 
         tacka3 at = tacka3_add_scaled(best.point, best.contact_normal, radius + __gap(center));
         *step = tacka3_sub(at, center);
         tacka3 dest = tacka3_add(center, move);
-        tacka3 on_plane =
-            tacka3_add_scaled(dest, best.contact_normal, -tacka3_dot(tacka3_sub(dest, best.point), best.contact_normal));
+        tacka3 on_plane = tacka3_add_scaled(dest, best.contact_normal,
+                                            -tacka3_dot(tacka3_sub(dest, best.point), best.contact_normal));
         *remaining = tacka3_sub(on_plane, best.point);
     }
     if (solid_results) __append(solid_results, best);
@@ -557,7 +556,8 @@ static void __check_non_solid(const mesh_set *ms, const void *mover, tacka3 cent
         aabox near_box;
         float inv[16];
         const bool have_inv = xf && matrix_inverse(inv, xf);
-        bool have_near = (!xf || have_inv) && __capsule_box(&near_box, have_inv ? inv : nullptr, moving ? tacka3_sub(center, move) : center,
+        bool have_near = (!xf || have_inv) &&
+                         __capsule_box(&near_box, have_inv ? inv : nullptr, moving ? tacka3_sub(center, move) : center,
                                        moving ? tacka3_add(center, move) : center, radius + COLLISION_BROAD_MARGIN);
         uint32_t near_faces[COLLISION_CANDIDATES];
         const uint32_t cand_count = __candidates(m, have_near ? &near_box : nullptr, near_faces);
@@ -595,11 +595,11 @@ static void __check_non_solid(const mesh_set *ms, const void *mover, tacka3 cent
                 if (!(tacka3_length2(tacka3_sub(center, point)) < r2)) continue;
                 rec.distance = dist;
                 __append(results, rec);
-                break;  // the first touching triangle answers for the body
+                break; // the first touching triangle answers for the body
             }
 
             float travel;
-            if (!ray_sphere_intersect(&travel, point, tacka3_neg(u), center, radius)) continue;  // no hit, no contact
+            if (!ray_sphere_intersect(&travel, point, tacka3_neg(u), center, radius)) continue; // no hit, no contact
             if (!(travel > -len && travel <= len)) continue;
             rec.distance = travel;
             if (existing >= 0) {
@@ -634,10 +634,10 @@ static void __step(const mesh_set *ms, const void *mover, tacka3 center, float r
     *new_center = tacka3_add(center, step);
 }
 
-void collision_step(const collision_mesh *meshes, uint32_t mesh_count, const void *mover, tacka3 center,
-                    float radius, tacka3 move, const collision_contact_id *last_contact, tacka3 *new_center,
-                    tacka3 *remaining, array<collision_record> *solid_results,
-                    array<collision_record> *nonsolid_results, collision_record *contact)
+void collision_step(const collision_mesh *meshes, uint32_t mesh_count, const void *mover, tacka3 center, float radius,
+                    tacka3 move, const collision_contact_id *last_contact, tacka3 *new_center, tacka3 *remaining,
+                    array<collision_record> *solid_results, array<collision_record> *nonsolid_results,
+                    collision_record *contact)
 {
     const mesh_set ms = {meshes, mesh_count, nullptr, 0};
     __step(&ms, mover, center, radius, move, last_contact, new_center, remaining, solid_results, nonsolid_results,
@@ -683,7 +683,7 @@ tacka3 collision_slide(const collision_mesh *meshes, uint32_t mesh_count, const 
     uint32_t subset[COLLISION_NEAR_MESHES];
     const float reach = radius + 2.0f * tacka3_length(move) + COLLISION_BROAD_MARGIN;
     tacka3 around = center;
-    float gathered_reach = -1.0f;  // none gathered yet
+    float gathered_reach = -1.0f; // none gathered yet
 
     collision_contact_id last{};
     bool have_last = false;

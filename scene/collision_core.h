@@ -34,9 +34,9 @@
 struct collision_bvh;
 
 enum : uint32_t {
-    COLLISION_MESH_SOLID = 1u << 0,      // blocks moving spheres; otherwise contacts are only reported
-    COLLISION_MESH_SKINNED = 1u << 1,    // soft-skinned: never an obstacle; when not solid, contact by bounds alone
-    COLLISION_MESH_INVISIBLE = 1u << 2,  // not hit by rays
+    COLLISION_MESH_SOLID = 1u << 0,     // blocks moving spheres; otherwise contacts are only reported
+    COLLISION_MESH_SKINNED = 1u << 1,   // soft-skinned: never an obstacle; when not solid, contact by bounds alone
+    COLLISION_MESH_INVISIBLE = 1u << 2, // not hit by rays
 };
 
 // Contact kinds.
@@ -67,16 +67,16 @@ enum : uint8_t {
 struct collision_mesh {
     const tacka3 *vertices;
     uint32_t vertex_count;
-    const uint32_t *tris_32;  // 3 indices per triangle; one of tris_32 / tris_16
+    const uint32_t *tris_32; // 3 indices per triangle; one of tris_32 / tris_16
     const uint16_t *tris_16;
     uint32_t face_count;
-    const tacka3 *face_normals;  // optional, one per triangle in object space (fixes the front side)
+    const tacka3 *face_normals; // optional, one per triangle in object space (fixes the front side)
     uint32_t face_normal_count;
     const float *world;  // 16 floats; null or identity: vertices are in world space
-    tacka3 bound_center;  // world-space bounding sphere
+    tacka3 bound_center; // world-space bounding sphere
     float bound_radius;
-    aabox bound_box;  // world-space bounding box (ray queries)
-    uint32_t flags;   // COLLISION_MESH_*
+    aabox bound_box; // world-space bounding box (ray queries)
+    uint32_t flags;  // COLLISION_MESH_*
     void *owner;
     // Optional hierarchy over the triangles in their own space (rigid bodies):
     // queries narrow the triangles they test with it. Unused unless built from
@@ -85,15 +85,15 @@ struct collision_mesh {
 };
 
 struct collision_record {
-    uint8_t solid;  // 1 for contacts of the solid test
-    uint8_t kind;   // COLLISION_* (solid contacts); 0 for non-solid and ray records
-    void *owner;    // the body that was hit
-    uint32_t mesh_index;  // its index in the caller's mesh array
-    uint32_t face_index;  // the triangle's index in its mesh
-    tacka3 point;         // world space
-    tacka3 face_normal;   // unit, world space (zero for bounds-only records)
-    tacka3 contact_normal;  // unit, from the contact point towards the sphere's center
-    float distance;         // travel before the contact (see each query)
+    uint8_t solid;         // 1 for contacts of the solid test
+    uint8_t kind;          // COLLISION_* (solid contacts); 0 for non-solid and ray records
+    void *owner;           // the body that was hit
+    uint32_t mesh_index;   // its index in the caller's mesh array
+    uint32_t face_index;   // the triangle's index in its mesh
+    tacka3 point;          // world space
+    tacka3 face_normal;    // unit, world space (zero for bounds-only records)
+    tacka3 contact_normal; // unit, from the contact point towards the sphere's center
+    float distance;        // travel before the contact (see each query)
 };
 
 // Identifies the triangle of the previous sliding contact.
@@ -126,10 +126,10 @@ void collision_check_non_solid(const collision_mesh *meshes, uint32_t mesh_count
 
 // One step of the sliding loop: the solid test (when the move is long enough),
 // then the non-solid test. *new_center and *remaining receive the result.
-void collision_step(const collision_mesh *meshes, uint32_t mesh_count, const void *mover, tacka3 center,
-                    float radius, tacka3 move, const collision_contact_id *last_contact, tacka3 *new_center,
-                    tacka3 *remaining, array<collision_record> *solid_results,
-                    array<collision_record> *nonsolid_results, collision_record *contact);
+void collision_step(const collision_mesh *meshes, uint32_t mesh_count, const void *mover, tacka3 center, float radius,
+                    tacka3 move, const collision_contact_id *last_contact, tacka3 *new_center, tacka3 *remaining,
+                    array<collision_record> *solid_results, array<collision_record> *nonsolid_results,
+                    collision_record *contact);
 
 // The sliding move: at most COLLISION_MAX_ITERATIONS steps while the remaining move
 // is long enough. Returns the final sphere center. When given, solid_results gets

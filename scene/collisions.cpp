@@ -27,7 +27,8 @@ void scene_object_build_collision_bvh(object *o)
     __object_mesh(o, &m);
     o->bvh = collision_bvh_create(&m);
     if (!o->bvh)
-        do_log(LOG_WARNING, LOG_TO_FILE, "* object \"%s\": no collision hierarchy (out of memory); every triangle is tested",
+        do_log(LOG_WARNING, LOG_TO_FILE,
+               "* object \"%s\": no collision hierarchy (out of memory); every triangle is tested",
                object_has_name(o) ? object_get_name(o) : "");
 }
 
@@ -107,8 +108,8 @@ void OI_collision_detection_ws(scene *sc, object_instance *oi, tacka3 move, arra
     float r;
     object_instance *mover = __shape(oi, &c, &r);
     array<collision_mesh> *meshes = __meshes(sc);
-    *final_center = collision_slide(meshes->data, meshes->get_size(), mover, c, r, move, solid_results,
-                                    nonsolid_results, nullptr);
+    *final_center =
+        collision_slide(meshes->data, meshes->get_size(), mover, c, r, move, solid_results, nonsolid_results, nullptr);
 }
 
 void OI_move_with_collision_detection_ws(object_instance *oi, scene *sc, tacka3 move,

@@ -11,7 +11,10 @@
 #include "scene/scene_types.h"
 
 // The instance a record is about.
-inline object_instance *collision_record_oi(const collision_record *r) { return static_cast<object_instance *>(r->owner); }
+inline object_instance *collision_record_oi(const collision_record *r)
+{
+    return static_cast<object_instance *>(r->owner);
+}
 
 // Builds the object's collision hierarchy over its triangles (scene_prepare
 // does this for every mesh); without one every query tests every triangle.

@@ -26,11 +26,11 @@ struct light {
     char *name;
     tacka4 ambient;
     tacka4 color;
-    tacka4 color2, color3;  // set by code
+    tacka4 color2, color3; // set by code
     float range2_copy;
     char *target_name;
     char *bitmap_filename;
-    unitexture *projector;  // the lock is the scene's (released with its textures)
+    unitexture *projector; // the lock is the scene's (released with its textures)
     float range1, range2;
     float spot;
     object_instance *oi;
@@ -39,7 +39,7 @@ struct light {
 
 // Pairs a light with the instance that carries it (and a target spot's target).
 struct light_oi {
-    dlist link;  // the scene's light-instance list
+    dlist link; // the scene's light-instance list
     light *lig;
     object_instance *oi;
     object_instance *target;
@@ -47,7 +47,7 @@ struct light_oi {
 
 light *light_init();
 void light_deinit(light *l);
-bool light_copy_name(light *l, const char *name);  // a second name is refused
+bool light_copy_name(light *l, const char *name); // a second name is refused
 bool light_has_name(const light *l);
 const char *light_get_name(const light *l);
 void light_set_type(light *l, int32_t type);

@@ -8,8 +8,8 @@
 #include "scene/scene.h"
 #include "scene/unitexture.h"
 
-const int MATERIAL_SLOT_LOAD_ORDER[MAT_SLOTS] = {MAT_SLOT_DIFFUSE,  MAT_SLOT_OPACITY,          MAT_SLOT_BUMP,
-                                                 MAT_SLOT_SPECULAR, MAT_SLOT_SELFILLUMINATION, MAT_SLOT_DETAIL,
+const int MATERIAL_SLOT_LOAD_ORDER[MAT_SLOTS] = {MAT_SLOT_DIFFUSE,   MAT_SLOT_OPACITY,          MAT_SLOT_BUMP,
+                                                 MAT_SLOT_SPECULAR,  MAT_SLOT_SELFILLUMINATION, MAT_SLOT_DETAIL,
                                                  MAT_SLOT_REFLECTION};
 
 static const char *const slot_names[MAT_SLOTS] = {"diffuse",          "bump",   "opacity",   "specular",

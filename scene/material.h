@@ -29,7 +29,7 @@ enum {
 enum : uint32_t {
     MAT_NAME = 1u << 21,
     MAT_ID = 1u << 22,
-    MAT_FLAG = 1u << 23,  // the render flag byte is non-zero
+    MAT_FLAG = 1u << 23, // the render flag byte is non-zero
 };
 
 struct texture_slot {
@@ -44,7 +44,7 @@ struct material {
     uint32_t flags;
     int32_t material_kind;
     uint32_t id;
-    int32_t texture_lod;  // 0..3, 3 at creation
+    int32_t texture_lod; // 0..3, 3 at creation
     int32_t in_renderer_ref_counter;
     uint8_t render_flag;
     texture_slot slots[MAT_SLOTS];
@@ -55,13 +55,13 @@ struct material {
     uint32_t submat_capacity;
     char **submat_names;
     material **submats;
-    tacka4 colors[4];  // file order 2, 1, 3, 4
+    tacka4 colors[4]; // file order 2, 1, 3, 4
     float values[2];
     char *name;
 };
 
 material *material_init();
-void material_deinit(material *m);  // frees nested materials and unlocks textures
+void material_deinit(material *m); // frees nested materials and unlocks textures
 
 bool material_has_name(const material *m);
 const char *material_get_name(const material *m);
@@ -119,7 +119,7 @@ material *material_get_submat2(const material *m);
 // Composite: sub-material names by index (the table grows as needed).
 bool material_copy_submat_name(material *m, const char *name, uint32_t index);
 bool material_reserve_submats(material *m, uint32_t count);
-const char *material_get_submat_name(const material *m, uint32_t index);  // null when empty
+const char *material_get_submat_name(const material *m, uint32_t index); // null when empty
 material *material_get_submat(const material *m, uint32_t index);
 void material_set_submat(material *m, uint32_t index, material *sub);
 uint32_t material_get_submat_no(const material *m);

@@ -41,24 +41,24 @@ struct bezier_scale_keyframe {
 
 // One track: keys in insertion order plus their order by time.
 struct motion_track {
-    float length;  // largest key time
+    float length; // largest key time
     int32_t interpolation;
     uint32_t keysno;
     uint32_t capacity;
-    void *keys;       // keysno records of the track's key type
-    uint32_t *order;  // key indices sorted by time
+    void *keys;      // keysno records of the track's key type
+    uint32_t *order; // key indices sorted by time
 };
 
 struct motion {
-    dlist link;          // the scene's motion list
-    dlist set_link;      // its motion set's list
+    dlist link;     // the scene's motion list
+    dlist set_link; // its motion set's list
     uint32_t flags;
     char *name;
     motionset *parent;
     tacka3 init_pos, init_scale;
     quaternion init_rot;
     motion_track pos, rot, scale;
-    uint32_t position_mask;  // bits 1, 2, 4 clear x, y, z of sampled positions
+    uint32_t position_mask; // bits 1, 2, 4 clear x, y, z of sampled positions
 };
 
 motion *motion_init();
@@ -84,7 +84,7 @@ bool motion_add_scale_keyframe(motion *m, float time, tacka3 scale, tacka3 in_ta
 
 uint32_t motion_get_position_keys_no(const motion *m);
 int32_t motion_get_position_interpolation(const motion *m);
-const linear_position_keyframe *motion_get_linear_position_key(const motion *m, uint32_t i);  // insertion order
+const linear_position_keyframe *motion_get_linear_position_key(const motion *m, uint32_t i); // insertion order
 const bezier_position_keyframe *motion_get_bezier_position_key(const motion *m, uint32_t i);
 uint32_t motion_get_rotation_keys_no(const motion *m);
 const tcb_rotation_keyframe *motion_get_rotation_key(const motion *m, uint32_t i);

@@ -67,7 +67,8 @@ motionset_instance *motionset_instance_attach(motionset *s, object_instance *oi)
     if (!msi) return nullptr;
     msi->set = s;
     msi->oi = oi;
-    msi->members = static_cast<motion_instance **>(mem_calloc(s->motionsno ? s->motionsno : 1, sizeof(motion_instance *)));
+    msi->members =
+        static_cast<motion_instance **>(mem_calloc(s->motionsno ? s->motionsno : 1, sizeof(motion_instance *)));
     if (!msi->members) {
         mem_free(msi);
         return nullptr;

@@ -7,11 +7,11 @@
 #include "scene/scene_types.h"
 
 struct motionset {
-    dlist link;  // the scene's motion set list
+    dlist link; // the scene's motion set list
     char *name;
-    float length;  // the file's value, kept as is
+    float length; // the file's value, kept as is
     uint32_t motionsno;
-    dlist motions;  // motion::set_link
+    dlist motions; // motion::set_link
 };
 
 motionset *motionset_init();

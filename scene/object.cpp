@@ -488,9 +488,16 @@ bool object_has_tangent_space(const object *o)
     o->field = v; \
     o->count = n; \
     o->flags |= bit;
-void object_insert_tangent_space_tangents(object *o, tacka3 *v, uint32_t n) { TS_INSERT(ts_tangents, ts_tangentsno, OBJ_TS_TANGENTS) }
-void object_insert_tangent_space_binormals(object *o, tacka3 *v, uint32_t n) { TS_INSERT(ts_binormals, ts_binormalsno, OBJ_TS_BINORMALS) }
-void object_insert_tangent_space_normals(object *o, tacka3 *v, uint32_t n) { TS_INSERT(ts_normals, ts_normalsno, OBJ_TS_NORMALS) }
+void object_insert_tangent_space_tangents(object *o, tacka3 *v, uint32_t n)
+{
+    TS_INSERT(ts_tangents, ts_tangentsno, OBJ_TS_TANGENTS)
+}
+void object_insert_tangent_space_binormals(object *o, tacka3 *v, uint32_t n)
+{
+    TS_INSERT(ts_binormals, ts_binormalsno, OBJ_TS_BINORMALS)
+}
+void object_insert_tangent_space_normals(object *o, tacka3 *v,
+                                         uint32_t n){TS_INSERT(ts_normals, ts_normalsno, OBJ_TS_NORMALS)}
 #undef TS_INSERT
 tacka3 *object_get_tangent_space_tangents(const object *o, uint32_t *n)
 {
@@ -527,8 +534,8 @@ void object_tangent_space_light_array_update(object *o, tacka3 light_position)
     uint32_t n = std::min({o->vertexsno, o->ts_tangentsno, o->ts_binormalsno, o->ts_normalsno});
     for (uint32_t i = 0; i < n; i++) {
         tacka3 l = tacka3_sub(light_position, o->vertexs[i]);
-        o->ts_light_array[i] =
-            tacka3{tacka3_dot(o->ts_binormals[i], l), tacka3_dot(o->ts_tangents[i], l), tacka3_dot(o->ts_normals[i], l)};
+        o->ts_light_array[i] = tacka3{tacka3_dot(o->ts_binormals[i], l), tacka3_dot(o->ts_tangents[i], l),
+                                      tacka3_dot(o->ts_normals[i], l)};
     }
 }
 tacka3 *object_tangent_space_light_array_get(const object *o)
@@ -573,7 +580,8 @@ void object_calc_bounding_sphere_radius(object *o)
 {
     ASSERT(o->flags & OBJ_CENTER);
     float best = 0.0f;
-    for (uint32_t i = 0; i < o->vertexsno; i++) best = std::max(best, tacka3_length2(tacka3_sub(o->vertexs[i], o->center)));
+    for (uint32_t i = 0; i < o->vertexsno; i++)
+        best = std::max(best, tacka3_length2(tacka3_sub(o->vertexs[i], o->center)));
     o->radius = std::sqrt(best);
     o->flags |= OBJ_RADIUS;
 }

@@ -58,10 +58,10 @@ enum {
 #define OBJECT_BONE_NAME_SIZE 100
 
 struct generic_data_stream {
-    uint32_t kind;            // 0..3, as loaded
-    array<uint8_t> *data;     // A x B elements of elem_size bytes
-    uint32_t type;            // GDS_TYPE_*
-    uint32_t elem_size;       // 4, 4, 2, 1
+    uint32_t kind;        // 0..3, as loaded
+    array<uint8_t> *data; // A x B elements of elem_size bytes
+    uint32_t type;        // GDS_TYPE_*
+    uint32_t elem_size;   // 4, 4, 2, 1
     uint32_t a, b;
 };
 
@@ -78,12 +78,12 @@ struct object_bone_name {
 struct collision_bvh;
 
 struct object_edge {
-    uint32_t v[2];     // vertex indices, v[0] < v[1]
-    uint32_t face[2];  // faces sharing the edge; face[1] is UINT32_MAX for an open edge
+    uint32_t v[2];    // vertex indices, v[0] < v[1]
+    uint32_t face[2]; // faces sharing the edge; face[1] is UINT32_MAX for an open edge
 };
 
 struct object {
-    dlist link;  // the scene's object list
+    dlist link; // the scene's object list
     uint32_t flags;
     uint32_t changed;
     char *name;
@@ -92,13 +92,13 @@ struct object {
 
     uint32_t vertexsno;
     tacka3 *vertexs;
-    tacka4 *cvertexs;  // optional per-vertex colours
+    tacka4 *cvertexs; // optional per-vertex colours
 
     uint32_t facesno;
     uint32_t *tris_ints;
     uint16_t *tris_shorts;
     uint32_t *smooth_groups;
-    float *plane_eqs;  // 5 floats per face: normal, distance, 0
+    float *plane_eqs; // 5 floats per face: normal, distance, 0
 
     uint32_t strips_triangles;
     uint32_t strips_count;
@@ -109,8 +109,8 @@ struct object {
     float radius;
 
     uint32_t tvertexs_chns_no;
-    uint32_t *tvertexs_counts;  // per channel
-    tacka2 **tvertexs;          // per channel, null for an empty channel
+    uint32_t *tvertexs_counts; // per channel
+    tacka2 **tvertexs;         // per channel, null for an empty channel
 
     uint32_t weightsno;
     object_weight *weights;
@@ -193,8 +193,7 @@ void object_free_triangle_list_smooth_groups(object *o);
 
 // Triangle strips: records of a triangle count k and k + 2 indices.
 bool object_has_triangle_strips(const object *o);
-void object_insert_triangle_strips(object *o, uint32_t *words, uint32_t strips, uint32_t words_no,
-                                   uint32_t triangles);
+void object_insert_triangle_strips(object *o, uint32_t *words, uint32_t strips, uint32_t words_no, uint32_t triangles);
 uint32_t *object_get_triangle_strips(const object *o, uint32_t *strips, uint32_t *words_no, uint32_t *triangles);
 void object_free_triangle_strips(object *o);
 

@@ -324,7 +324,7 @@ void OI_attach_child(object_instance *parent, object_instance *child)
     dlist_insert_back(&child->sibling_link, &parent->children);
     child->parent = parent;
     child->flags |= OI_PARENT;
-    child->world_valid = true;  // so that the subtree is invalidated as a whole
+    child->world_valid = true; // so that the subtree is invalidated as a whole
     OI_invalidate_world_transform(child);
 }
 
@@ -402,7 +402,8 @@ static void __update_bounds(object_instance *oi)
         double n = oi->skin_vertexsno;
         tacka3 c{float(sx / n), float(sy / n), float(sz / n)};
         float r2 = 0;
-        for (uint32_t i = 0; i < oi->skin_vertexsno; i++) r2 = std::max(r2, tacka3_length2(tacka3_sub(oi->skin_vertexs[i], c)));
+        for (uint32_t i = 0; i < oi->skin_vertexsno; i++)
+            r2 = std::max(r2, tacka3_length2(tacka3_sub(oi->skin_vertexs[i], c)));
         oi->bound_center = c;
         oi->bound_radius = std::sqrt(r2);
     } else if (!object_has_vertexs(o)) {
@@ -421,7 +422,8 @@ static void __update_bounds(object_instance *oi)
             oi->bound_center = matrix_transform_point(m, o->center);
             float s = 0.0f;
             for (int r = 0; r < 3; r++)
-                s = std::max(s, std::sqrt(m[r * 4] * m[r * 4] + m[r * 4 + 1] * m[r * 4 + 1] + m[r * 4 + 2] * m[r * 4 + 2]));
+                s = std::max(
+                    s, std::sqrt(m[r * 4] * m[r * 4] + m[r * 4 + 1] * m[r * 4 + 1] + m[r * 4 + 2] * m[r * 4 + 2]));
             oi->bound_radius = o->radius * s;
         }
     }
@@ -467,7 +469,8 @@ bool OI_has_collision_sphere(const object_instance *oi)
 bool OI_get_collision_sphere(object_instance *oi, tacka3 *center, float *radius)
 {
     // A chain of delegates is followed a bounded number of steps (no cycles).
-    for (int i = 0; i < 16 && (oi->flags & OI_COLLISION_DELEGATE) && oi->collision_delegate; i++) oi = oi->collision_delegate;
+    for (int i = 0; i < 16 && (oi->flags & OI_COLLISION_DELEGATE) && oi->collision_delegate; i++)
+        oi = oi->collision_delegate;
     OI_calc_world_transform(oi);
     if (oi->flags & OI_COLLISION_SPHERE) {
         const float *m = oi->world_matrix;

@@ -59,19 +59,19 @@ struct oi_desc {
     uint8_t en_fk_play_once;
     uint8_t en_fk_do_not_play;
     uint8_t surface_lod_enabled;
-    uint8_t visible;  // written by the visibility pass
+    uint8_t visible; // written by the visibility pass
     int32_t display_priority;
     int32_t en_render_level;
     int32_t surface_lod;
     float surface_lod_distance;
-    float ambient[4];  // r, g, b and the value after them
+    float ambient[4]; // r, g, b and the value after them
 };
 
 struct object_instance {
-    dlist link;             // the scene's instance list (first member)
-    dlist collidable_link;  // the scene's collidable list
-    dlist children;         // head of this instance's children
-    dlist sibling_link;     // this instance's link in its parent's children
+    dlist link;            // the scene's instance list (first member)
+    dlist collidable_link; // the scene's collidable list
+    dlist children;        // head of this instance's children
+    dlist sibling_link;    // this instance's link in its parent's children
 
     uint32_t flags;
     int32_t type;
@@ -82,7 +82,7 @@ struct object_instance {
     object_instance *parent;
 
     char *name;
-    char *instance_name;  // the object it shows
+    char *instance_name; // the object it shows
     char *parent_name;
     char *material_name;
     char *user_properties;
@@ -108,7 +108,7 @@ struct object_instance {
 
     // Skinning.
     object_instance **bones;
-    float (*bind_inverse)[16];  // per bone: inverse of the bind-pose matrix
+    float (*bind_inverse)[16]; // per bone: inverse of the bind-pose matrix
     uint32_t skin_vertexsno;
     tacka3 *skin_vertexs, *skin_vnormals, *skin_tangents, *skin_binormals;
 
@@ -120,7 +120,7 @@ struct object_instance {
     oi_fk_mixer *mixer;
     light *lig;
     uint32_t light_oisno;
-    light_oi **light_ois;  // light records attached to this instance (not owned)
+    light_oi **light_ois; // light records attached to this instance (not owned)
 
     // Collision shape: a sphere with a centre offset (local, unscaled) or a delegate.
     tacka3 collision_center;

@@ -148,7 +148,7 @@ uint32_t motion_instance_get_loop_counter(const motion_instance *mi) { return mi
 void __advance_time(motion_instance *mi, float dt)
 {
     if (!mi->is_paused) mi->current_time += dt * mi->speed;
-    if (!(mi->current_time >= 0.0f)) mi->current_time = 0.0f;  // never negative (nor not-a-number)
+    if (!(mi->current_time >= 0.0f)) mi->current_time = 0.0f; // never negative (nor not-a-number)
     switch (mi->play_mode) {
     case MOTION_PLAY_LOOP:
         if (mi->length > 0.0f) {
@@ -296,7 +296,7 @@ void oi_fk_mixer_update(oi_fk_mixer *mixer, float dt)
         quaternion_normalize(&br);
     else
         br = quaternion_identity();
-    if (contributors == 0 && additives == 0) return;  // nothing plays: the pose and world cache stay
+    if (contributors == 0 && additives == 0) return; // nothing plays: the pose and world cache stay
     oi->pos = bp;
     oi->scale = bs;
     oi->rot = br;

@@ -10,8 +10,8 @@
 #include "scene/scene_types.h"
 
 enum {
-    MOTION_PLAY_ONCE = 0,  // stops at the end
-    MOTION_PLAY_HOLD = 1,  // holds the last pose
+    MOTION_PLAY_ONCE = 0, // stops at the end
+    MOTION_PLAY_HOLD = 1, // holds the last pose
     MOTION_PLAY_LOOP = 2,
 };
 
@@ -19,7 +19,7 @@ enum {
 #define MOTION_MIN_WEIGHT 0.001f
 
 struct motion_instance {
-    dlist link;  // the mixer's list
+    dlist link; // the mixer's list
     uint32_t flags;
     motion *mot;
     object_instance *oi;
@@ -41,20 +41,20 @@ struct motion_instance {
     int32_t priority;
     tacka3 last_pos, last_scale;
     quaternion last_rot;
-    bool sampled;  // the last sample is this frame's (set by the mixer update)
+    bool sampled; // the last sample is this frame's (set by the mixer update)
 };
 
 struct oi_fk_mixer {
     object_instance *oi;
     dlist instances;
     uint32_t count;
-    motion_instance **sorted;  // by ascending priority
+    motion_instance **sorted; // by ascending priority
     uint32_t sorted_capacity;
     bool dirty;
 };
 
 oi_fk_mixer *oi_fk_mixer_init(object_instance *oi);
-void oi_fk_mixer_deinit(oi_fk_mixer *mixer);  // frees its motion instances
+void oi_fk_mixer_deinit(oi_fk_mixer *mixer); // frees its motion instances
 // Advances, samples and blends into the instance's local pose.
 void oi_fk_mixer_update(oi_fk_mixer *mixer, float dt);
 

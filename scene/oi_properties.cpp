@@ -19,21 +19,51 @@
 #define F PARSER_VALUE_FLOAT
 #define B PARSER_VALUE_BOOLEAN
 static const parser_key oi_property_keys[] = {
-    {"not_renderable", 1, B, 0},   {"invisible", 1, B, 0},        {"disable_alpha_blending", 1, B, 0},
-    {"additive", 1, B, 0},         {"transparent", 1, B, 0},      {"blurfx", 1, B, 0},
-    {"outline", 1, B, 0},          {"cast_shadow", 1, B, 0},      {"receive_shadow", 1, B, 0},
-    {"not_hw_lit", 1, B, 0},       {"cell_shaded", 1, B, 0},      {"do_not_texture", 1, B, 0},
-    {"glowing", 1, B, 0},          {"wireframe", 1, B, 0},        {"bump_mapped", 1, B, 0},
-    {"billboarded", 1, B, 0},      {"force_separate_lighting", 1, B, 0}, {"collidable", 1, B, 0},
-    {"solid", 1, B, 0},            {"dynamic", 1, B, 0},          {"o_instance", 1, S, 0},
-    {"no_fog", 1, B, 0},           {"no_cull", 1, B, 0},          {"do_not_frustum_cull", 1, B, 0},
-    {"detail", 1, B, 0},           {"detail_map", 1, I, 0},       {"detail_scale", 1, F, 0},
-    {"env_map", 1, I, 0},          {"env_mapped", 1, B, 0},       {"not_mipmapped", 1, B, 0},
-    {"terra_map", 1, B, 0},        {"terra_map_num", 1, I, 0},    {"load_map", 1, S, 0},
-    {"load_tile", 1, S, 0},        {"terra_use_texgen", 1, B, 0}, {"display_priority", 1, I, 0},
-    {"en_fk_do_not_play", 1, B, 0}, {"en_fk_play_once", 1, B, 0}, {"en_render_level", 1, I, 0},
-    {"surface_lod", 1, I, 0},      {"surface_lod_enabled", 1, B, 0}, {"surface_lod_distance", 1, F, 0},
-    {"ambient_r", 1, F, 0},        {"ambient_g", 1, F, 0},        {"ambient_b", 1, F, 0},
+    {"not_renderable", 1, B, 0},
+    {"invisible", 1, B, 0},
+    {"disable_alpha_blending", 1, B, 0},
+    {"additive", 1, B, 0},
+    {"transparent", 1, B, 0},
+    {"blurfx", 1, B, 0},
+    {"outline", 1, B, 0},
+    {"cast_shadow", 1, B, 0},
+    {"receive_shadow", 1, B, 0},
+    {"not_hw_lit", 1, B, 0},
+    {"cell_shaded", 1, B, 0},
+    {"do_not_texture", 1, B, 0},
+    {"glowing", 1, B, 0},
+    {"wireframe", 1, B, 0},
+    {"bump_mapped", 1, B, 0},
+    {"billboarded", 1, B, 0},
+    {"force_separate_lighting", 1, B, 0},
+    {"collidable", 1, B, 0},
+    {"solid", 1, B, 0},
+    {"dynamic", 1, B, 0},
+    {"o_instance", 1, S, 0},
+    {"no_fog", 1, B, 0},
+    {"no_cull", 1, B, 0},
+    {"do_not_frustum_cull", 1, B, 0},
+    {"detail", 1, B, 0},
+    {"detail_map", 1, I, 0},
+    {"detail_scale", 1, F, 0},
+    {"env_map", 1, I, 0},
+    {"env_mapped", 1, B, 0},
+    {"not_mipmapped", 1, B, 0},
+    {"terra_map", 1, B, 0},
+    {"terra_map_num", 1, I, 0},
+    {"load_map", 1, S, 0},
+    {"load_tile", 1, S, 0},
+    {"terra_use_texgen", 1, B, 0},
+    {"display_priority", 1, I, 0},
+    {"en_fk_do_not_play", 1, B, 0},
+    {"en_fk_play_once", 1, B, 0},
+    {"en_render_level", 1, I, 0},
+    {"surface_lod", 1, I, 0},
+    {"surface_lod_enabled", 1, B, 0},
+    {"surface_lod_distance", 1, F, 0},
+    {"ambient_r", 1, F, 0},
+    {"ambient_g", 1, F, 0},
+    {"ambient_b", 1, F, 0},
 };
 #undef S
 #undef I
@@ -49,9 +79,10 @@ const parser_key *OI_get_property_key_table(uint32_t *count)
 
 // Keys the table accepts that have no field in the description block.
 static const char *const ignored_keys[] = {
-    "cell_shaded", "do_not_texture", "wireframe", "bump_mapped", "o_instance", "detail", "detail_map",
-    "detail_scale", "env_map", "env_mapped", "terra_map", "terra_map_num", "load_map", "load_tile",
-    "terra_use_texgen", "force_separate_lighting",
+    "cell_shaded", "do_not_texture", "wireframe",        "bump_mapped",
+    "o_instance",  "detail",         "detail_map",       "detail_scale",
+    "env_map",     "env_mapped",     "terra_map",        "terra_map_num",
+    "load_map",    "load_tile",      "terra_use_texgen", "force_separate_lighting",
 };
 
 enum { DESC_BOOL, DESC_INT, DESC_FLOAT };
@@ -60,7 +91,10 @@ struct desc_field {
     int kind;
     size_t offset;
 };
-#define DB(k, f) {k, DESC_BOOL, offsetof(oi_desc, f)}
+#define DB(k, f) \
+    { \
+        k, DESC_BOOL, offsetof(oi_desc, f) \
+    }
 static const desc_field desc_fields[] = {
     DB("dynamic", dynamic),
     DB("do_not_frustum_cull", do_not_frustum_cull),

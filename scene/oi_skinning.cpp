@@ -100,15 +100,16 @@ void OI_soft_skinning_calc_vertexs(object_instance *oi)
         const object_weight &w = o->weights[i];
         const float *m = skin[w.bone];
         uint32_t v = w.vertex;
-        oi->skin_vertexs[v] = tacka3_add(oi->skin_vertexs[v], tacka3_scale(matrix_transform_point(m, o->vertexs[v]), w.weight));
+        oi->skin_vertexs[v] =
+            tacka3_add(oi->skin_vertexs[v], tacka3_scale(matrix_transform_point(m, o->vertexs[v]), w.weight));
         if (normals)
             oi->skin_vnormals[v] =
                 tacka3_add(oi->skin_vnormals[v], tacka3_scale(matrix_transform_direction(m, o->vnormals[v]), w.weight));
         if (ts) {
-            oi->skin_tangents[v] =
-                tacka3_add(oi->skin_tangents[v], tacka3_scale(matrix_transform_direction(m, o->ts_tangents[v]), w.weight));
-            oi->skin_binormals[v] = tacka3_add(oi->skin_binormals[v],
-                                               tacka3_scale(matrix_transform_direction(m, o->ts_binormals[v]), w.weight));
+            oi->skin_tangents[v] = tacka3_add(oi->skin_tangents[v],
+                                              tacka3_scale(matrix_transform_direction(m, o->ts_tangents[v]), w.weight));
+            oi->skin_binormals[v] = tacka3_add(
+                oi->skin_binormals[v], tacka3_scale(matrix_transform_direction(m, o->ts_binormals[v]), w.weight));
         }
     }
     mem_free(skin);

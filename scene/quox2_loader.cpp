@@ -109,9 +109,11 @@ quox2_file *quox2_open_file(const char *file_name)
     f->fd = file_open_regular(file_name, UINT64_MAX, &f->length, &why);
     if (f->fd < 0) {
         if (why.step == FILE_READ_OPEN)
-            do_log(LOG_WARNING, WARN_BOX, "quox2_open_file(): _open(%s) FAILED: %s!", log_quote(file_name).text, why.reason);
+            do_log(LOG_WARNING, WARN_BOX, "quox2_open_file(): _open(%s) FAILED: %s!", log_quote(file_name).text,
+                   why.reason);
         else
-            do_log(LOG_WARNING, WARN_BOX, "quox2_open_file(): _filelength(%s) FAILED: %s!", log_quote(file_name).text, why.reason);
+            do_log(LOG_WARNING, WARN_BOX, "quox2_open_file(): _filelength(%s) FAILED: %s!", log_quote(file_name).text,
+                   why.reason);
         quox2_close_file(f);
         return nullptr;
     }
@@ -164,8 +166,8 @@ static bool __is6(const chunk_header &h, const char *id) { return memcmp(h.id, i
 struct block {
     quox2_file *f;
     uint64_t start, size;
-    const char *read_msg;  // "...: _read(%s) FAILED: %s!\n" of this reader
-    const char *who;       // the reader's name for other messages
+    const char *read_msg; // "...: _read(%s) FAILED: %s!\n" of this reader
+    const char *who;      // the reader's name for other messages
     bool done() const { return f->pos - start >= size; }
     uint64_t left() const { return f->pos - start >= size ? 0 : size - (f->pos - start); }
 };
@@ -351,7 +353,8 @@ static bool __object_chunk(block &b, object *o, const chunk_header &h)
         return true;
     }
     if (__is6(h, CHUNK_ID_GENERIC_STREAM)) return __gstr(b, o, h);
-    if (__is6(h, CHUNK_ID_VERTEXSLIST) || __is6(h, CHUNK_ID_VNORMALS) || __is6(h, CHUNK_ID_TS_NORMALS) || __is6(h, CHUNK_ID_TS_BINORMALS) || __is6(h, CHUNK_ID_TS_TANGENTS)) {
+    if (__is6(h, CHUNK_ID_VERTEXSLIST) || __is6(h, CHUNK_ID_VNORMALS) || __is6(h, CHUNK_ID_TS_NORMALS) ||
+        __is6(h, CHUNK_ID_TS_BINORMALS) || __is6(h, CHUNK_ID_TS_TANGENTS)) {
         tacka3 *v;
         uint32_t n;
         if (!__vector_chunk(b, h, false, &v, &n)) return false;
@@ -387,7 +390,8 @@ static bool __object_chunk(block &b, object *o, const chunk_header &h)
         return true;
     }
     if (__is6(h, CHUNK_ID_SMOOTHING_GROUPS)) {
-        do_log(LOG_WARNING, WARN_DBG, "LoadDuplicatedMesh(): smoothing groups (\"#LISG\") are not supported, QUOX2 file \"%s\"!\n",
+        do_log(LOG_WARNING, WARN_DBG,
+               "LoadDuplicatedMesh(): smoothing groups (\"#LISG\") are not supported, QUOX2 file \"%s\"!\n",
                log_quote(b.f->name).text);
         return false;
     }
@@ -466,8 +470,7 @@ static bool __object_chunk(block &b, object *o, const chunk_header &h)
         if (n > left) return false;
         uint8_t *p = __payload(b, left);
         if (!p) return false;
-        object_bone_name *bones =
-            static_cast<object_bone_name *>(mem_calloc(n ? n : 1, sizeof(object_bone_name)));
+        object_bone_name *bones = static_cast<object_bone_name *>(mem_calloc(n ? n : 1, sizeof(object_bone_name)));
         if (!bones) {
             mem_free(p);
             return false;
@@ -634,7 +637,7 @@ static bool __mdat(block &b, material *m, const chunk_header &h, int depth)
     memcpy(&count, d + 4, 4);
     float c[4][3];
     memcpy(c, d + 8, 48);
-    static const int order[4] = {1, 0, 2, 3};  // stored colours: file colours 2, 1, 3, 4
+    static const int order[4] = {1, 0, 2, 3}; // stored colours: file colours 2, 1, 3, 4
     for (int i = 0; i < 4; i++) m->colors[i] = tacka4{c[order[i]][0], c[order[i]][1], c[order[i]][2], 1.0f};
     memcpy(m->values, d + 56, 8);
     m->render_flag = d[64];
@@ -647,9 +650,7 @@ static bool __mdat(block &b, material *m, const chunk_header &h, int depth)
         material_set_slot_params(m, s, uv, p[0], p[1]);
     }
     switch (kind) {
-    case 1:
-        m->material_kind = MATERIAL_KIND_STANDARD;
-        return true;
+    case 1: m->material_kind = MATERIAL_KIND_STANDARD; return true;
     case 2: {
         m->material_kind = MATERIAL_KIND_NESTED;
         if (depth >= QUOX2_MAX_MATERIAL_DEPTH) {
@@ -661,8 +662,7 @@ static bool __mdat(block &b, material *m, const chunk_header &h, int depth)
             chunk_header nh;
             if (!__nested_header(b, &nh)) return false;
             if (!__is5(nh, CHUNK_ID_MATERIAL)) {
-                if (i == 1)
-                    do_log(LOG_DEBUG, WARN_DBG, "/tLoadMaterial: CHUNK_ID_MATERIAL expected but not found.\n");
+                if (i == 1) do_log(LOG_DEBUG, WARN_DBG, "/tLoadMaterial: CHUNK_ID_MATERIAL expected but not found.\n");
                 if (!__skip(b.f, nh.size)) return false;
                 continue;
             }
@@ -832,7 +832,8 @@ static motion *__load_motion(quox2_file *f, uint32_t size)
                 if (ok)
                     motion_set_initial_pose(m, tacka3{v[0], v[1], v[2]}, quaternion{v[3], v[4], v[5], v[6]},
                                             tacka3{v[7], v[8], v[9]});
-            } else if (__is6(h, CHUNK_ID_POSITION_KEYS) || __is6(h, CHUNK_ID_ROTATION_KEYS) || __is6(h, CHUNK_ID_SCALE_KEYS)) {
+            } else if (__is6(h, CHUNK_ID_POSITION_KEYS) || __is6(h, CHUNK_ID_ROTATION_KEYS) ||
+                       __is6(h, CHUNK_ID_SCALE_KEYS)) {
                 ok = __keys(b, m, h);
             } else {
                 __unsupported(b, h);
@@ -934,8 +935,7 @@ static light *__load_light(quox2_file *f, uint32_t size)
                         light_set_type(l, LIGHT_FREE_SPOT);
                         do_log(LOG_DEBUG, WARN_DBG, "\t spot light.\n");
                         break;
-                    default:
-                        break;
+                    default: break;
                     }
                     if (d[24]) {
                         char path[257];
@@ -1062,7 +1062,9 @@ static terrain *__terrain_load(quox2_file *f)
             terrain_free(t);
             return nullptr;
         }
-        bool known = __is6(h, CHUNK_ID_TERRAIN_DESC) || __is6(h, CHUNK_ID_TERRAIN_VBUF) || __is6(h, CHUNK_ID_TERRAIN_IBUF) || __is6(h, CHUNK_ID_TERRAIN_NBUF) || __is6(h, CHUNK_ID_TERRAIN_LBUF);
+        bool known = __is6(h, CHUNK_ID_TERRAIN_DESC) || __is6(h, CHUNK_ID_TERRAIN_VBUF) ||
+                     __is6(h, CHUNK_ID_TERRAIN_IBUF) || __is6(h, CHUNK_ID_TERRAIN_NBUF) ||
+                     __is6(h, CHUNK_ID_TERRAIN_LBUF);
         if (!known) {
             do_log(LOG_WARNING, WARN_BOX, "Unsupported chunk \"%s\" in QUOX2 file \"%s\"!", __id(h).s,
                    log_quote(f->name).text);
@@ -1126,8 +1128,9 @@ bool quox2_load_all_to_scene(quox2_file *f, scene *sc)
             terrain_free(terr);
             return false;
         }
-        bool known = __is5(h, CHUNK_ID_OBJECT) || __is5(h, CHUNK_ID_INSTANCE) || __is5(h, CHUNK_ID_MOTIONSET) || __is5(h, CHUNK_ID_MOTION) ||
-                     __is5(h, CHUNK_ID_MATERIAL) || __is5(h, CHUNK_ID_CAMERA) || __is5(h, CHUNK_ID_LIGHT) || vter;
+        bool known = __is5(h, CHUNK_ID_OBJECT) || __is5(h, CHUNK_ID_INSTANCE) || __is5(h, CHUNK_ID_MOTIONSET) ||
+                     __is5(h, CHUNK_ID_MOTION) || __is5(h, CHUNK_ID_MATERIAL) || __is5(h, CHUNK_ID_CAMERA) ||
+                     __is5(h, CHUNK_ID_LIGHT) || vter;
         if (!known) {
             if (!__skip(f, h.size)) {
                 terrain_free(terr);

@@ -21,7 +21,7 @@ struct quox2_file {
     uint64_t pos;
     uint8_t *buf;
     uint32_t buf_pos, buf_len;
-    bool had_terrain;  // a "#VTER" chunk was read
+    bool had_terrain; // a "#VTER" chunk was read
 };
 
 quox2_file *quox2_open_file(const char *file_name);

@@ -23,7 +23,7 @@
 struct quox2_writer {
     uint8_t *data;
     size_t size, capacity;
-    size_t open[QUOX2_WRITER_MAX_DEPTH];  // offsets of the open chunk headers
+    size_t open[QUOX2_WRITER_MAX_DEPTH]; // offsets of the open chunk headers
     int depth;
     bool failed;
 };
@@ -179,7 +179,8 @@ bool quox2_write_object(quox2_writer *w, const object *o)
              quox2_writer_put(w, o->strips, size_t(o->strips_words) * 4) && quox2_writer_end_chunk(w);
     }
     for (uint32_t c = 0; ok && c < o->tvertexs_chns_no; c++)
-        ok = __counted(w, CHUNK_ID_TVERTEXLIST, o->tvertexs_counts[c], o->tvertexs[c], size_t(o->tvertexs_counts[c]) * 8);
+        ok = __counted(w, CHUNK_ID_TVERTEXLIST, o->tvertexs_counts[c], o->tvertexs[c],
+                       size_t(o->tvertexs_counts[c]) * 8);
     if (ok && object_has_weights(o)) {
         ok = quox2_writer_begin_chunk(w, CHUNK_ID_WEIGHTS) && quox2_writer_put_u32(w, o->weightsno);
         for (uint32_t i = 0; ok && i < o->weightsno; i++)
@@ -205,10 +206,12 @@ bool quox2_write_oi(quox2_writer *w, const object_instance *oi)
     if (ok) ok = quox2_writer_chunk(w, CHUNK_ID_TYPE, &type, 4);
     if (ok && OI_has_instance_name(oi)) ok = quox2_writer_string_chunk(w, CHUNK_ID_INSTANCE_NAME, oi->instance_name);
     if (ok && OI_has_parent_name(oi)) ok = quox2_writer_string_chunk(w, CHUNK_ID_PARENT_NAME, oi->parent_name);
-    if (ok && OI_has_material_name(oi)) ok = quox2_writer_string_chunk(w, CHUNK_ID_INSTANCE_MATERIAL, oi->material_name);
-    if (ok && OI_has_user_defined_properties(oi)) ok = quox2_writer_string_chunk(w, CHUNK_ID_USER_PROPERTIES, oi->user_properties);
-    float v[10] = {oi->init_pos_ws.x,   oi->init_pos_ws.y,   oi->init_pos_ws.z,   oi->init_rot_ws.w,   oi->init_rot_ws.x,
-                   oi->init_rot_ws.y,   oi->init_rot_ws.z,   oi->init_scale_ws.x, oi->init_scale_ws.y, oi->init_scale_ws.z};
+    if (ok && OI_has_material_name(oi))
+        ok = quox2_writer_string_chunk(w, CHUNK_ID_INSTANCE_MATERIAL, oi->material_name);
+    if (ok && OI_has_user_defined_properties(oi))
+        ok = quox2_writer_string_chunk(w, CHUNK_ID_USER_PROPERTIES, oi->user_properties);
+    float v[10] = {oi->init_pos_ws.x, oi->init_pos_ws.y, oi->init_pos_ws.z,   oi->init_rot_ws.w,   oi->init_rot_ws.x,
+                   oi->init_rot_ws.y, oi->init_rot_ws.z, oi->init_scale_ws.x, oi->init_scale_ws.y, oi->init_scale_ws.z};
     if (ok) ok = quox2_writer_chunk(w, CHUNK_ID_PLACEMENT, v, 40);
     return ok && quox2_writer_end_chunk(w);
 }
@@ -221,11 +224,12 @@ bool quox2_write_material(quox2_writer *w, const material *m)
         if (ok && material_has_texture_file_name(m, t.slot))
             ok = quox2_writer_string_chunk(w, t.id, m->slots[t.slot].file_name);
     uint8_t d[152] = {};
-    uint32_t kind = m->material_kind == MATERIAL_KIND_NESTED ? 2 : (m->material_kind == MATERIAL_KIND_COMPOSITE ? 3 : 1);
+    uint32_t kind =
+        m->material_kind == MATERIAL_KIND_NESTED ? 2 : (m->material_kind == MATERIAL_KIND_COMPOSITE ? 3 : 1);
     uint32_t count = m->material_kind == MATERIAL_KIND_COMPOSITE ? m->submat_no : 0;
     memcpy(d, &kind, 4);
     memcpy(d + 4, &count, 4);
-    static const int stored_of_file[4] = {1, 0, 2, 3};  // file colour i is stored colour stored_of_file[i]
+    static const int stored_of_file[4] = {1, 0, 2, 3}; // file colour i is stored colour stored_of_file[i]
     for (int i = 0; i < 4; i++) {
         const tacka4 &c = m->colors[stored_of_file[i]];
         float rgb[3] = {c.x, c.y, c.z};
@@ -311,7 +315,8 @@ bool quox2_write_motion(quox2_writer *w, const motion *m)
     uint32_t n = motion_get_position_keys_no(m);
     if (ok && n) {
         bool linear = motion_get_position_interpolation(m) == MOTION_INTERP_LINEAR;
-        ok = quox2_writer_begin_chunk(w, CHUNK_ID_POSITION_KEYS) && quox2_writer_put_u32(w, linear ? 1 : 3) && quox2_writer_put_u32(w, n);
+        ok = quox2_writer_begin_chunk(w, CHUNK_ID_POSITION_KEYS) && quox2_writer_put_u32(w, linear ? 1 : 3) &&
+             quox2_writer_put_u32(w, n);
         for (uint32_t i = 0; ok && i < n; i++) {
             if (linear) {
                 const linear_position_keyframe *k = motion_get_linear_position_key(m, i);
@@ -325,18 +330,20 @@ bool quox2_write_motion(quox2_writer *w, const motion *m)
     }
     n = motion_get_rotation_keys_no(m);
     if (ok && n) {
-        ok = quox2_writer_begin_chunk(w, CHUNK_ID_ROTATION_KEYS) && quox2_writer_put_u32(w, 2) && quox2_writer_put_u32(w, n);
+        ok = quox2_writer_begin_chunk(w, CHUNK_ID_ROTATION_KEYS) && quox2_writer_put_u32(w, 2) &&
+             quox2_writer_put_u32(w, n);
         for (uint32_t i = 0; ok && i < n; i++) {
             const tcb_rotation_keyframe *k = motion_get_rotation_key(m, i);
-            float v[10] = {k->time,       k->rotation.x, k->rotation.y, k->rotation.z, k->rotation.w,
-                           k->tcb[0],     k->tcb[1],     k->tcb[2],     k->tcb[3],     k->tcb[4]};
+            float v[10] = {k->time,   k->rotation.x, k->rotation.y, k->rotation.z, k->rotation.w,
+                           k->tcb[0], k->tcb[1],     k->tcb[2],     k->tcb[3],     k->tcb[4]};
             ok = quox2_writer_put(w, v, 40);
         }
         ok = ok && quox2_writer_end_chunk(w);
     }
     n = motion_get_scale_keys_no(m);
     if (ok && n) {
-        ok = quox2_writer_begin_chunk(w, CHUNK_ID_SCALE_KEYS) && quox2_writer_put_u32(w, 3) && quox2_writer_put_u32(w, n);
+        ok = quox2_writer_begin_chunk(w, CHUNK_ID_SCALE_KEYS) && quox2_writer_put_u32(w, 3) &&
+             quox2_writer_put_u32(w, n);
         for (uint32_t i = 0; ok && i < n; i++) ok = quox2_writer_put(w, motion_get_scale_key(m, i), 40);
         ok = ok && quox2_writer_end_chunk(w);
     }
@@ -356,10 +363,13 @@ bool quox2_write_terrain(quox2_writer *w, const terrain *t)
 {
     bool ok = quox2_writer_begin_chunk(w, CHUNK_ID_TERRAIN);
     if (ok && (t->flags & TERRAIN_DESC)) ok = quox2_writer_chunk(w, CHUNK_ID_TERRAIN_DESC, t->desc, 48);
-    if (ok && (t->flags & TERRAIN_VBUF)) ok = __counted(w, CHUNK_ID_TERRAIN_VBUF, t->vertexsno, t->vertexs, size_t(t->vertexsno) * 12);
-    if (ok && (t->flags & TERRAIN_IBUF)) ok = __counted(w, CHUNK_ID_TERRAIN_IBUF, t->indicesno, t->indices, size_t(t->indicesno) * 4);
+    if (ok && (t->flags & TERRAIN_VBUF))
+        ok = __counted(w, CHUNK_ID_TERRAIN_VBUF, t->vertexsno, t->vertexs, size_t(t->vertexsno) * 12);
+    if (ok && (t->flags & TERRAIN_IBUF))
+        ok = __counted(w, CHUNK_ID_TERRAIN_IBUF, t->indicesno, t->indices, size_t(t->indicesno) * 4);
     if (ok && (t->flags & TERRAIN_NBUF)) ok = __counted(w, CHUNK_ID_TERRAIN_NBUF, t->nodesno, t->nodes, t->nodes_size);
-    if (ok && (t->flags & TERRAIN_LBUF)) ok = __counted(w, CHUNK_ID_TERRAIN_LBUF, t->leavesno, t->leaves, t->leaves_size);
+    if (ok && (t->flags & TERRAIN_LBUF))
+        ok = __counted(w, CHUNK_ID_TERRAIN_LBUF, t->leavesno, t->leaves, t->leaves_size);
     return ok && quox2_writer_end_chunk(w);
 }
 

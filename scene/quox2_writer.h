@@ -31,7 +31,7 @@ bool quox2_writer_end_chunk(quox2_writer *w);
 bool quox2_writer_put(quox2_writer *w, const void *data, size_t size);
 bool quox2_writer_put_u32(quox2_writer *w, uint32_t v);
 bool quox2_writer_put_f32(quox2_writer *w, float v);
-bool quox2_writer_put_string(quox2_writer *w, const char *text);  // with its zero
+bool quox2_writer_put_string(quox2_writer *w, const char *text); // with its zero
 // A whole chunk with the given payload.
 bool quox2_writer_chunk(quox2_writer *w, const char *id, const void *data, size_t size);
 bool quox2_writer_string_chunk(quox2_writer *w, const char *id, const char *text);

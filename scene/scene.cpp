@@ -302,7 +302,10 @@ object_instance *scene_get_oi(const scene *s, uint32_t i)
     return scene_oi_of(n);
 }
 uint32_t scene_get_ois_no(const scene *s) { return s->oisno; }
-light *scene_get_light(const scene *s, uint32_t i) { return i < s->lightsno && i < SCENE_MAX_LIGHTS ? s->lights[i] : nullptr; }
+light *scene_get_light(const scene *s, uint32_t i)
+{
+    return i < s->lightsno && i < SCENE_MAX_LIGHTS ? s->lights[i] : nullptr;
+}
 uint32_t scene_get_lights_no(const scene *s) { return s->lightsno; }
 
 void scene_collidable_ois_add_to_list(scene *s, object_instance *oi)
@@ -412,7 +415,8 @@ bool scene_prepare_ex(scene *s, uint32_t options)
     {
         object *o = scene_object_of(n);
         if (o->type != OBJECT_TYPE_MESH) continue;
-        if (object_has_vertexs(o) && (object_has_triangle_list(o) || (object_has_triangle_strips(o) && o->strips_count == 1))) {
+        if (object_has_vertexs(o) &&
+            (object_has_triangle_list(o) || (object_has_triangle_strips(o) && o->strips_count == 1))) {
             if (!object_calc_face_normals(o)) return false;
             if (!object_has_vertex_normals(o) && object_has_triangle_list(o) && !object_calc_vertex_normals(o))
                 return false;
@@ -581,7 +585,8 @@ bool scene_prepare_ex(scene *s, uint32_t options)
     __pass_begin(&pp, 9, s->materialsno);
     ASSERT(scene_has_resources_folder_path(s));
     if (!__load_textures(s, s->resources_folder, &pp)) {
-        do_log(LOG_WARNING, LOG_TO_MSGBOX | LOG_TO_DEBUGGER, "levelviewer_init(): scene_materials_load_textures() FAILED!");
+        do_log(LOG_WARNING, LOG_TO_MSGBOX | LOG_TO_DEBUGGER,
+               "levelviewer_init(): scene_materials_load_textures() FAILED!");
         FAIL_OR_CONTINUE();
     }
 
@@ -593,8 +598,8 @@ bool scene_prepare_ex(scene *s, uint32_t options)
         char *full = static_cast<char *>(mem_alloc(len));
         if (!full) BUG();
         snprintf(full, len, "%s%s", s->resources_folder, l->bitmap_filename);
-        unitexture *u = unitexture_build(full, l->bitmap_filename, UNITEX_OPT_BASE1 | UNITEX_OPT_BASE2 |
-                                                                      (3u << UNITEX_OPT_LOD_SHIFT));
+        unitexture *u = unitexture_build(full, l->bitmap_filename,
+                                         UNITEX_OPT_BASE1 | UNITEX_OPT_BASE2 | (3u << UNITEX_OPT_LOD_SHIFT));
         if (!u) {
             do_log(LOG_WARNING, LOG_TO_MSGBOX | LOG_TO_DEBUGGER,
                    "\tunitexture_build, projective texture: (\"%s\") FAILED!", log_quote(full).text);
@@ -719,8 +724,9 @@ void scene_textures_reload(scene *s, int quality)
 
 static bool __material_has_lod_maps(const material *m)
 {
-    return m && (material_has_texture_file_name(m, MAT_SLOT_BUMP) || material_has_texture_file_name(m, MAT_SLOT_DETAIL) ||
-                 material_has_texture_file_name(m, MAT_SLOT_REFLECTION));
+    return m &&
+           (material_has_texture_file_name(m, MAT_SLOT_BUMP) || material_has_texture_file_name(m, MAT_SLOT_DETAIL) ||
+            material_has_texture_file_name(m, MAT_SLOT_REFLECTION));
 }
 
 // The surface level of detail for distance d with step `step`: the first k
@@ -763,7 +769,7 @@ void scene_update(scene *s, tacka3 viewer_position, float dt)
         bool changed = (oi->flags & OI_SKINNING_FPU) != 0;
         if (oi->desc.visible && !oi->desc.invisible && __material_has_lod_maps(oi->mat)) {
             float D = opt.surface_lod_distance_override > 0.0f ? opt.surface_lod_distance_override
-                                                                : oi->desc.surface_lod_distance;
+                                                               : oi->desc.surface_lod_distance;
             if (D != 0.0f) {
                 int lod = __surface_lod(tacka3_distance(viewer_position, oi->bound_center), D * oi->bound_radius);
                 if (opt.surface_lod_min || opt.surface_lod_max) {
@@ -826,7 +832,7 @@ void scene_update_visibility(scene *s, const view *v)
         else if (!culling || oi->desc.do_not_frustum_cull)
             visible = true;
         else if (oi->obj->type != OBJECT_TYPE_MESH)
-            visible = oi->desc.visible != 0;  // left to the terrain
+            visible = oi->desc.visible != 0; // left to the terrain
         else
             visible = OI_has_bounds(oi) && __sphere_in_frustum(planes, oi->bound_center, oi->bound_radius);
         bool before = oi->desc.visible != 0;

@@ -55,11 +55,11 @@ struct scene {
     uint32_t motionsetsno;
     dlist motionsets;
     terrain *terr;
-    bool terrain_in_renderer;  // the renderer took the terrain when the scene was attached
+    bool terrain_in_renderer; // the renderer took the terrain when the scene was attached
     void *body_dynamics;
     scene_progress_fn progress; // null: nobody is told
     void *progress_user;
-    array<collision_mesh> *collision_meshes;  // kept for the collision queries, refilled by each
+    array<collision_mesh> *collision_meshes; // kept for the collision queries, refilled by each
 };
 
 scene *scene_init();
@@ -109,7 +109,7 @@ unitexture *scene_get_unitexture(const scene *s, const char *name);
 motion *scene_get_motion(const scene *s, const char *name, const motionset *set);
 
 // Lookups by position.
-object_instance *scene_get_oi(const scene *s, uint32_t i);  // none at i == count; i > count is a fault
+object_instance *scene_get_oi(const scene *s, uint32_t i); // none at i == count; i > count is a fault
 uint32_t scene_get_ois_no(const scene *s);
 light *scene_get_light(const scene *s, uint32_t i);
 uint32_t scene_get_lights_no(const scene *s);

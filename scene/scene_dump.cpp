@@ -36,7 +36,8 @@ void __object(json_writer &j, const object *o)
     json_field_integer(&j, "type", o->type);
     json_field_integer(&j, "vertices", object_has_vertexs(o) ? o->vertexsno : 0);
     json_field_integer(&j, "faces", object_has_triangle_list(o) ? o->facesno : 0);
-    json_field_integer(&j, "index_bits", object_has_triangle_list_ints(o) ? 32 : (object_has_triangle_list_shorts(o) ? 16 : 0));
+    json_field_integer(&j, "index_bits",
+                       object_has_triangle_list_ints(o) ? 32 : (object_has_triangle_list_shorts(o) ? 16 : 0));
     json_key(&j, "strips");
     if (object_has_triangle_strips(o)) {
         json_begin_object(&j);
@@ -256,7 +257,7 @@ void __motion(json_writer &j, const motion *m)
     json_end_object(&j);
 }
 
-}  // namespace
+} // namespace
 
 std::string scene_dump_json(const scene *sc, bool loaded, bool had_terrain)
 {
@@ -325,7 +326,7 @@ std::string __fmt(const char *format, ...)
     return buf;
 }
 const char *__s(const char *s) { return s ? s : "-"; }
-}  // namespace
+} // namespace
 
 std::string scene_dump_text(const scene *sc, bool loaded, bool had_terrain)
 {
@@ -338,7 +339,8 @@ std::string scene_dump_text(const scene *sc, bool loaded, bool had_terrain)
                    object_has_vertexs(ob) ? ob->vertexsno : 0, object_has_triangle_list(ob) ? ob->facesno : 0);
         if (object_has_triangle_list(ob)) o += object_has_triangle_list_ints(ob) ? " (32-bit)" : " (16-bit)";
         if (object_has_triangle_strips(ob))
-            o += __fmt(", %u strips (%u words, %u triangles)", ob->strips_count, ob->strips_words, ob->strips_triangles);
+            o +=
+                __fmt(", %u strips (%u words, %u triangles)", ob->strips_count, ob->strips_words, ob->strips_triangles);
         o += __fmt(", %u UV channels", ob->tvertexs_chns_no);
         if (object_has_vertex_normals(ob)) o += ", normals";
         if (object_has_tangent_space(ob)) o += ", tangent space";
@@ -346,7 +348,8 @@ std::string scene_dump_text(const scene *sc, bool loaded, bool had_terrain)
         if (object_has_bones(ob)) o += __fmt(", %u bones", ob->bonesno);
         if (object_get_generic_data_streams_no(ob)) o += __fmt(", %u streams", object_get_generic_data_streams_no(ob));
         o += "\n";
-        for (uint32_t i = 0; object_has_bones(ob) && i < ob->bonesno; i++) o += __fmt("    bone \"%s\"\n", ob->bones[i].name);
+        for (uint32_t i = 0; object_has_bones(ob) && i < ob->bonesno; i++)
+            o += __fmt("    bone \"%s\"\n", ob->bones[i].name);
     }
     o += __fmt("instances: %u\n", sc->oisno);
     dlist_for_each(n, &sc->ois)

@@ -56,7 +56,7 @@ struct cursor {
         return true;
     }
 };
-}  // namespace
+} // namespace
 
 static bool __refuse(terrain *t, const char *why)
 {
@@ -156,16 +156,20 @@ bool terrain_add_chunk(terrain *t, const char *id, const uint8_t *data, uint32_t
     }
     if (!memcmp(id, "#VBUF", 5)) {
         if (t->flags & TERRAIN_VBUF) return __refuse(t, "vertex payload given twice");
-        if (size < 4 || uint64_t(size) != 4 + uint64_t(n) * 12) return __refuse(t, "vertex payload size does not match its count");
-        if (!(t->vertexs = reinterpret_cast<tacka3 *>(__copy(data + 4, uint64_t(n) * 12)))) return __refuse(t, "out of memory");
+        if (size < 4 || uint64_t(size) != 4 + uint64_t(n) * 12)
+            return __refuse(t, "vertex payload size does not match its count");
+        if (!(t->vertexs = reinterpret_cast<tacka3 *>(__copy(data + 4, uint64_t(n) * 12))))
+            return __refuse(t, "out of memory");
         t->vertexsno = n;
         t->flags |= TERRAIN_VBUF;
         return true;
     }
     if (!memcmp(id, "#IBUF", 5)) {
         if (t->flags & TERRAIN_IBUF) return __refuse(t, "index payload given twice");
-        if (size < 4 || uint64_t(size) != 4 + uint64_t(n) * 4) return __refuse(t, "index payload size does not match its count");
-        if (!(t->indices = reinterpret_cast<uint32_t *>(__copy(data + 4, uint64_t(n) * 4)))) return __refuse(t, "out of memory");
+        if (size < 4 || uint64_t(size) != 4 + uint64_t(n) * 4)
+            return __refuse(t, "index payload size does not match its count");
+        if (!(t->indices = reinterpret_cast<uint32_t *>(__copy(data + 4, uint64_t(n) * 4))))
+            return __refuse(t, "out of memory");
         t->indicesno = n;
         t->flags |= TERRAIN_IBUF;
         return true;

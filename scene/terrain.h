@@ -39,7 +39,7 @@ enum : uint32_t {
 };
 
 #define TERRAIN_MAX_RECORDS 1000000u
-#define TERRAIN_MAGIC 0x314E5254u  // "TRN1"
+#define TERRAIN_MAGIC 0x314E5254u // "TRN1"
 #define TERRAIN_MAX_LEVELS 8
 #define TERRAIN_MAX_PATCH 64
 #define TERRAIN_NO_NODE 0xFFFFFFFFu
@@ -60,24 +60,24 @@ enum {
 
 // Patch sides, as bits of a stitch mask: the neighbour on that side is coarser.
 enum : uint32_t {
-    TERRAIN_SIDE_NZ = 1u << 0,  // row 0
-    TERRAIN_SIDE_PX = 1u << 1,  // column P
-    TERRAIN_SIDE_PZ = 1u << 2,  // row P
-    TERRAIN_SIDE_NX = 1u << 3,  // column 0
+    TERRAIN_SIDE_NZ = 1u << 0, // row 0
+    TERRAIN_SIDE_PX = 1u << 1, // column P
+    TERRAIN_SIDE_PZ = 1u << 2, // row P
+    TERRAIN_SIDE_NX = 1u << 3, // column 0
 };
 
 struct terrain_node {
-    uint32_t x0, z0, size;  // in grid cells
-    uint32_t lod;           // 0 finest
-    uint32_t parent;        // TERRAIN_NO_NODE for the root
-    uint32_t children[4];   // TERRAIN_NO_NODE for a leaf; order -x-z, +x-z, -x+z, +x+z
-    uint32_t layer;         // "#LBUF" record, TERRAIN_NO_NODE for none
+    uint32_t x0, z0, size; // in grid cells
+    uint32_t lod;          // 0 finest
+    uint32_t parent;       // TERRAIN_NO_NODE for the root
+    uint32_t children[4];  // TERRAIN_NO_NODE for a leaf; order -x-z, +x-z, -x+z, +x+z
+    uint32_t layer;        // "#LBUF" record, TERRAIN_NO_NODE for none
     aabox box;
 };
 
 // The texture layer of one "#LBUF" cell.
 struct terrain_layer {
-    uint32_t texture_set;  // 0..3
+    uint32_t texture_set; // 0..3
     float layer_tiling, detail_tiling;
     tacka4 color;
     float light_scale;
@@ -86,33 +86,33 @@ struct terrain_layer {
 // A chosen patch.
 struct terrain_pick {
     uint32_t node;
-    uint32_t stitch;  // TERRAIN_SIDE_* bits
+    uint32_t stitch; // TERRAIN_SIDE_* bits
 };
 
 struct terrain_selection {
     uint32_t picksno, picks_max;
     terrain_pick *picks;
-    uint32_t indicesno, indices_max;  // the assembled triangle list
-    uint32_t near_indicesno;          // the first ones: patches nearer than the finest range
+    uint32_t indicesno, indices_max; // the assembled triangle list
+    uint32_t near_indicesno;         // the first ones: patches nearer than the finest range
     uint32_t *indices;
-    uint32_t culled;  // nodes skipped by the frustum or the horizon
-    double seconds;   // time the last selection took
+    uint32_t culled; // nodes skipped by the frustum or the horizon
+    double seconds;  // time the last selection took
 };
 
 struct terrain {
     uint32_t flags;
-    const char *error;  // why the last payload or the build was refused
+    const char *error; // why the last payload or the build was refused
     uint32_t desc[12];
     uint32_t vertexsno;
     tacka3 *vertexs;
     uint32_t indicesno;
     uint32_t *indices;
     uint32_t nodesno;
-    uint8_t *nodes;  // the "#NBUF" payload after its count
+    uint8_t *nodes; // the "#NBUF" payload after its count
     uint32_t nodes_size;
-    aabox *node_bounds;  // one per node, from its two corner points
+    aabox *node_bounds; // one per node, from its two corner points
     uint32_t leavesno;
-    uint8_t *leaves;  // the "#LBUF" payload after its count
+    uint8_t *leaves; // the "#LBUF" payload after its count
     uint32_t leaves_size;
 
     // Built by terrain_initialize_system.
@@ -120,26 +120,26 @@ struct terrain {
     float cell_size;
     tacka3 origin;
     terrain_node *node;  // nodesno entries; node 0 is the root
-    uint32_t *lod_first;  // first node of each level in the per-level tables
-    uint32_t *lod_side;   // nodes per side on each level
-    uint32_t *lod_table;  // node index of each (level, column, row)
-    uint8_t *lod_state;   // per frame: 0 unseen, 1 drawn, 2 split, 3 culled
-    terrain_layer layer;  // the texture layer the renderer uses
+    uint32_t *lod_first; // first node of each level in the per-level tables
+    uint32_t *lod_side;  // nodes per side on each level
+    uint32_t *lod_table; // node index of each (level, column, row)
+    uint8_t *lod_state;  // per frame: 0 unseen, 1 drawn, 2 split, 3 culled
+    terrain_layer layer; // the texture layer the renderer uses
     // Drawable vertices: one block of (patch+1)^2 per node.
     uint32_t dvertexsno;
-    tacka4 *dpos;      // x, fine height, z, coarse height
-    tacka3 *dnormal;   // fine normal
-    tacka3 *dcnormal;  // coarse normal
-    tacka4 *dtex;      // u, v over the whole terrain, level, 0
+    tacka4 *dpos;     // x, fine height, z, coarse height
+    tacka3 *dnormal;  // fine normal
+    tacka3 *dcnormal; // coarse normal
+    tacka4 *dtex;     // u, v over the whole terrain, level, 0
     uint32_t stitch_count[16];
-    uint32_t *stitch[16];  // local index lists per stitch mask
-    float max_diag[TERRAIN_MAX_LEVELS];  // largest node diagonal per level
-    float range[TERRAIN_MAX_LEVELS];     // split distance of each level
+    uint32_t *stitch[16];               // local index lists per stitch mask
+    float max_diag[TERRAIN_MAX_LEVELS]; // largest node diagonal per level
+    float range[TERRAIN_MAX_LEVELS];    // split distance of each level
     float morph_start[TERRAIN_MAX_LEVELS], morph_end[TERRAIN_MAX_LEVELS];
-    float horizon;     // "terra_horizon", 0..1
+    float horizon; // "terra_horizon", 0..1
     float visible_distance;
     terrain_selection sel;
-    void *renderer;  // the renderer's record
+    void *renderer; // the renderer's record
 };
 
 terrain *terrain_create();

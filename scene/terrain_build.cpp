@@ -35,7 +35,7 @@ struct reader {
         return f;
     }
 };
-}  // namespace
+} // namespace
 
 static bool __fail(terrain *t, const char *why)
 {
@@ -87,7 +87,8 @@ static bool __check_desc(terrain *t)
     uint32_t patch = d[TERRAIN_DESC_PATCH], levels = d[TERRAIN_DESC_LEVELS], cells = d[TERRAIN_DESC_CELLS];
     if (!__is_pow2(patch) || patch < 2 || patch > TERRAIN_MAX_PATCH) return __fail(t, "patch size out of range");
     if (levels < 1 || levels > TERRAIN_MAX_LEVELS) return __fail(t, "level count out of range");
-    if (uint64_t(cells) != uint64_t(patch) << (levels - 1)) return __fail(t, "grid size does not match patch and levels");
+    if (uint64_t(cells) != uint64_t(patch) << (levels - 1))
+        return __fail(t, "grid size does not match patch and levels");
     float cs = __desc_float(t, TERRAIN_DESC_CELL_SIZE);
     float ox = __desc_float(t, TERRAIN_DESC_ORIGIN_X), oz = __desc_float(t, TERRAIN_DESC_ORIGIN_Z);
     if (!(cs > 0.0f) || !std::isfinite(cs) || !std::isfinite(ox) || !std::isfinite(oz))
@@ -204,7 +205,8 @@ static bool __read_nodes(terrain *t)
     uint32_t levels = t->levels;
     uint64_t want = 0;
     for (uint32_t l = 0; l < levels; l++) want += uint64_t(1) << (2 * l);
-    if (t->nodesno != want || t->desc[TERRAIN_DESC_NODES] != want) return __fail(t, "node count does not match the levels");
+    if (t->nodesno != want || t->desc[TERRAIN_DESC_NODES] != want)
+        return __fail(t, "node count does not match the levels");
     t->node = static_cast<terrain_node *>(mem_calloc(t->nodesno, sizeof(terrain_node)));
     t->lod_first = static_cast<uint32_t *>(mem_calloc(levels, sizeof(uint32_t)));
     t->lod_side = static_cast<uint32_t *>(mem_calloc(levels, sizeof(uint32_t)));
@@ -228,15 +230,17 @@ static bool __read_nodes(terrain *t)
         uint8_t leaf = r.u8();
         for (uint32_t &c : n->children) c = leaf ? TERRAIN_NO_NODE : r.u32();
         int k = int8_t(r.u8());
-        r.p += size_t(k) * 8;  // neighbours: kept for tools, found again from the level tables
-        r.p += 24;             // the stored corners; the bounds are measured from the heights below
-        if (n->lod >= levels || uint64_t(n->size) != uint64_t(t->patch) << n->lod) return __fail(t, "node level or size out of range");
+        r.p += size_t(k) * 8; // neighbours: kept for tools, found again from the level tables
+        r.p += 24;            // the stored corners; the bounds are measured from the heights below
+        if (n->lod >= levels || uint64_t(n->size) != uint64_t(t->patch) << n->lod)
+            return __fail(t, "node level or size out of range");
         if (n->x0 % n->size || n->z0 % n->size || n->x0 >= t->cells || n->z0 >= t->cells)
             return __fail(t, "node off the grid");
         if ((n->lod == 0) != (leaf != 0)) return __fail(t, "node children do not match its level");
         if ((i == 0) != (n->parent == TERRAIN_NO_NODE)) return __fail(t, "only the first node is the root");
         if (i == 0 && n->lod != levels - 1) return __fail(t, "root node is not on the top level");
-        if (n->parent != TERRAIN_NO_NODE && (n->parent >= t->nodesno || quadrant > 3)) return __fail(t, "node parent out of range");
+        if (n->parent != TERRAIN_NO_NODE && (n->parent >= t->nodesno || quadrant > 3))
+            return __fail(t, "node parent out of range");
         uint32_t col = n->x0 / n->size, row = n->z0 / n->size;
         uint32_t *slot = &t->lod_table[t->lod_first[n->lod] + row * t->lod_side[n->lod] + col];
         if (*slot != TERRAIN_NO_NODE) return __fail(t, "two nodes cover the same place");
@@ -317,7 +321,7 @@ static bool __build_blocks(terrain *t)
     for (float &d : t->max_diag) d = 0.0f;
     for (uint32_t ni = 0; ni < t->nodesno; ni++) {
         terrain_node *n = &t->node[ni];
-        uint32_t s = n->size / p;  // cells between two vertices
+        uint32_t s = n->size / p; // cells between two vertices
         bool top = n->lod + 1 == t->levels;
         float hmin = INFINITY, hmax = -INFINITY;
         for (uint32_t j = 0; j <= p; j++)

@@ -28,7 +28,7 @@ struct maker {
     std::vector<uint8_t> recs;
     uint32_t count = 0;
 };
-}  // namespace
+} // namespace
 
 // Writes node (x0, z0, lod) and its subtree depth first; returns its index.
 static uint32_t __node(maker &m, bytes &out, uint32_t x0, uint32_t z0, uint32_t lod, uint32_t parent, uint8_t quadrant)
@@ -39,12 +39,12 @@ static uint32_t __node(maker &m, bytes &out, uint32_t x0, uint32_t z0, uint32_t 
     out.u32(x0), out.u32(z0), out.u32(size), out.u32(lod);
     out.u8(quadrant);
     out.u32(parent);
-    out.u32(0);  // layer record 0
+    out.u32(0); // layer record 0
     out.u8(lod == 0 ? 1 : 0);
     size_t children_at = out.b.size();
     if (lod > 0)
         for (int i = 0; i < 4; i++) out.u32(0);
-    out.u8(0);  // no neighbour pairs
+    out.u8(0); // no neighbour pairs
     float hmin = INFINITY, hmax = -INFINITY;
     for (uint32_t j = z0; j <= z0 + size; j++)
         for (uint32_t i = x0; i <= x0 + size; i++) {

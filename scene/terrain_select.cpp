@@ -58,7 +58,7 @@ struct frame {
     float planes[6][4];
     bool cull;
 };
-}  // namespace
+} // namespace
 
 // Planes (a, b, c, d), inside when a x + b y + c z + d >= 0, of M = view . projection.
 static void __planes(const float *m, float planes[6][4])

@@ -1,8 +1,8 @@
 #include "scene/unitexture.h"
 
 #include <cstring>
-#include <strings.h>
 #include <string>
+#include <strings.h>
 
 #include "corelib/files.h"
 #include "corelib/log.h"
@@ -31,7 +31,10 @@ static bool __default_image_loader(const char *path, int *w, int *h, int *bpp, u
 
 static unitexture_image_loader g_loader = __default_image_loader;
 
-void unitexture_set_image_loader(unitexture_image_loader loader) { g_loader = loader ? loader : __default_image_loader; }
+void unitexture_set_image_loader(unitexture_image_loader loader)
+{
+    g_loader = loader ? loader : __default_image_loader;
+}
 
 unitexture *unitexture_init_and_lock(const char *path, const char *name, uint32_t options)
 {
@@ -139,8 +142,8 @@ static bool __decode(unitexture *u)
         // The same drive, folder and base name with the other extensions.
         size_t slash = path.find_last_of("/\\:");
         size_t dot = path.rfind('.');
-        std::string base = (dot != std::string::npos && (slash == std::string::npos || dot > slash)) ? path.substr(0, dot)
-                                                                                                       : path;
+        std::string base =
+            (dot != std::string::npos && (slash == std::string::npos || dot > slash)) ? path.substr(0, dot) : path;
         for (const char *ext : {".tga", ".bmp", ".jpg"}) {
             std::string alt = base + ext;
             if (alt == path) continue;

@@ -8,11 +8,11 @@
 #include "scene/scene_types.h"
 
 enum : uint32_t {
-    UNITEX_LOADED = 1u << 0,    // pixels decoded
-    UNITEX_OGL = 1u << 1,       // renderer texture created
+    UNITEX_LOADED = 1u << 0, // pixels decoded
+    UNITEX_OGL = 1u << 1,    // renderer texture created
     UNITEX_NAME = 1u << 2,
     UNITEX_FILENAME = 1u << 3,
-    UNITEX_ANIMATED = 1u << 4,  // a video stream
+    UNITEX_ANIMATED = 1u << 4, // a video stream
     UNITEX_IN_SCENE = 1u << 5,
 };
 
@@ -27,13 +27,13 @@ enum : uint32_t {
 };
 
 struct unitexture {
-    dlist link;  // the scene's shared texture list
+    dlist link; // the scene's shared texture list
     uint32_t flags;
     uint32_t options;
     int32_t requested_level;
-    int32_t lod;  // 3 full, 2 and 1 reduced by the renderer, 0 white placeholder
-    char *name;   // file name and extension: the sharing key
-    char *path;   // where it loads from
+    int32_t lod; // 3 full, 2 and 1 reduced by the renderer, 0 white placeholder
+    char *name;  // file name and extension: the sharing key
+    char *path;  // where it loads from
     int32_t width, height, bpp;
     uint8_t *pixels;
     uint32_t size;

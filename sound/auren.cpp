@@ -143,8 +143,9 @@ static void __auren_deinit()
     __cleanup_dead_sources();
     __auren_streams_free_released();
     if (auren_system.live_sources != 0)
-        log_fault_reason(__func__, __FILE__, __LINE__,
-                         "\"auren_deinit: unclean exit. not all sources have been released before calling auren_deinit().\"");
+        log_fault_reason(
+            __func__, __FILE__, __LINE__,
+            "\"auren_deinit: unclean exit. not all sources have been released before calling auren_deinit().\"");
     auren_systems_counter--;
     do_log(LOG_INFO, LOG_TO_DEBUGGER | LOG_TO_FILE, "auren_deinit: systems remaining: %d", auren_systems_counter);
     if (auren_systems_counter >= 1) return;
@@ -479,7 +480,8 @@ bool auren_is_playing(auren_source_t *src)
 {
     __auren_lock();
     ASSERT(__auren_check_sanity(src));
-    bool playing = __auren_is_device_opened() && src->play_state != PS_VIRTUAL && __auren_source_al_state(src) == AL_PLAYING;
+    bool playing =
+        __auren_is_device_opened() && src->play_state != PS_VIRTUAL && __auren_source_al_state(src) == AL_PLAYING;
     __auren_unlock();
     return playing;
 }
@@ -559,7 +561,8 @@ void auren_set_active_distance(auren_source_t *src, float distance)
         if (!std::isnan(distance))
             src->active_distance = distance;
         else
-            do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "%s(): invalid value %f ignored", __func__, double(distance));
+            do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "%s(): invalid value %f ignored", __func__,
+                   double(distance));
     }
     __auren_unlock();
 }
@@ -593,7 +596,10 @@ static void __auren_set_flag(auren_source_t *src, uint8_t auren_source_t::*field
     __auren_unlock();
 }
 
-void auren_set_looping(auren_source_t *src, bool on) { __auren_set_flag(src, &auren_source_t::looping, AL_LOOPING, on); }
+void auren_set_looping(auren_source_t *src, bool on)
+{
+    __auren_set_flag(src, &auren_source_t::looping, AL_LOOPING, on);
+}
 
 void auren_set_source_relative(auren_source_t *src, bool on)
 {

@@ -24,21 +24,21 @@ struct auren_source_t;
 
 // Source slot states.
 enum {
-    SS_UNDEF = 0,   // free slot
-    SS_OWNED = 1,   // kept by the game
-    SS_FORGET = 2,  // released by the sound thread once stopped
+    SS_UNDEF = 0,  // free slot
+    SS_OWNED = 1,  // kept by the game
+    SS_FORGET = 2, // released by the sound thread once stopped
 };
 
 // Source play states.
 enum {
-    PS_VIRTUAL = 1,  // holds no OpenAL source
+    PS_VIRTUAL = 1, // holds no OpenAL source
     PS_STOPPED = 2,
     PS_PLAYING = 3,
 };
 
 // auren_play flags.
 enum {
-    AUREN_PLAY_FORGET = 1 << 0,  // a one-shot effect that cleans itself up
+    AUREN_PLAY_FORGET = 1 << 0, // a one-shot effect that cleans itself up
 };
 
 #define AUREN_DEFAULT_MAX_DISTANCE 4131.0f

@@ -131,7 +131,7 @@ static size_t __memory_read(void *into, size_t size, size_t count, void *source)
     if (size == 0) return 0;
     size_t items = (m->size - m->pos) / size;
     if (count < items) items = count;
-    if (items == 0) return 0;  // also for an empty block, which may have no address
+    if (items == 0) return 0; // also for an empty block, which may have no address
     memcpy(into, m->bytes + m->pos, items * size);
     m->pos += items * size;
     return items;
@@ -214,7 +214,8 @@ bool __read_sample_file(const char *path, void **bytes, size_t *size)
     if (why.step == FILE_READ_LENGTH && why.error == 0 && file_exists(path))
         do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: %s is too big for a sample", log_quote(path).text);
     else
-        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: cannot open file: %s for reading", log_quote(path).text);
+        do_log(LOG_CRITICAL, LOG_TO_MSGBOX | LOG_TO_FILE, "auren: cannot open file: %s for reading",
+               log_quote(path).text);
     return false;
 }
 

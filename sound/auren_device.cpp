@@ -21,7 +21,8 @@ bool __auren_check_error(const char *func, const char *file, int line, bool loud
 {
     ALenum error = alGetError();
     if (error == AL_NO_ERROR) return false;
-    do_log(LOG_CRITICAL, LOG_TO_DEBUGGER | LOG_TO_FILE, "**************************AUREN********************\nerror encountered:");
+    do_log(LOG_CRITICAL, LOG_TO_DEBUGGER | LOG_TO_FILE,
+           "**************************AUREN********************\nerror encountered:");
     do_log(LOG_CRITICAL, LOG_TO_ALL, "auren_get_error: %s", __al_error_text(error));
     do_log(LOG_CRITICAL, LOG_TO_FILE, "auren: error: %d", error);
     uint8_t outputs = loud ? LOG_TO_ALL : (LOG_TO_DEBUGGER | LOG_TO_FILE);
@@ -50,10 +51,11 @@ bool __auren_check_context_error(ALCdevice *device, const char *func, const char
     default: break;
     }
     if (name)
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "%s() BUG at file \"%s\", line %i: %s!", func, file, line, name);
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "%s() BUG at file \"%s\", line %i: %s!", func, file, line,
+               name);
     else
-        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "%s() BUG at file \"%s\", line %i: UNKNOWN ALC error code: %d!",
-               func, file, line, error);
+        do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE,
+               "%s() BUG at file \"%s\", line %i: UNKNOWN ALC error code: %d!", func, file, line, error);
     return true;
 }
 
@@ -122,7 +124,8 @@ static bool __auren_buffer_test()
         for (ALuint b : buffers) alBufferData(b, AL_FORMAT_MONO16, silence, sizeof(silence), 44100);
         alSourceQueueBuffers(source, AUREN_BUFFER_TEST_BUFFERS, buffers);
         ok = alGetError() == AL_NO_ERROR;
-        if (!ok) do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "\t__buffer test: this system cannot queue buffers");
+        if (!ok)
+            do_log(LOG_WARNING, LOG_TO_DEBUGGER | LOG_TO_FILE, "\t__buffer test: this system cannot queue buffers");
     }
     if (ok) {
         alSourcePlay(source);
@@ -185,7 +188,8 @@ void __auren_choose_device()
             char *copy = mem_strdup(n);
             if (copy) auren_system.device_names->add(copy);
         }
-        do_log(LOG_INFO, LOG_TO_FILE, "auren_choose_device: devices num: %d", int(auren_system.device_names->get_size()));
+        do_log(LOG_INFO, LOG_TO_FILE, "auren_choose_device: devices num: %d",
+               int(auren_system.device_names->get_size()));
         for (uint32_t i = 0; i < auren_system.device_names->get_size(); i++)
             do_log(LOG_INFO, LOG_TO_FILE, "\tdevice#%d : %s", int(i), (*auren_system.device_names)[i]);
         for (uint32_t i = 0; i < auren_system.device_names->get_size() && !chosen; i++)

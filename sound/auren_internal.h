@@ -33,9 +33,9 @@ enum {
 };
 
 struct auren_source_t {
-    int32_t state;       // SS_
-    int32_t play_state;  // PS_, or 0 for a free slot
-    ALuint voice;        // valid unless PS_VIRTUAL
+    int32_t state;      // SS_
+    int32_t play_state; // PS_, or 0 for a free slot
+    ALuint voice;       // valid unless PS_VIRTUAL
     auren_sound_t *sample;
     float active_distance;
     float reference_distance;
@@ -58,7 +58,7 @@ struct auren_sound_t {
     int32_t frequency;
     int32_t channels;
     int32_t index;
-    uint32_t frames;  // samples per channel in the buffer
+    uint32_t frames; // samples per channel in the buffer
 };
 
 struct auren_stream_t {
@@ -158,7 +158,7 @@ void __auren_streams_free_all();
 
 // Decoding (auren_decode.cpp, auren_wav.cpp).
 struct auren_pcm_t {
-    array<char> *data;  // null when only the header was read
+    array<char> *data; // null when only the header was read
     int32_t format;
     int32_t channels;
     int32_t frequency;
@@ -191,9 +191,9 @@ bool __auren_ogg_check_info(OggVorbis_File *decoder, const char **why);
 
 // WAV parsing over bytes in memory.
 struct auren_wav_t {
-    const uint8_t *data;  // the sample data inside the parsed bytes
-    uint32_t size;        // bytes of sample data
-    int32_t format;       // AL_FORMAT_
+    const uint8_t *data; // the sample data inside the parsed bytes
+    uint32_t size;       // bytes of sample data
+    int32_t format;      // AL_FORMAT_
     int32_t channels;
     int32_t bits;
     int32_t frequency;

@@ -152,7 +152,7 @@ bool __ogg_read_buffer(auren_stream_t *stream, uint32_t size, char *buffer, uint
     memset(buffer, 0, size);
     *filled = 0;
     int holes = 0;
-    bool rewound = false;  // nothing decoded since the last rewind
+    bool rewound = false; // nothing decoded since the last rewind
     while (*filled < size) {
         int link = 0;
         long n = ov_read(&stream->decoder, buffer + *filled, int(size - *filled), 0, 2, 1, &link);
@@ -163,7 +163,8 @@ bool __ogg_read_buffer(auren_stream_t *stream, uint32_t size, char *buffer, uint
             continue;
         }
         if (n == OV_HOLE) {
-            do_log(LOG_CRITICAL, LOG_TO_FILE, "auren_stream(): error decoding/reading stream: interruption in the data");
+            do_log(LOG_CRITICAL, LOG_TO_FILE,
+                   "auren_stream(): error decoding/reading stream: interruption in the data");
             if (++holes <= AUREN_STREAM_MAX_HOLES) continue;
         } else if (n == OV_EBADLINK) {
             do_log(LOG_CRITICAL, LOG_TO_FILE, "auren_stream(): error decoding/reading stream: bad link");
@@ -215,7 +216,8 @@ static void __stream_precharge_buffers(auren_stream_t *stream)
     alGenBuffers(AUREN_STREAM_BUFFERS, stream->buffers);
     AUREN_AL_CHECK();
     // Taken from the end: buffers[0] is filled first.
-    for (int i = 0; i < AUREN_STREAM_BUFFERS; i++) stream->free_buffers[i] = stream->buffers[AUREN_STREAM_BUFFERS - 1 - i];
+    for (int i = 0; i < AUREN_STREAM_BUFFERS; i++)
+        stream->free_buffers[i] = stream->buffers[AUREN_STREAM_BUFFERS - 1 - i];
     stream->free_count = AUREN_STREAM_BUFFERS;
     __stream_fill(stream);
 }
@@ -327,7 +329,8 @@ static void __stream_free(auren_stream_t *stream)
     __stream_release_voice(stream);
     ov_clear(&stream->decoder);
     fclose(stream->file);
-    if (auren_system.streams && stream->list_index >= 0 && uint32_t(stream->list_index) < auren_system.streams->get_size())
+    if (auren_system.streams && stream->list_index >= 0 &&
+        uint32_t(stream->list_index) < auren_system.streams->get_size())
         (*auren_system.streams)[uint32_t(stream->list_index)] = nullptr;
     mem_free(stream->name);
     mem_free(stream);
@@ -365,14 +368,11 @@ void __stream_update(double)
                 stream->paused = 1;
             }
             break;
-        case STOP_AND_DEINIT:
-            __stream_free(stream);
-            break;
+        case STOP_AND_DEINIT: __stream_free(stream); break;
         case STREAM_DRAIN:
             if (stream->started && device) __stream_update_buffers(stream);
             break;
-        default:
-            BUG();
+        default: BUG();
         }
     }
 }

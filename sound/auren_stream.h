@@ -14,7 +14,7 @@ enum {
     STREAM_PAUSE = 2,
     STREAM_PLAY = 3,
     STOP_AND_DEINIT = 4,
-    STREAM_DRAIN = 5,  // a non-looping file has been read to its end and plays out
+    STREAM_DRAIN = 5, // a non-looping file has been read to its end and plays out
 };
 
 #define AUREN_STREAM_BUFFERS 10

@@ -16,7 +16,10 @@
 static const uint8_t WAV_PCM_SUBFORMAT[16] = {0x01, 0x00, 0x00, 0x00, 0x00, 0x00, 0x10, 0x00,
                                               0x80, 0x00, 0x00, 0xaa, 0x00, 0x38, 0x9b, 0x71};
 
-static uint32_t __wav_u32(const uint8_t *p) { return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24; }
+static uint32_t __wav_u32(const uint8_t *p)
+{
+    return uint32_t(p[0]) | uint32_t(p[1]) << 8 | uint32_t(p[2]) << 16 | uint32_t(p[3]) << 24;
+}
 static uint16_t __wav_u16(const uint8_t *p) { return uint16_t(p[0] | p[1] << 8); }
 
 static bool __wav_fail(const char **why, const char *text)
@@ -29,7 +32,8 @@ bool __auren_wav_parse(const uint8_t *bytes, size_t size, auren_wav_t *wav, cons
 {
     memset(wav, 0, sizeof(*wav));
     if (size < 12) return __wav_fail(why, "too short for a RIFF header");
-    if (memcmp(bytes, "RIFF", 4) != 0 || memcmp(bytes + 8, "WAVE", 4) != 0) return __wav_fail(why, "not a RIFF WAVE file");
+    if (memcmp(bytes, "RIFF", 4) != 0 || memcmp(bytes + 8, "WAVE", 4) != 0)
+        return __wav_fail(why, "not a RIFF WAVE file");
     uint32_t riff_size = __wav_u32(bytes + 4);
     if (riff_size < 4 || uint64_t(riff_size) + 8 > size) return __wav_fail(why, "RIFF size does not match the file");
     size_t end = size_t(riff_size) + 8;
@@ -57,7 +61,8 @@ bool __auren_wav_parse(const uint8_t *bytes, size_t size, auren_wav_t *wav, cons
             block_align = __wav_u16(f + 12);
             bits = __wav_u16(f + 14);
             if (tag == WAV_FORMAT_EXTENSIBLE) {
-                if (chunk_size < 40 || __wav_u16(f + 16) < 22) return __wav_fail(why, "extensible format chunk too short");
+                if (chunk_size < 40 || __wav_u16(f + 16) < 22)
+                    return __wav_fail(why, "extensible format chunk too short");
                 if (memcmp(f + 24, WAV_PCM_SUBFORMAT, 16) != 0) return __wav_fail(why, "not integer PCM data");
                 uint16_t valid_bits = __wav_u16(f + 18);
                 if (valid_bits != 0 && valid_bits != bits) return __wav_fail(why, "unsupported valid-bits count");
@@ -67,7 +72,8 @@ bool __auren_wav_parse(const uint8_t *bytes, size_t size, auren_wav_t *wav, cons
             if (channels != 1 && channels != 2) return __wav_fail(why, "only one or two channels are supported");
             if (bits != 8 && bits != 16) return __wav_fail(why, "only 8 and 16 bits per sample are supported");
             if (rate < AUREN_MIN_RATE || rate > AUREN_MAX_RATE) return __wav_fail(why, "sample rate out of range");
-            if (block_align != channels * bits / 8) return __wav_fail(why, "block size does not match channels and bits");
+            if (block_align != channels * bits / 8)
+                return __wav_fail(why, "block size does not match channels and bits");
             if (byte_rate != rate * block_align) return __wav_fail(why, "byte rate does not match the format");
             have_fmt = true;
         } else if (memcmp(chunk, "data", 4) == 0) {

@@ -7,7 +7,7 @@
 #include <vector>
 
 struct testgen_signal {
-    std::vector<int16_t> pcm;  // interleaved
+    std::vector<int16_t> pcm; // interleaved
     int channels;
     int rate;
     size_t frames() const { return channels > 0 ? pcm.size() / size_t(channels) : 0; }

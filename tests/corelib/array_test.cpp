@@ -79,8 +79,10 @@ TEST(Array, MisuseIsReportedWithTheInstanceName)
 {
     array<char> *c = array_new<char>();
     c->set_size(5);
-    EXPECT_EXIT(c->set_size(5), ExitedWithCode(3), "array<char>::set_size\\(\\) BUG.*assertion elements != cur_elements");
-    EXPECT_EXIT(c->prealloc(5), ExitedWithCode(3), "array<char>::prealloc\\(\\) BUG.*assertion elements > cur_elements");
+    EXPECT_EXIT(c->set_size(5), ExitedWithCode(3),
+                "array<char>::set_size\\(\\) BUG.*assertion elements != cur_elements");
+    EXPECT_EXIT(c->prealloc(5), ExitedWithCode(3),
+                "array<char>::prealloc\\(\\) BUG.*assertion elements > cur_elements");
     EXPECT_EXIT(c->set_align_bytes(16), ExitedWithCode(3),
                 "array<char>::set_align_bytes.*max_elements == 0 && cur_elements == 0");
     array_free(c);
@@ -91,7 +93,8 @@ TEST(Array, MisuseIsReportedWithTheInstanceName)
     f->flags |= ARRAY_CONSTANT_SIZE;
     EXPECT_TRUE(f->is_constant_size());
     float x = 1;
-    EXPECT_EXIT(f->add(&x), ExitedWithCode(3), "array<float>::resize\\(\\) BUG.*assertion !is_constant_size\\(\\) failed!");
+    EXPECT_EXIT(f->add(&x), ExitedWithCode(3),
+                "array<float>::resize\\(\\) BUG.*assertion !is_constant_size\\(\\) failed!");
     array_free(f);
 }
 

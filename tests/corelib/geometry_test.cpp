@@ -15,7 +15,7 @@ void expect_near3(tacka3 got, tacka3 want, float eps = 1e-5f)
     EXPECT_NEAR(got.z, want.z, eps);
 }
 
-}  // namespace
+} // namespace
 
 TEST(Geometry, BoxAroundSphere)
 {
@@ -98,12 +98,12 @@ TEST(Geometry, RayAgainstBox)
 {
     aabox box{{-1, -1, -1}, {1, 1, 1}};
     EXPECT_TRUE(is_intersecting(&box, {-5, 0, 0}, {1, 0, 0}));
-    EXPECT_FALSE(is_intersecting(&box, {-5, 0, 0}, {-1, 0, 0}));  // box behind
-    EXPECT_TRUE(is_intersecting(&box, {0, 0, 0}, {0, 0, 1}));     // origin inside
-    EXPECT_FALSE(is_intersecting(&box, {-5, 2, 0}, {1, 0, 0}));   // passes beside
-    EXPECT_TRUE(is_intersecting(&box, {-5, -5, 0}, {1, 1, 0}));   // diagonal through
-    EXPECT_FALSE(is_intersecting(&box, {-5, -7.5f, 0}, {1, 1, 0}));  // diagonal past a corner
-    EXPECT_TRUE(is_intersecting(&box, {-5, 1, 0}, {1, 0, 0}));    // grazing a face
+    EXPECT_FALSE(is_intersecting(&box, {-5, 0, 0}, {-1, 0, 0}));    // box behind
+    EXPECT_TRUE(is_intersecting(&box, {0, 0, 0}, {0, 0, 1}));       // origin inside
+    EXPECT_FALSE(is_intersecting(&box, {-5, 2, 0}, {1, 0, 0}));     // passes beside
+    EXPECT_TRUE(is_intersecting(&box, {-5, -5, 0}, {1, 1, 0}));     // diagonal through
+    EXPECT_FALSE(is_intersecting(&box, {-5, -7.5f, 0}, {1, 1, 0})); // diagonal past a corner
+    EXPECT_TRUE(is_intersecting(&box, {-5, 1, 0}, {1, 0, 0}));      // grazing a face
     // A short vector still means the whole ray.
     EXPECT_TRUE(is_intersecting(&box, {-100, 0.5f, 0.5f}, {0.001f, 0, 0}));
 }
@@ -185,7 +185,7 @@ TEST(Geometry, RayTriangle)
     tacka3 a{0, 0, 0}, b{2, 0, 0}, c{0, 2, 0};
     float t = -1;
     EXPECT_TRUE(ray_triangle_intersect(&t, {0.5f, 0.5f, 4}, {0, 0, -2}, a, b, c));
-    EXPECT_FLOAT_EQ(t, 2.0f);  // in units of the (not normalised) direction
+    EXPECT_FLOAT_EQ(t, 2.0f); // in units of the (not normalised) direction
     // From the back side too.
     EXPECT_TRUE(ray_triangle_intersect(&t, {0.5f, 0.5f, -1}, {0, 0, 1}, a, b, c));
     EXPECT_FLOAT_EQ(t, 1.0f);
@@ -210,7 +210,7 @@ TEST(Geometry, RaySphereAndBoxes)
     EXPECT_EQ(x.max[1], 3.0f);
     EXPECT_EQ(x.max[2], 2.0f);
     build_box_around_sphere(&y, {2, 0, 0}, 1.0f);
-    EXPECT_TRUE(aabox_overlaps(&x, &y));  // touching at x = 1
+    EXPECT_TRUE(aabox_overlaps(&x, &y)); // touching at x = 1
     build_box_around_sphere(&y, {2.5f, 0, 0}, 1.0f);
     EXPECT_FALSE(aabox_overlaps(&x, &y));
 }

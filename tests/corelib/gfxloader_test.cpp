@@ -16,8 +16,7 @@
 #include "corelib/mem.h"
 #include "test_support.h"
 
-namespace
-{
+namespace {
 
 struct Image {
     int w = -1, h = -1, bpp = -1;
@@ -178,8 +177,7 @@ std::string red_over_blue_jpeg(bool progressive = false)
     return jpeg_file(32, 16, 3, rows, progressive);
 }
 
-class GfxLoader : public TempDirTest
-{
+class GfxLoader : public TempDirTest {
   protected:
     void SetUp() override
     {

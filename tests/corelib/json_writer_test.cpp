@@ -62,7 +62,7 @@ bool read_json_string(const std::string &s, std::string *bytes)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 TEST(JsonWriter, WellFormedUtf8PassesAndStrayBytesReadAsLatin1)
 {

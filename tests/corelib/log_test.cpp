@@ -77,8 +77,9 @@ TEST_F(LogTest, FaultReportsReachEveryOutputAndEndTheLog)
             int broken = 1;
             ASSERT(broken == 2);
         },
-        ExitedWithCode(3), "!!MESSAGE!! \\[CRITICAL\\]: .*\\(\\) BUG at file \".*log_test.cpp\", line [0-9]+: "
-                           "assertion broken == 2 failed!");
+        ExitedWithCode(3),
+        "!!MESSAGE!! \\[CRITICAL\\]: .*\\(\\) BUG at file \".*log_test.cpp\", line [0-9]+: "
+        "assertion broken == 2 failed!");
     std::string log = test_read_file(path("log.txt"));
     EXPECT_EQ(log.rfind("[INFO]: before\n", 0), 0u);
     EXPECT_NE(log.find("assertion broken == 2 failed!\n"), std::string::npos);
@@ -86,7 +87,8 @@ TEST_F(LogTest, FaultReportsReachEveryOutputAndEndTheLog)
 
     EXPECT_EXIT(log_fault_bug("kickoff_vorn_freeware", ".\\the_vorn", 172), ExitedWithCode(3),
                 "kickoff_vorn_freeware\\(\\) BUG at file \"\\.\\\\the_vorn\", line 172!");
-    EXPECT_EXIT(log_fault_reason("init", "f", 3, "\"why\""), ExitedWithCode(3), "init\\(\\) at file \"f\", line 3: \"why\"!");
+    EXPECT_EXIT(log_fault_reason("init", "f", 3, "\"why\""), ExitedWithCode(3),
+                "init\\(\\) at file \"f\", line 3: \"why\"!");
 }
 
 TEST_F(LogTest, TruncateMakesAnEmptyFileAndUnsetPathDropsFileOutput)

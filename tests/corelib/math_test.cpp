@@ -31,7 +31,7 @@ quaternion axis_angle(float x, float y, float z, float degrees)
     return quaternion_from_axis_angle(axis, degrees * static_cast<float>(M_PI) / 180.0f);
 }
 
-}  // namespace
+} // namespace
 
 TEST(Tacka, CrossDotLengthDistance)
 {
@@ -161,7 +161,7 @@ TEST(Quaternion, NormalizeAndSlerp)
 
 namespace {
 void normalize_value(quaternion q) { quaternion_normalize(&q); }
-}  // namespace
+} // namespace
 
 TEST(QuaternionDeath, NormalizeZeroOrNanIsFault)
 {
@@ -280,10 +280,10 @@ TEST(View, ViewMatrixMapsIntoEyeSpace)
     EXPECT_TRUE(matrix_is_identity(v->prev_view_matrix));
     float first[16];
     matrix_copy(first, m);
-    view_set_position(v, {0, 0, 0});  // eye on its target: no frame
+    view_set_position(v, {0, 0, 0}); // eye on its target: no frame
     EXPECT_FALSE(view_compute_view_matrix(v));
     expect_near16(v->prev_view_matrix, first, 0.0f);
-    view_set_position(v, {0, 0, 5});  // up along the line of sight
+    view_set_position(v, {0, 0, 5}); // up along the line of sight
     EXPECT_FALSE(view_compute_view_matrix(v));
     view_free(v);
 }
@@ -292,12 +292,13 @@ TEST(View, ProjectionIsGlFrustum)
 {
     view *v = view_create();
     view_set_near_far(v, 1.0f, 100.0f);
-    view_set_fov(v, static_cast<float>(M_PI) / 2.0f);  // tan(45 deg) = 1
+    view_set_fov(v, static_cast<float>(M_PI) / 2.0f); // tan(45 deg) = 1
     ASSERT_TRUE(view_compute_projection(v));
     const float *p = view_get_projection_matrix(v);
     // glFrustum(-4/3, 4/3, -1, 1, 1, 100) in OpenGL's column-major order.
     const float n = 1.0f, f = 100.0f, r = 4.0f / 3.0f, t = 1.0f;
-    const float want[16] = {n / r, 0, 0, 0, 0, n / t, 0, 0, 0, 0, -(f + n) / (f - n), -1, 0, 0, -2 * f * n / (f - n), 0};
+    const float want[16] = {n / r, 0, 0, 0, 0, n / t, 0, 0, 0, 0, -(f + n) / (f - n), -1, 0, 0, -2 * f * n / (f - n),
+                            0};
     expect_near16(p, want, 1e-6f);
 
     // A point on the near plane's top edge lands on NDC y = 1, z = -1.

@@ -140,8 +140,9 @@ TEST_F(FilesTest, MissingFilesAndFoldersAreReportedNotLoaded)
     EXPECT_EQ(size, 77u);
     EXPECT_FALSE(load_file_to_buffer(dir.c_str(), &block, &size));
     std::string log = test_read_file(path("log.txt"));
-    EXPECT_NE(log.find("[WARNING]: load_file_to_buffer: _open(" + path("missing") + ") FAILED: No such file or directory!"),
-              std::string::npos);
+    EXPECT_NE(
+        log.find("[WARNING]: load_file_to_buffer: _open(" + path("missing") + ") FAILED: No such file or directory!"),
+        std::string::npos);
     EXPECT_NE(log.find("load_file(): _filelength(" + dir + ") FAILED: Is a directory!"), std::string::npos);
 }
 
@@ -333,7 +334,7 @@ static void add_locked(void *arg)
     auto *c = static_cast<locked_counter *>(arg);
     for (int i = 0; i < 10000; i++) {
         mutex_lock(c->m);
-        mutex_lock(c->m);  // recursive within one thread
+        mutex_lock(c->m); // recursive within one thread
         c->value++;
         mutex_unlock(c->m);
         mutex_unlock(c->m);

@@ -52,7 +52,8 @@ class FighterIcon : public TempDirTest {
         // The icons are not game data: the resource folder holds the scene only.
         EXPECT_EQ(ctx.files, 1);
         size_t entries = 0;
-        for (const auto &e : fs::directory_iterator(ctx.out_dir)) entries += e.path().filename() != "vorn.quox2" ? 1 : 0;
+        for (const auto &e : fs::directory_iterator(ctx.out_dir))
+            entries += e.path().filename() != "vorn.quox2" ? 1 : 0;
         EXPECT_EQ(entries, 0u);
         return ctx.icon_dir;
     }

@@ -137,7 +137,7 @@ TEST_F(VornScene, TheQuox2ToolChecksItWithoutAWarning)
 
 TEST_F(VornScene, FighterRigAndCameras)
 {
-    const char *rig[] = {"bolid", "bolid_rot", "bolid_left_gun", "bolid_right_gun", "bolid_torpedo_launcher",
+    const char *rig[] = {"bolid",    "bolid_rot", "bolid_left_gun", "bolid_right_gun", "bolid_torpedo_launcher",
                          "dummy_jet"};
     for (const char *n : rig) {
         ASSERT_NE(oi(n), nullptr) << n;
@@ -256,7 +256,7 @@ TEST_F(VornScene, AttackerPoolsOfEveryKind)
 {
     const char *kinds[8] = {"asteroid_a", "asteroid_b", "asteroid_c", "asteroid_d",
                             "junk_a",     "junk_b",     "junk_c",     "junk_d"};
-    std::map<std::string, std::set<std::string>> actors;  // kind -> actor names
+    std::map<std::string, std::set<std::string>> actors; // kind -> actor names
     std::map<std::string, int> ois_of;                   // actor name -> instances
     dlist_for_each(n, &sc->ois)
     {
@@ -301,7 +301,8 @@ TEST_F(VornScene, LaunchPadPointsLieWhereTheAttackersShouldStart)
     float lo = 1e9f, hi = 0;
     std::set<long> spread;
     for (uint32_t i = 0; i < nv; i++) {
-        tacka3 p = {v[i].x * m[0] + v[i].y * m[4] + v[i].z * m[8] + m[12], v[i].x * m[1] + v[i].y * m[5] + v[i].z * m[9] + m[13],
+        tacka3 p = {v[i].x * m[0] + v[i].y * m[4] + v[i].z * m[8] + m[12],
+                    v[i].x * m[1] + v[i].y * m[5] + v[i].z * m[9] + m[13],
                     v[i].x * m[2] + v[i].y * m[6] + v[i].z * m[10] + m[14]};
         float d = tacka3_length(p);
         lo = std::fmin(lo, d), hi = std::fmax(hi, d);
@@ -312,7 +313,7 @@ TEST_F(VornScene, LaunchPadPointsLieWhereTheAttackersShouldStart)
     // second an attacker takes about a minute.
     EXPECT_GT(lo, 150.0f + LAYOUT_SENTINEL_RING);
     EXPECT_LT(hi, 500.0f);
-    EXPECT_GT(spread.size(), 40u);  // varied start points
+    EXPECT_GT(spread.size(), 40u); // varied start points
 }
 
 TEST_F(VornScene, SkyBoxOfSixFaces)
@@ -414,7 +415,7 @@ TEST_F(VornScene, TitleCinematicFliesPastTheStationAndTheField)
         tacka3 acc = tacka3_sub(tacka3_add(a, c), tacka3_scale(b, 2));
         acc = tacka3_sub(acc, tacka3_scale(v, tacka3_dot(acc, v)));
         acc.y = 0;
-        if (tacka3_length(acc) < 0.4f) continue;  // nearly straight
+        if (tacka3_length(acc) < 0.4f) continue; // nearly straight
         quaternion q;
         motion_get_rotation(m, &q, t);
         turns++;
@@ -431,8 +432,8 @@ TEST_F(VornScene, TitleCinematicFliesPastTheStationAndTheField)
 
 TEST_F(VornScene, MaterialsUseEveryRenderingPath)
 {
-    bool diffuse_only = false, bump24_spec = false, bump32 = false, bump_no_spec = false, gloss = false, selfillum = false,
-         detail = false, reflection = false, solid = false, composite = false;
+    bool diffuse_only = false, bump24_spec = false, bump32 = false, bump_no_spec = false, gloss = false,
+         selfillum = false, detail = false, reflection = false, solid = false, composite = false;
     dlist_for_each(n, &sc->materials)
     {
         material *m = scene_material_of(n);
@@ -459,9 +460,12 @@ TEST_F(VornScene, MaterialsUseEveryRenderingPath)
             ASSERT_TRUE(material_has_texture(m, MAT_SLOT_BUMP));
             unitexture_get_data(material_get_texture(m, MAT_SLOT_BUMP), &w, &h, &bpp);
             float spec = m->colors[2].x + m->colors[2].y + m->colors[2].z;
-            if (spec < 1.0f) bump_no_spec = true;
-            else if (bpp == 24) bump24_spec = true;
-            else if (bpp == 32) bump32 = true;
+            if (spec < 1.0f)
+                bump_no_spec = true;
+            else if (bpp == 24)
+                bump24_spec = true;
+            else if (bpp == 32)
+                bump32 = true;
         }
         int maps = 0;
         for (int s = 0; s < MAT_SLOTS; s++) maps += has[s];
@@ -535,7 +539,7 @@ TEST_F(VornSceneBuild, TwoBuildsWriteTheSameBytes)
         EXPECT_LT(std::chrono::duration<double>(std::chrono::steady_clock::now() - t0).count(), 10.0);
         bytes[run] = test_read_file(ctx.out_dir + "vorn.quox2");
         EXPECT_EQ(ctx.files, 1);
-        EXPECT_TRUE(ctx.sheets.empty());  // no preview folder, no pictures
+        EXPECT_TRUE(ctx.sheets.empty()); // no preview folder, no pictures
     }
     EXPECT_GT(bytes[0].size(), 100000u);
     EXPECT_TRUE(bytes[0] == bytes[1]);

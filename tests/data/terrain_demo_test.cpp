@@ -38,11 +38,12 @@ TEST(TerrainDemo, LoadsPreparesAndBuildsItsTerrain)
     ASSERT_NE(t, nullptr);
     ASSERT_TRUE(t->flags & TERRAIN_BUILT);
     float side = t->cells * t->cell_size;
-    EXPECT_GE(side * side, 4e6f);  // a few square kilometres
+    EXPECT_GE(side * side, 4e6f); // a few square kilometres
     EXPECT_LE(side * side, 2e7f);
     // Relief: craters go well below the plains, ridges above.
     float lo = INFINITY, hi = -INFINITY;
-    for (uint32_t i = 0; i < t->vertexsno; i++) lo = std::fmin(lo, t->vertexs[i].y), hi = std::fmax(hi, t->vertexs[i].y);
+    for (uint32_t i = 0; i < t->vertexsno; i++)
+        lo = std::fmin(lo, t->vertexs[i].y), hi = std::fmax(hi, t->vertexs[i].y);
     EXPECT_GT(hi - lo, 60.0f);
     EXPECT_LT(hi - lo, 600.0f);
     EXPECT_EQ(scene_get_lights_no(sc), 1u);
@@ -54,7 +55,7 @@ TEST(TerrainDemo, LoadsPreparesAndBuildsItsTerrain)
     view *v = view_create();
     for (int step = 0; step < 480; step++) {
         scene_update(sc, {0, 0, 0}, 0.1f);
-        if (step < 20) continue;  // the motion fades in from the resting place
+        if (step < 20) continue; // the motion fades in from the resting place
         ASSERT_TRUE(camera_setup_view(cam, v));
         tacka3 p = v->position;
         EXPECT_GT(p.y, terrain_height_at(t, p.x, p.z) + 10.0f) << step;

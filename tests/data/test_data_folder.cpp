@@ -21,8 +21,8 @@ extern "C" {
 
 #include "corelib/gfxloader.h"
 #include "corelib/mem.h"
-#include "particles/sps_file.h"
 #include "data_test_util.h"
+#include "particles/sps_file.h"
 
 namespace fs = std::filesystem;
 
@@ -53,7 +53,7 @@ static std::string __native(const std::string &name)
 
 struct picture {
     int w = 0, h = 0, bpp = 0;
-    std::vector<uint8_t> px;  // as the loader gives them: bottom row first
+    std::vector<uint8_t> px; // as the loader gives them: bottom row first
 };
 
 static bool __load_picture(const std::string &name, picture &pic)
@@ -102,7 +102,7 @@ TEST_F(DataFolder, EveryPictureLoadsWithTheImageLoader)
         EXPECT_TRUE(varied) << f.name << " is one flat colour";
         pictures++;
     }
-    EXPECT_EQ(pictures, 93 + 24);  // the game's and the four terrain texture sets
+    EXPECT_EQ(pictures, 93 + 24); // the game's and the four terrain texture sets
 }
 
 // The pictures drawn at fixed places: each must fit the 800 x 600 screen from there.
@@ -113,16 +113,26 @@ TEST_F(DataFolder, PicturesFitWhereTheGameDrawsThem)
         int x, y;
     };
     static const placed places[] = {
-        {"splash\\loading_pic_01.tga", 179, 544}, {"splash\\loading_pic_05.tga", 179, 544},
-        {"ui\\block\\block_pic.tga", 5, 490},     {"ui\\info\\score_pic.tga", 34, 559},
-        {"ui\\info\\energy_pic.tga", 109, 585},   {"ui\\info\\time_pic.tga", 183, 559},
-        {"ui\\info\\weapons_pic.tga", 524, 585},  {"ui\\info\\engine_pic.tga", 254, 583},
-        {"ui\\info\\level_pic.tga", 590, 559},    {"ui\\info\\status_pic.tga", 661, 584},
-        {"ui\\station\\station_pic.tga", 691, 495}, {"ui\\bolid\\bolid_pic.tga", 339, 548},
-        {"ui\\info\\pause.tga", 200, 200},         {"ui\\station_bolid_blink_RED\\station_blink.tga", 691, 495},
-        {"ui\\sentinel\\sentinel_pic.tga", 752, 12 + 28 * 7}, {"hiscore\\new_game_hl.tga", 338, 463},
-        {"hiscore\\qorvex_hl.tga", 307, 429},     {"config\\ok_low.tga", 114, 467},
-        {"config\\abbrechen_low.tga", 206, 467},  {"config\\checked.tga", 299, 92},
+        {"splash\\loading_pic_01.tga", 179, 544},
+        {"splash\\loading_pic_05.tga", 179, 544},
+        {"ui\\block\\block_pic.tga", 5, 490},
+        {"ui\\info\\score_pic.tga", 34, 559},
+        {"ui\\info\\energy_pic.tga", 109, 585},
+        {"ui\\info\\time_pic.tga", 183, 559},
+        {"ui\\info\\weapons_pic.tga", 524, 585},
+        {"ui\\info\\engine_pic.tga", 254, 583},
+        {"ui\\info\\level_pic.tga", 590, 559},
+        {"ui\\info\\status_pic.tga", 661, 584},
+        {"ui\\station\\station_pic.tga", 691, 495},
+        {"ui\\bolid\\bolid_pic.tga", 339, 548},
+        {"ui\\info\\pause.tga", 200, 200},
+        {"ui\\station_bolid_blink_RED\\station_blink.tga", 691, 495},
+        {"ui\\sentinel\\sentinel_pic.tga", 752, 12 + 28 * 7},
+        {"hiscore\\new_game_hl.tga", 338, 463},
+        {"hiscore\\qorvex_hl.tga", 307, 429},
+        {"config\\ok_low.tga", 114, 467},
+        {"config\\abbrechen_low.tga", 206, 467},
+        {"config\\checked.tga", 299, 92},
         {"config\\slider.tga", 136 + 148, 434},
     };
     for (const auto &p : places) {
@@ -131,12 +141,13 @@ TEST_F(DataFolder, PicturesFitWhereTheGameDrawsThem)
         EXPECT_LE(p.x + pic.w, 800) << p.name;
         EXPECT_LE(p.y + pic.h, 600) << p.name;
     }
-    for (const char *full : {"splash\\screen_pic.tga", "hiscore\\hiscore background.tga", "config\\background_pic.tga"}) {
+    for (const char *full :
+         {"splash\\screen_pic.tga", "hiscore\\hiscore background.tga", "config\\background_pic.tga"}) {
         picture pic;
         ASSERT_TRUE(__load_picture(full, pic)) << full;
         EXPECT_EQ(pic.w, 800) << full;
         EXPECT_EQ(pic.h, 600) << full;
-        EXPECT_EQ(pic.bpp, 24) << full;  // drawn opaque
+        EXPECT_EQ(pic.bpp, 24) << full; // drawn opaque
     }
     // The two buttons of the configuration screen must not overlap.
     picture ok;
@@ -157,16 +168,15 @@ TEST_F(DataFolder, PicturesFitWhereTheGameDrawsThem)
 TEST_F(DataFolder, OverlayPicturesAreTransparentAroundTheirShape)
 {
     for (const char *name : {"ui\\pointer\\pointer_pic.tga", "ui\\pointer\\missile_target_pic.tga",
-                             "ui\\bolid_damage\\bolid_damage_01.tga", "hiscore\\cursor_norm.tga",
-                             "perlin_1_128.tga", "glow.tga", "fractal_4.tga", "fractal_jet.tga",
-                             "1-pp-explod-star_256 copy.tga"}) {
+                             "ui\\bolid_damage\\bolid_damage_01.tga", "hiscore\\cursor_norm.tga", "perlin_1_128.tga",
+                             "glow.tga", "fractal_4.tga", "fractal_jet.tga", "1-pp-explod-star_256 copy.tga"}) {
         picture pic;
         ASSERT_TRUE(__load_picture(name, pic)) << name;
         ASSERT_EQ(pic.bpp, 32) << name;
         size_t row = size_t(pic.w) * 4;
         // The corner opposite the cursor's tip: bottom right (first row in memory is the bottom).
         EXPECT_EQ(pic.px[row - 1], 0) << name;
-        if (name != std::string("hiscore\\cursor_norm.tga")) {  // its tip is at the top left
+        if (name != std::string("hiscore\\cursor_norm.tga")) { // its tip is at the top left
             EXPECT_EQ(pic.px[size_t(pic.h - 1) * row + 3], 0) << name << " top-left alpha";
         }
     }

@@ -36,7 +36,7 @@ TEST(DataImage, ShapesCoverTheirAreaWithSoftEdges)
         partial += p.a > 0.05f && p.a < 0.95f;
     }
     EXPECT_NEAR(a, M_PI * 400, 4.0);
-    EXPECT_GT(partial, 40);  // anti-aliased rim
+    EXPECT_GT(partial, 40); // anti-aliased rim
 }
 
 TEST(DataImage, BlendingOverTransparencyKeepsTheColour)
@@ -47,7 +47,7 @@ TEST(DataImage, BlendingOverTransparencyKeepsTheColour)
     EXPECT_NEAR(p.r, 0.2f, 1e-6);
     EXPECT_NEAR(p.b, 0.6f, 1e-6);
     EXPECT_NEAR(p.a, 0.5f, 1e-6);
-    image_blend(img, 5, 5, {1, 1, 1, 1}, 1);  // outside: ignored
+    image_blend(img, 5, 5, {1, 1, 1, 1}, 1); // outside: ignored
     std::vector<uint8_t> bytes = image_to_bytes(img, 32);
     ASSERT_EQ(bytes.size(), 8u);
     EXPECT_EQ(bytes[0], 51);
@@ -69,9 +69,11 @@ TEST(DataText, LettersLandAroundTheBaseline)
     int top = 40, bottom = -1, left = 120, right = -1;
     for (int y = 0; y < 40; y++)
         for (int x = 0; x < 120; x++)
-            if (image_at(img, x, y).a > 0.5f) top = std::min(top, y), bottom = std::max(bottom, y), left = std::min(left, x), right = std::max(right, x);
-    EXPECT_LE(bottom, 30);           // capitals stand on the baseline
-    EXPECT_GE(top, 30 - 20);         // and are no taller than the em
+            if (image_at(img, x, y).a > 0.5f)
+                top = std::min(top, y), bottom = std::max(bottom, y), left = std::min(left, x),
+                right = std::max(right, x);
+    EXPECT_LE(bottom, 30);   // capitals stand on the baseline
+    EXPECT_GE(top, 30 - 20); // and are no taller than the em
     EXPECT_NEAR((left + right) / 2.0, 60, 2.0);
     text_deinit();
 }
@@ -107,7 +109,7 @@ TEST(DataAudio, CyclicEchoWrapsItsTailIntoTheStart)
     audio_buf b = audio_make_frames(1000);
     b.s[900] = 1;
     audio_echo(b, 200.0f / 44100, 0.5f, 1.0f, true);
-    EXPECT_NEAR(b.s[100], 1.0f, 1e-6);  // 900 + 200 wraps to 100
+    EXPECT_NEAR(b.s[100], 1.0f, 1e-6); // 900 + 200 wraps to 100
     audio_buf once = audio_make_frames(1000);
     once.s[900] = 1;
     audio_echo(once, 200.0f / 44100, 0.5f, 1.0f, false);
@@ -133,7 +135,7 @@ TEST_F(DataOgg, EncodingIsRepeatableAndDecodesToTheSameSound)
     ASSERT_TRUE(test_decode_ogg(path("t.ogg"), s, &ch, &rate));
     EXPECT_EQ(ch, 2);
     EXPECT_EQ(rate, 44100);
-    ASSERT_EQ(s.size(), b.s.size());  // the exact length survives, so loops stay exact
+    ASSERT_EQ(s.size(), b.s.size()); // the exact length survives, so loops stay exact
     double err = 0;
     for (size_t i = 0; i < s.size(); i++) err = std::max(err, double(std::fabs(s[i] - b.s[i])));
     EXPECT_LT(err, 0.05);
@@ -157,7 +159,7 @@ TEST_F(DataBuild, TwoBuildsWriteIdenticalFiles)
         data_ctx ctx;
         ctx.out_dir = path("run" + std::to_string(run)) + "/";
         ctx.quiet = true;
-        ctx.video_frames = 40;  // the encoder's settings are what matters, not the film's length
+        ctx.video_frames = 40; // the encoder's settings are what matters, not the film's length
         ASSERT_TRUE(data_build(ctx, steps));
         EXPECT_EQ(ctx.files, 42 + 7 + 11 + 16 + 4 + 1);
         for (const auto &name : ctx.written) {
@@ -193,9 +195,9 @@ TEST_F(DataBuild, OnlyItsOwnFolderIsEverEmptied)
     EXPECT_EQ(test_read_file(other + "/precious.txt"), "y");
 
     std::string out = path("out");
-    ASSERT_TRUE(data_prepare_out_dir(out));  // made, with its marker
+    ASSERT_TRUE(data_prepare_out_dir(out)); // made, with its marker
     test_write_file(out + "/stale.tga", "old");
-    ASSERT_TRUE(data_prepare_out_dir(out));  // an earlier build: emptied
+    ASSERT_TRUE(data_prepare_out_dir(out)); // an earlier build: emptied
     EXPECT_FALSE(test_file_exists(out + "/stale.tga"));
     EXPECT_TRUE(test_file_exists(out + "/" DATA_MARKER));
     EXPECT_TRUE(test_file_exists(path("keep.txt")));

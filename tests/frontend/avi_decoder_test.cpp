@@ -260,7 +260,9 @@ TEST_F(AviBadInputTest, AFileWithoutVideoIsRefused)
 {
     // A WAV file: 0.1 s of silence.
     std::string wav = "RIFF";
-    auto u32 = [&](uint32_t v) { for (int i = 0; i < 4; i++) wav.push_back(char(v >> (8 * i))); };
+    auto u32 = [&](uint32_t v) {
+        for (int i = 0; i < 4; i++) wav.push_back(char(v >> (8 * i)));
+    };
     auto u16 = [&](uint16_t v) { wav.push_back(char(v)), wav.push_back(char(v >> 8)); };
     u32(36 + 1600);
     wav += "WAVEfmt ";
@@ -291,7 +293,7 @@ TEST_F(AviBadInputTest, DamagedFilesNeverCrash)
         std::string bad = good;
         for (int i = 0; i < 40; i++) {
             state = state * 1664525u + 1013904223u;
-            size_t at = round < 6 ? (state >> 8) % 400 : (state >> 8) % bad.size();  // header, then anywhere
+            size_t at = round < 6 ? (state >> 8) % 400 : (state >> 8) % bad.size(); // header, then anywhere
             state = state * 1664525u + 1013904223u;
             bad[at] = char(state >> 24);
         }

@@ -145,7 +145,8 @@ TEST_F(ConfigTest, HostileFilesOfAnyLength)
         for (float v : {config_get_sps_quantity(), config_get_terra_horizon(), config_get_volume()})
             ASSERT_TRUE(v >= 0.0f && v <= 1.0f);
         // A short file is rewritten with the defaults; a whole record is kept as it is.
-        ASSERT_EQ(test_read_file(file()), bytes.size() < 24 ? record_bytes(0, 0, 1.0f, 1.0f, 1.0f, 0.75f, 0.7f) : bytes);
+        ASSERT_EQ(test_read_file(file()),
+                  bytes.size() < 24 ? record_bytes(0, 0, 1.0f, 1.0f, 1.0f, 0.75f, 0.7f) : bytes);
     }
 }
 

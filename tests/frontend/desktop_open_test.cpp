@@ -41,11 +41,16 @@ TEST_F(DesktopOpenTest, OpenerRunsInTheBackground)
     std::string go = path("go"), out = path("out");
     std::string script = "#!/bin/sh\n"
                          "i=0\n"
-                         "while [ ! -e '" + go + "' ]; do\n"
-                         "  i=$((i+1)); if [ $i -gt 100 ]; then echo blocked > '" + out + "'; exit 0; fi\n"
+                         "while [ ! -e '" +
+                         go +
+                         "' ]; do\n"
+                         "  i=$((i+1)); if [ $i -gt 100 ]; then echo blocked > '" +
+                         out +
+                         "'; exit 0; fi\n"
                          "  sleep 0.05\n"
                          "done\n"
-                         "printf '%s' \"$1\" > '" + out + "'\n";
+                         "printf '%s' \"$1\" > '" +
+                         out + "'\n";
     test_write_file(path("opener"), script);
     chmod(path("opener").c_str(), 0755);
     desktop_set_opener(path("opener").c_str());
@@ -63,8 +68,9 @@ TEST_F(DesktopOpenTest, MissingOpenerIsLogged)
     desktop_set_opener("vorn-no-such-opener");
     EXPECT_EQ(desktop_find_opener(), "");
     EXPECT_FALSE(desktop_open("file:///nowhere/README.md"));
-    EXPECT_NE(test_read_file(path("log.txt")).find("desktop: no \"vorn-no-such-opener\" to open file:///nowhere/README.md"),
-              std::string::npos);
+    EXPECT_NE(
+        test_read_file(path("log.txt")).find("desktop: no \"vorn-no-such-opener\" to open file:///nowhere/README.md"),
+        std::string::npos);
     desktop_set_opener(path("not-there").c_str());
     EXPECT_FALSE(desktop_open("x"));
 }

@@ -180,8 +180,8 @@ TEST_F(GuiTest, SteppedSliderSnapsWhileDragging)
     EXPECT_EQ(gui_widget_get_state(ctx, "vol"), int(GUI_SLIDER_DRAGGING));
     struct {
         int cursor, knob;
-    } drags[] = {{105 + 36, 100}, {105 + 37, 137}, {105 + 80, 174}, {105 + 147, 211}, {105 + 148, 248},
-                 {700, 248},      {0, 100},        {105 + 111, 211}};
+    } drags[] = {{105 + 36, 100},  {105 + 37, 137}, {105 + 80, 174}, {105 + 147, 211},
+                 {105 + 148, 248}, {700, 248},      {0, 100},        {105 + 111, 211}};
     for (auto d : drags) {
         frame(d.cursor, 205, true);
         EXPECT_EQ(gui_slider_get_knob_x(ctx, "vol"), d.knob) << "cursor at " << d.cursor;

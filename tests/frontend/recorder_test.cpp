@@ -169,7 +169,8 @@ TEST_F(RecorderTest, StartingTwiceOrStoppingIdleIsAFault)
             recorder_start(".\\", 25);
             recorder_start(".\\", 25);
         },
-        ExitedWithCode(LOG_FAULT_EXIT_STATUS), "recorder_start\\(\\) at file .*: \"can't start, recording already started\"!");
+        ExitedWithCode(LOG_FAULT_EXIT_STATUS),
+        "recorder_start\\(\\) at file .*: \"can't start, recording already started\"!");
     EXPECT_EXIT(recorder_stop(), ExitedWithCode(LOG_FAULT_EXIT_STATUS),
                 "recorder_stop\\(\\) at file .*: \"can't end, recording not started\"!");
 }

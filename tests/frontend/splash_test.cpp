@@ -251,7 +251,8 @@ TEST_F(SplashFontTest, TheFontIsLookedForInTheResourceFolderThenInCommon)
     reset_recording();
     font_to_accept = "fonts/arialbd.ttf";
     splash_init("res/");
-    EXPECT_EQ(fonts_tried, (std::vector<std::string>{"res/arialbd.ttf", "common/arialbd.ttf", "common/fonts/arialbd.ttf"}));
+    EXPECT_EQ(fonts_tried,
+              (std::vector<std::string>{"res/arialbd.ttf", "common/arialbd.ttf", "common/fonts/arialbd.ttf"}));
     splash_deinit();
     EXPECT_EQ(fonts_freed, 1);
 }
@@ -283,8 +284,7 @@ TEST_F(SplashDeathTest, APictureThatCannotBeLoadedIsAFaultNamingIt)
             gfxloader_init();
             splash_add_gfx("splash\\missing.tga", 0, 0);
         },
-        ::testing::ExitedWithCode(3),
-                "res/splash\\\\missing.tga.*\n.*BUG");
+        ::testing::ExitedWithCode(3), "res/splash\\\\missing.tga.*\n.*BUG");
 }
 
 // Run by the test below in a child process: a GL error left pending before a

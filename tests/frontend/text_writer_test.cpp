@@ -132,8 +132,8 @@ TEST_F(FontsTest, WidthIsTheSumOfFreeTypesAdvancesAndKernings)
         if (i > 0) pen += ref.kerning(text[i - 1], text[i]);
         pen += ref.advance(text[i]);
     }
-    ASSERT_TRUE(fonts_layout(f, ri, reinterpret_cast<const uint32_t *>(text.data()), uint32_t(text.size()), 37, 100,
-                             false));
+    ASSERT_TRUE(
+        fonts_layout(f, ri, reinterpret_cast<const uint32_t *>(text.data()), uint32_t(text.size()), 37, 100, false));
     EXPECT_EQ(ri->min_x, 37);
     EXPECT_EQ(ri->max_x, pen >> 6);
     // the box holds every glyph and the baseline
@@ -455,9 +455,8 @@ TEST_F(TextWriterTest, EveryFontOfTheDefaultDataLoadsAndDraws)
     struct {
         const char *file;
         uint32_t size;
-    } fonts[] = {{"arial.ttf", 640},          {"ui\\Ftr____.ttf", 1152}, {"ui\\Ftr____.ttf", 768},
-                 {"ui\\ANDROMED.ttf", 640}, {"ui\\arial.ttf", 768},    {"ui\\freon.ttf", 1152},
-                 {"ui\\freon.ttf", 640}};
+    } fonts[] = {{"arial.ttf", 640},     {"ui\\Ftr____.ttf", 1152}, {"ui\\Ftr____.ttf", 768}, {"ui\\ANDROMED.ttf", 640},
+                 {"ui\\arial.ttf", 768}, {"ui\\freon.ttf", 1152},   {"ui\\freon.ttf", 640}};
     int y = 40;
     for (auto f : fonts) {
         gtw_font *font = gtw_load_font((data + f.file).c_str(), f.size, 0);

@@ -103,8 +103,8 @@ bool video_testgen_write(const std::string &path, const video_testgen_spec &s)
     e.frame->width = s.width;
     e.frame->height = s.height;
     if (av_frame_get_buffer(e.frame, 0) < 0) return false;
-    e.sws = sws_getContext(s.width, s.height, AV_PIX_FMT_RGBA, s.width, s.height, s.pix_fmt,
-                           SWS_POINT, nullptr, nullptr, nullptr);
+    e.sws = sws_getContext(s.width, s.height, AV_PIX_FMT_RGBA, s.width, s.height, s.pix_fmt, SWS_POINT, nullptr,
+                           nullptr, nullptr);
     if (!e.sws) return false;
     int frames = vfr ? int(s.times_ms.size()) : s.frames;
     std::vector<uint8_t> rgba;

@@ -24,9 +24,9 @@ struct video_testgen_spec {
     AVCodecID codec = AV_CODEC_ID_MPEG4;
     AVPixelFormat pix_fmt = AV_PIX_FMT_YUV420P; // the encoder's input
     int width = 64, height = 48;
-    int fps = 25;        // time base 1 / fps when times_ms is empty
+    int fps = 25; // time base 1 / fps when times_ms is empty
     int frames = 30;
-    int gop = 10;        // key frame interval
+    int gop = 10;              // key frame interval
     std::vector<int> times_ms; // variable frame rate: each frame's time (ms); the last frame lasts end_ms - its time
     int end_ms = 0;
 };

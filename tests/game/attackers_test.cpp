@@ -28,7 +28,7 @@ class Attackers : public GameWorld {
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(Attackers, TheFirstFrameOfALevelLaunchesFromThePadAtTheStation)
 {
@@ -77,7 +77,7 @@ TEST_F(Attackers, FlightIsStraightAtTheLaunchSpeedWhileSpinning)
     EXPECT_NEAR(at.y, 600.0f, 1e-3f);
     quaternion after = OI_get_rotation(main_oi(rock));
     float turned = 2.0f * std::acos(std::fmin(1.0f, std::fabs(before.w * after.w + before.x * after.x +
-                                                                 before.y * after.y + before.z * after.z)));
+                                                              before.y * after.y + before.z * after.z)));
     // (2 x 6 / 6.5 + 1) x 10 degrees per second for two seconds.
     EXPECT_NEAR(turned, (2.0f * 6.0f / 6.5f + 1.0f) * 10.0f * 2.0f * 0.017453292f, 1e-3f);
 }
@@ -87,7 +87,8 @@ TEST_F(Attackers, ADrawnKindWithEveryActorInFlightLaunchesNothing)
     silence_sentinels();
     std::vector<game_actor *> pebbles = actors_of("asteroid_a");
     ASSERT_FALSE(pebbles.empty());
-    for (size_t i = 0; i < pebbles.size(); i++) launch(pebbles[i], {float(30 * i), 900, 0}, {float(30 * i), 901, 0}, 0.0f);
+    for (size_t i = 0; i < pebbles.size(); i++)
+        launch(pebbles[i], {float(30 * i), 900, 0}, {float(30 * i), 901, 0}, 0.0f);
     EXPECT_EQ(vorn_asteroids_find_dormant(GA_KIND_ASTEROID_A), nullptr);
 
     int launched = 0, refused = 0;

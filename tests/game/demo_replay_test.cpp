@@ -71,24 +71,35 @@ class DemoReplayTest : public TempDirTest {
         auto key = [](int k, bool down) { OGL_input_key_event(k, down ? OGL_PRESS : OGL_RELEASE); };
         auto button = [](int b, bool down) { OGL_input_mouse_button_event(b, down ? OGL_PRESS : OGL_RELEASE); };
         switch (frame) {
-        case 5: OGL_input_tap_key(OGL_KEY_ESC); break;       // skips the title
+        case 5: OGL_input_tap_key(OGL_KEY_ESC); break; // skips the title
         case 10: key('W', true); break;
         case 20: OGL_input_mouse_move_event(520, 240); break;
         case 30: button(OGL_MOUSE_BUTTON_LEFT, true); break;
         case 150: button(OGL_MOUSE_BUTTON_LEFT, false); break;
-        case 160: OGL_input_mouse_button_event(OGL_MOUSE_BUTTON_RIGHT, OGL_PRESS);
-                  OGL_input_mouse_button_event(OGL_MOUSE_BUTTON_RIGHT, OGL_RELEASE); break;
+        case 160:
+            OGL_input_mouse_button_event(OGL_MOUSE_BUTTON_RIGHT, OGL_PRESS);
+            OGL_input_mouse_button_event(OGL_MOUSE_BUTTON_RIGHT, OGL_RELEASE);
+            break;
         case 200: OGL_input_mouse_move_event(300, 380); break;
         case 350: OGL_input_mouse_move_event(400, 300); break;
-        case 400: key('W', false); key('A', true); break;
-        case 420: key('A', false); button(OGL_MOUSE_BUTTON_LEFT, true); break;
+        case 400:
+            key('W', false);
+            key('A', true);
+            break;
+        case 420:
+            key('A', false);
+            button(OGL_MOUSE_BUTTON_LEFT, true);
+            break;
         case 600: button(OGL_MOUSE_BUTTON_LEFT, false); break;
         case 700: OGL_input_tap_key('P'); break;
         case 760: OGL_input_tap_key('P'); break;
-        case 1900: OGL_input_tap_key(OGL_KEY_ESC); break;    // game over
-        case 1960: OGL_input_char_event('A'); OGL_input_char_event('B'); break;
+        case 1900: OGL_input_tap_key(OGL_KEY_ESC); break; // game over
+        case 1960:
+            OGL_input_char_event('A');
+            OGL_input_char_event('B');
+            break;
         case 1965: OGL_input_tap_key(OGL_KEY_ENTER); break;
-        case 2000: OGL_input_tap_key(OGL_KEY_SPACE); break;  // a new game
+        case 2000: OGL_input_tap_key(OGL_KEY_SPACE); break; // a new game
         case 2010: key('D', true); break;
         default: break;
         }

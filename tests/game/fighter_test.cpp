@@ -130,7 +130,7 @@ TEST_F(Fighter, TheMouseOffsetTurnsTheShipSmoothly)
     park_far_away();
     quaternion q0 = OI_get_rotation_ws(bolid);
     tacka3 x0 = quaternion_rotate(q0, {1, 0, 0});
-    OGL_input_mouse_move_event(600, 300);  // yaw target 1 radian a second
+    OGL_input_mouse_move_event(600, 300); // yaw target 1 radian a second
     std::vector<float> turned;
     for (int i = 0; i < 40; i++) {
         ASSERT_TRUE(step(0.05f));
@@ -204,4 +204,4 @@ TEST_F(Fighter, ShotsThatHitScoreByTheVictimsKind)
     EXPECT_EQ(before - after, 100);
 }
 
-}  // namespace
+} // namespace

@@ -49,9 +49,16 @@ inline fake_fighter_t *fake_fighter_state(game_actor *ga)
 
 inline bool fake_fighter_init(game_actor *ga)
 {
-    fake_fighter_t *s = new fake_fighter_t{1, GA_SIDE_DEFENDERS, GA_KIND_FIGHTER, GA_FIGHTER_MAX_LIFE, 0.0f, 0,
-                                           new std::vector<int32_t>, new std::vector<game_actor *>,
-                                           new std::vector<float>, nullptr};
+    fake_fighter_t *s = new fake_fighter_t{1,
+                                           GA_SIDE_DEFENDERS,
+                                           GA_KIND_FIGHTER,
+                                           GA_FIGHTER_MAX_LIFE,
+                                           0.0f,
+                                           0,
+                                           new std::vector<int32_t>,
+                                           new std::vector<game_actor *>,
+                                           new std::vector<float>,
+                                           nullptr};
     s->bolid = game_actor_find_oi(ga, "bolid");
     if (!s->bolid) s->bolid = dlist_entry<game_actor_oi>(ga->ois.next)->oi;
     game_actor_insert_state_struct(ga, s);
@@ -93,8 +100,8 @@ inline bool fake_fighter_query(game_actor *ga, int32_t code, void *result)
     default: return false;
     }
 }
-inline const game_actor_interface FAKE_FIGHTER = {"fighter",           fake_fighter_init, fake_fighter_deinit,
-                                                  fake_fighter_event,  fake_fighter_is_alive, nullptr,
+inline const game_actor_interface FAKE_FIGHTER = {"fighter",          fake_fighter_init,     fake_fighter_deinit,
+                                                  fake_fighter_event, fake_fighter_is_alive, nullptr,
                                                   fake_fighter_query};
 
 // Runs f with standard error captured; returns what was written.

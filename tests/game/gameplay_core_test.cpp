@@ -6,8 +6,8 @@
 #include <string>
 #include <vector>
 
-#include "corelib/parser.h"
 #include "actors/actors.h"
+#include "corelib/parser.h"
 #include "game/gameplay_core.h"
 #include "scene/object_instance.h"
 #include "scene/scene.h"
@@ -39,7 +39,10 @@ void probe_deinit(game_actor *ga)
     delete static_cast<probe_state *>(game_actor_get_state_struct(ga));
     game_actor_remove_state_struct(ga);
 }
-void probe_event(game_actor *ga, int32_t code, void *) { static_cast<probe_state *>(ga->state_struct)->events.push_back(code); }
+void probe_event(game_actor *ga, int32_t code, void *)
+{
+    static_cast<probe_state *>(ga->state_struct)->events.push_back(code);
+}
 bool probe_is_alive(game_actor *ga) { return static_cast<probe_state *>(ga->state_struct)->alive; }
 void probe_update(game_actor *ga, float dt) { static_cast<probe_state *>(ga->state_struct)->updated += dt; }
 bool probe_query(game_actor *ga, int32_t code, void *result)
@@ -51,7 +54,8 @@ bool probe_query(game_actor *ga, int32_t code, void *result)
     default: return false;
     }
 }
-const game_actor_interface PROBE = {"probe", probe_init, probe_deinit, probe_event, probe_is_alive, probe_update, probe_query};
+const game_actor_interface PROBE = {"probe",        probe_init,   probe_deinit, probe_event,
+                                    probe_is_alive, probe_update, probe_query};
 const game_actor_interface SILENT = {"silent", probe_init, probe_deinit, nullptr, probe_is_alive, nullptr, nullptr};
 
 class GameActors : public ::testing::Test {
@@ -109,7 +113,8 @@ class GameActors : public ::testing::Test {
 TEST_F(GameActors, InstancesWithTheSameNameAndTypeFormOneActor)
 {
     object_instance *a1 = add("rock_1", "game_actor_type = \"probe\"\r\ngame_actor_name = \"a\"\r\n", {0, 0, 0});
-    object_instance *a2 = add("rock_1_part", "collidable = true\r\ngame_actor_name = \"a\"\r\ngame_actor_type = \"probe\"\r\n", {2, 0, 0});
+    object_instance *a2 = add(
+        "rock_1_part", "collidable = true\r\ngame_actor_name = \"a\"\r\ngame_actor_type = \"probe\"\r\n", {2, 0, 0});
     add("plain", nullptr);
     add("only_switches", "solid = true\r\n");
     object_instance *b = add("rock_2", "GAME_ACTOR_TYPE = \"silent\"\r\ngame_actor_name = \"a\"\r\n");
@@ -152,7 +157,7 @@ TEST_F(GameActors, EventsQueriesUpdatesAndVisibilityGoThroughTheInterface)
 
     ga_damage d = {2.0f, 0, {0, 0, 0}};
     game_actor_event(a, GA_EVENT_DAMAGE, &d);
-    game_actor_event(q, GA_EVENT_DAMAGE, &d);  // no event slot: nothing happens
+    game_actor_event(q, GA_EVENT_DAMAGE, &d); // no event slot: nothing happens
     EXPECT_EQ(static_cast<probe_state *>(a->state_struct)->events, std::vector<int32_t>{GA_EVENT_DAMAGE});
     float life = 0;
     EXPECT_TRUE(game_actor_query(a, GA_QUERY_LIFE, &life));
@@ -179,7 +184,8 @@ TEST_F(GameActors, IncompleteActorsStopTheStartNamingTheInstance)
         const char *message;
     } cases[] = {
         {"game_actor_name = \"a\"\r\n", "OI \"bad\": game actor name set \"a\", please set the game actor type!"},
-        {"game_actor_type = \"probe\"\r\n", "OI \"bad\": game actor type set \"probe\", please set the game actor name!"},
+        {"game_actor_type = \"probe\"\r\n",
+         "OI \"bad\": game actor type set \"probe\", please set the game actor name!"},
         {"game_actor_type = \"laser_cow\"\r\ngame_actor_name = \"a\"\r\n",
          "OI \"bad\": game actor implementation \"laser_cow\" not found?!?"},
         {"game_actor_type = station\r\ngame_actor_name = \"a\"\r\n",
@@ -233,7 +239,7 @@ TEST_F(GameActors, ReadingAnUnsetFieldIsAFaultReport)
     EXPECT_EXIT(game_actor_insert_state_struct(&ga, &dummy), testing::ExitedWithCode(3), "game_actor_has_state_struct");
 }
 
-}  // namespace
+} // namespace
 
 namespace {
 
@@ -242,7 +248,7 @@ namespace {
 TEST(FighterActor, AMissingGunOrRigPartStopsTheStartNamingIt)
 {
     struct {
-        std::vector<const char *> parts;  // actor instances besides "bolid"
+        std::vector<const char *> parts; // actor instances besides "bolid"
         const char *missing;
     } cases[] = {
         {{}, "bolid_left_gun"},
@@ -271,4 +277,4 @@ TEST(FighterActor, AMissingGunOrRigPartStopsTheStartNamingIt)
     }
 }
 
-}  // namespace
+} // namespace

@@ -53,7 +53,7 @@ class Effects : public GameWorld {
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(Effects, FlyingShotAndDestroyedAttackerStartTheirEffects)
 {

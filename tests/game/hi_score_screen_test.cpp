@@ -87,7 +87,8 @@ class HiScoreScreenTest : public TempDirTest {
     void write_table(int entries, int32_t top)
     {
         std::string bytes;
-        for (int i = 0; i < entries; i++) bytes += record(u"PILOT" + std::u16string(1, char16_t(u'A' + i)), top - 100 * i);
+        for (int i = 0; i < entries; i++)
+            bytes += record(u"PILOT" + std::u16string(1, char16_t(u'A' + i)), top - 100 * i);
         test_write_file(path("vorn.hs"), bytes);
     }
     // Fade-in: four frames of 1/8 s.

@@ -145,7 +145,7 @@ TEST_F(HudDrawTest, SlidersShowTheirValueFromTheBottom)
 {
     ASSERT_TRUE(vorn_ui_init());
     v = full_values();
-    v.channel_mod = 0.5f; // 14 pixels: only the picture's lower part
+    v.channel_mod = 0.5f;  // 14 pixels: only the picture's lower part
     v.station_life = 1.0f; // 29 pixels: the whole picture
     frame(0.0f);
     EXPECT_TRUE(region(VORN_UI_ENERGY_SLIDER_X, 580 - 14, 32, 14, SLIDER_BOTTOM));
@@ -207,8 +207,8 @@ TEST_F(HudDrawTest, CountersGrowOutwardsTintedByTheirEnergy)
     EXPECT_TRUE(region(481, y, 2, 32, BLACK));
     EXPECT_EQ(y + VORN_UI_COUNTER_HEIGHT, 600); // the whole bar on the screen
 
-    v.engine = 1.0f;  // full: both halves, tint (0, 0.7, 1)
-    v.lasers = 0.0f;  // empty: nothing
+    v.engine = 1.0f; // full: both halves, tint (0, 0.7, 1)
+    v.lasers = 0.0f; // empty: nothing
     frame(0.0f);
     EXPECT_TRUE(region(289, y, 24, 32, {0, 0, 255, 255}));
     EXPECT_TRUE(region(313, y, 24, 32, {0, 179, 255, 255}));
@@ -347,7 +347,7 @@ TEST_F(HudDrawTest, ReadOutsAndStatisticsText)
     vorn_ui_draw_statistics(2);
     EXPECT_GT(gltest_count_pixels(100, GLTEST_HEIGHT - 201, 300, 20, WHITE, 60), 50); // the title
     EXPECT_GT(gltest_count_pixels(100, GLTEST_HEIGHT - 316, 300, 20, WHITE, 60), 50); // press space
-    EXPECT_EQ(gltest_count_pixels(0, 0, 95, 600, WHITE, 60), 0);                    // nothing left of x 100
+    EXPECT_EQ(gltest_count_pixels(0, 0, 95, 600, WHITE, 60), 0);                      // nothing left of x 100
     *vorn_get_level_statistics() = {};
 }
 

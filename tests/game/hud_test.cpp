@@ -105,8 +105,8 @@ TEST(HudStatistics, TextsInOrderAndPlace)
     vorn_level_statistics st{12, 9, 0, 0};
     vorn_ui_text_line lines[VORN_UI_STATISTICS_LINES];
     vorn_ui_statistics_lines(2, &st, lines);
-    const char *want[] = {"LEVEL 2 STATISTICS: ", "Player Shots: 12", "Player Accuracy: 75%",
-                          "Sentinel Shots: 0", "Sentinels Accuracy: 0%", "PRESS <SPACE> TO CONTINUE "};
+    const char *want[] = {"LEVEL 2 STATISTICS: ", "Player Shots: 12",       "Player Accuracy: 75%",
+                          "Sentinel Shots: 0",    "Sentinels Accuracy: 0%", "PRESS <SPACE> TO CONTINUE "};
     const int32_t ys[] = {200, 225, 245, 265, 285, 315};
     for (int i = 0; i < VORN_UI_STATISTICS_LINES; i++) {
         EXPECT_STREQ(lines[i].text, want[i]);

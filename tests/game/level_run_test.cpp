@@ -34,7 +34,7 @@ class LevelRun : public GameWorld {
         int launches = 0;
         int destroyed = 0;
         float station_life = 0.0f;
-        std::set<int32_t> kinds;  // kinds launched
+        std::set<int32_t> kinds; // kinds launched
     };
 
     // One level of `seconds`: the fighter fires a shot every quarter second
@@ -91,14 +91,15 @@ class LevelRun : public GameWorld {
         dlist_for_each(n, &gas->actors)
         {
             game_actor *ga = dlist_entry<game_actor>(n);
-            if (game_actor_is_attacker(ga) && game_actor_is_alive(ga)) game_actor_event(ga, GA_EVENT_DEACTIVATE, nullptr);
+            if (game_actor_is_attacker(ga) && game_actor_is_alive(ga))
+                game_actor_event(ga, GA_EVENT_DEACTIVATE, nullptr);
         }
         vorn_shots_deactivate_all();
         for (game_actor *s : actors_of("sentinel")) game_actor_event(s, GA_EVENT_REVIVE, nullptr);
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(LevelRun, TwoWholeLevelsRunWithAttackersShotDownAndHittingTheStation)
 {

@@ -209,4 +209,4 @@ TEST_F(Levels, ChanceTablesOfBothLevelsAndAnUnknownLevelIsAFault)
     EXPECT_EXIT(vorn_level_insert_chances(3), testing::ExitedWithCode(3), "vorn_level_insert_chances");
 }
 
-}  // namespace
+} // namespace

@@ -19,7 +19,7 @@ class Missiles : public GameWorld {
     game_actor *target = nullptr;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(Missiles, LaunchedAtSpeed6ItStartsAt49AndAcceleratesTo50)
 {

@@ -73,15 +73,16 @@ TEST_F(ResourceFolderTest, Utf16ValuesBecomeUtf8)
 
 TEST_F(ResourceFolderTest, MissingEmptyAndBinaryFilesAreRefusedWithTheReport)
 {
-    const std::string report = "[WARNING]: init_resource_folder() at file \".\\resource_folder\", line 32: \"Can't find "
-                               "or open app.ini\"!\n";
+    const std::string report =
+        "[WARNING]: init_resource_folder() at file \".\\resource_folder\", line 32: \"Can't find "
+        "or open app.ini\"!\n";
     testing::internal::CaptureStderr();
     EXPECT_FALSE(init_resource_folder_from(path("none.ini").c_str(), RESOURCE_FOLDER_KEY));
     EXPECT_FALSE(read(""));
     static const char binary[] = "vorn_freeware_resource_folder = /x/\0\x01\x02";
     EXPECT_FALSE(read(std::string(binary, sizeof(binary) - 1)));
-    EXPECT_FALSE(read("\xFF\xFE\x41"));              // odd UTF-16 length
-    EXPECT_FALSE(read(utf16(u"a=\xD800 b")));       // lone surrogate
+    EXPECT_FALSE(read("\xFF\xFE\x41"));       // odd UTF-16 length
+    EXPECT_FALSE(read(utf16(u"a=\xD800 b"))); // lone surrogate
     std::string err = testing::internal::GetCapturedStderr();
     EXPECT_NE(err.find("!!MESSAGE!! " + report), std::string::npos);
     std::string log = test_read_file(path("log.txt"));

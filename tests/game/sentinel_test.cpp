@@ -53,7 +53,7 @@ class Sentinels : public GameWorld {
     tacka3 outward{};
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(Sentinels, TheNearestAttackerInRangeAndInSightBecomesTheTarget)
 {
@@ -179,8 +179,8 @@ TEST_F(Sentinels, CodesASentinelMustNotReceiveAreFaultReports)
     EXPECT_EXIT(game_actor_event(guard, GA_EVENT_LAUNCH, &l), testing::ExitedWithCode(LOG_FAULT_EXIT_STATUS),
                 "sentinel_event");
     float damage;
-    EXPECT_EXIT(game_actor_query(guard, GA_QUERY_IMPACT_DAMAGE, &damage), testing::ExitedWithCode(LOG_FAULT_EXIT_STATUS),
-                "sentinel_query");
+    EXPECT_EXIT(game_actor_query(guard, GA_QUERY_IMPACT_DAMAGE, &damage),
+                testing::ExitedWithCode(LOG_FAULT_EXIT_STATUS), "sentinel_query");
     object_instance *cd = nullptr;
     EXPECT_TRUE(game_actor_query(guard, GA_QUERY_MAIN_OI, &cd));
     EXPECT_EQ(cd, scene_get_oi_by_name(sc, "sentinel_cd_01"));

@@ -38,7 +38,7 @@ class Shots : public GameWorld {
     game_actor *big = nullptr;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(Shots, AShotReachesAtMost396Units)
 {

@@ -63,7 +63,7 @@ class Station : public GameWorld {
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(Station, ThePowerFieldFallsLinearlyInTheSquaredDistance)
 {

@@ -2,8 +2,8 @@
 
 #include <cstdlib>
 #include <filesystem>
-#include <sys/wait.h>
 #include <string>
+#include <sys/wait.h>
 
 #include "game/the_vorn.h"
 #include "test_support.h"
@@ -34,7 +34,7 @@ void run(bool result, int32_t next)
     state_after_init = next;
     EXPECT_EQ(vorn_run_top_level(&FAKE, 1), 1);
 }
-}  // namespace
+} // namespace
 
 TEST(TopLevel, RunsInitLoopAndDeinitOnce)
 {
@@ -94,9 +94,10 @@ TEST_F(VornProgramTest, WithoutAppIniItLogsTheBannerTheReportAndFails)
                         "[INFO]: vorn_init(): entered.\n",
                         0),
               0u);
-    EXPECT_NE(log.find("[WARNING]: init_resource_folder() at file \".\\resource_folder\", line 32: \"Can't find or open "
-                       "app.ini\"!\n"),
-              std::string::npos);
+    EXPECT_NE(
+        log.find("[WARNING]: init_resource_folder() at file \".\\resource_folder\", line 32: \"Can't find or open "
+                 "app.ini\"!\n"),
+        std::string::npos);
     // The fault report is the last line.
     const std::string bug = "[CRITICAL]: vorn_init() BUG at file \".\\the_vorn\", line 189!\n";
     ASSERT_GE(log.size(), bug.size());

@@ -5,9 +5,9 @@
 #include <cstdlib>
 #include <string>
 
+#include "corelib/files.h"
 #include "game/the_vorn_particles.h"
 #include "particles/sps_file.h"
-#include "corelib/files.h"
 #include "particles_test_util.h"
 
 namespace {
@@ -16,7 +16,7 @@ std::string data_dir()
     if (const char *d = std::getenv("VORN_TEST_DATA_DIR")) return d;
     return std::string(VORN_BINARY_DIR) + "/data";
 }
-}  // namespace
+} // namespace
 
 TEST(DefaultDataParticles, CompositionsReadCompileAndDump)
 {

@@ -45,7 +45,7 @@ class ParticlesTest : public ::testing::Test {
     }
     void TearDown() override
     {
-        sps_manager_deinit(mgr);  // systems before their scene
+        sps_manager_deinit(mgr); // systems before their scene
         scene_deinit(sc);
     }
     // A system added to the manager, activated, its burst started.

@@ -54,9 +54,7 @@ TEST_F(Quox2ParticleDump, SystemAndComposerFilesAndRefusals)
     EXPECT_NE(out.find("\"name\":\"sparks\""), std::string::npos) << out;
     EXPECT_NE(out.find("\"texture\":\"glow.tga\""), std::string::npos);
     EXPECT_NE(out.find("\"population\":50"), std::string::npos);
-    EXPECT_NE(out.find("\"keyframes\":[[0,0,1,0,1,1,0,1,0.5,0,1],[1,0,2,0,2,2,0,1,0,0,0]]"),
-              std::string::npos)
-        << out;
+    EXPECT_NE(out.find("\"keyframes\":[[0,0,1,0,1,1,0,1,0.5,0,1],[1,0,2,0,2,2,0,1,0,0,0]]"), std::string::npos) << out;
 
     ASSERT_EQ(dump(path("burst.spcquox2"), &out), 0);
     EXPECT_NE(out.find("\"systems\":[\"sparks.spsquox2\"]"), std::string::npos) << out;

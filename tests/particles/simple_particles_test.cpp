@@ -41,9 +41,9 @@ TEST_F(ParticlesTest, BurstCreditAndLatenessFollowTheRate)
 TEST_F(ParticlesTest, CreditDoesNotPileUpWhileThePoolIsFull)
 {
     sps *s = running(4, 100.0f, 10.0f, 10.0f);
-    sps_update(s, 1.0f);  // 100 particles due, 4 slots
+    sps_update(s, 1.0f); // 100 particles due, 4 slots
     EXPECT_EQ(s->num_active_particles, 4u);
-    EXPECT_FLOAT_EQ(s->burst_time, 0.01f);  // cut back to one particle's worth
+    EXPECT_FLOAT_EQ(s->burst_time, 0.01f); // cut back to one particle's worth
     // A freed slot gets one particle, not the hundred owed.
     s->particles[2].alive = 0;
     s->num_active_particles--;
@@ -81,11 +81,13 @@ TEST_F(ParticlesTest, EqualLifeSpansAreExact)
     sps_update(s, 0.3f);
     ASSERT_GT(s->num_active_particles, 10u);
     for (uint32_t i = 0; i < s->population; i++)
-        if (s->particles[i].alive) { EXPECT_EQ(s->particles[i].life_span, 0.5f); }
+        if (s->particles[i].alive) {
+            EXPECT_EQ(s->particles[i].life_span, 0.5f);
+        }
 
     // One particle born exactly at a frame's end lives 0.5 s and not a moment more.
     sps *t = running(1, 1.0f, 0.5f, 0.5f, "single");
-    sps_update(t, 0.0f);  // the starting credit: born with no lateness
+    sps_update(t, 0.0f); // the starting credit: born with no lateness
     ASSERT_TRUE(t->particles[0].alive);
     sps_stop_burst(t);
     sps_update(t, 0.25f);
@@ -108,7 +110,7 @@ TEST_F(ParticlesTest, DifferentLifeSpansStayInTheirRange)
     }
     EXPECT_GE(lo, 1.0f);
     EXPECT_LE(hi, 3.0f);
-    EXPECT_GT(hi - lo, 1.0f);  // actually spread
+    EXPECT_GT(hi - lo, 1.0f); // actually spread
 }
 
 TEST_F(ParticlesTest, LateCreditBeyondTheLifeSpanEmitsNothing)
@@ -116,7 +118,7 @@ TEST_F(ParticlesTest, LateCreditBeyondTheLifeSpanEmitsNothing)
     // 0.5 s lifetimes, 1 per second, 3 s of credit after a 2 s frame: the
     // particles due 2 s and 1 s before the frame's end would already be dead.
     sps *s = running(10, 1.0f, 0.5f, 0.5f);
-    sps_update(s, 2.0f);  // credit 3.0: lateness 2.0, 1.0, 0.0
+    sps_update(s, 2.0f); // credit 3.0: lateness 2.0, 1.0, 0.0
     EXPECT_EQ(s->num_active_particles, 1u);
     EXPECT_FLOAT_EQ(s->particles[0].age, 0.0f);
     EXPECT_FLOAT_EQ(s->burst_time, 0.0f);
@@ -132,7 +134,7 @@ TEST_F(ParticlesTest, HugeBurstFactorsAndLongFramesEmitAndReturn)
         sps *s = running(50, burst, 0.5f, 1.0f, "huge");
         sps_update(s, 0.04f);
         EXPECT_EQ(s->num_active_particles, 50u) << burst;
-        sps_update(s, 3.0f);  // a frame longer than every life: the pool refills
+        sps_update(s, 3.0f); // a frame longer than every life: the pool refills
         EXPECT_EQ(s->num_active_particles, 50u) << burst;
         for (uint32_t i = 0; i < s->population; i++) EXPECT_LT(s->particles[i].age, 1.0f) << burst;
         sps_update(s, 1e30f);
@@ -168,13 +170,15 @@ TEST_F(ParticlesTest, DurationThenSelfDeactivation)
             }
             prev_age[i] = p.alive ? p.age : -1;
         }
-        if (t >= 2.0f) { EXPECT_TRUE(s->emission_over); }
+        if (t >= 2.0f) {
+            EXPECT_TRUE(s->emission_over);
+        }
     }
     EXPECT_FALSE(emitted_late);
-    EXPECT_EQ(born, 17u);  // 2 s at 8 per second, plus the starting credit
+    EXPECT_EQ(born, 17u); // 2 s at 8 per second, plus the starting credit
     EXPECT_FALSE(sps_is_active(s));
     EXPECT_EQ(s->num_active_particles, 0u);
-    EXPECT_EQ(t, 2.5f);  // the last particle, born at 2 s, dies 0.5 s later
+    EXPECT_EQ(t, 2.5f); // the last particle, born at 2 s, dies 0.5 s later
     EXPECT_TRUE(OI_get_desc(s->oi)->invisible);
 
     // A second activation runs the whole duration again.
@@ -234,10 +238,10 @@ TEST_F(ParticlesTest, ColourTrackInterpolatesBetweenKeys)
     ASSERT_TRUE(sps_add_color_keyframe(s, 0, 0, 255, 255, 1.0f));
     sps_update(s, 0.0f);
     ASSERT_TRUE(s->particles[0].alive);
-    EXPECT_EQ(s->particles[0].color[0], 255);  // born with the first key
+    EXPECT_EQ(s->particles[0].color[0], 255); // born with the first key
     EXPECT_EQ(s->particles[0].color[2], 0);
     sps_stop_burst(s);
-    sps_update(s, 1.0f);  // half its life
+    sps_update(s, 1.0f); // half its life
     const uint8_t *c = s->particles[0].color;
     EXPECT_TRUE(c[0] == 127 || c[0] == 128) << int(c[0]);
     EXPECT_EQ(c[1], 0);
@@ -307,7 +311,7 @@ TEST_F(ParticlesTest, TracksDriveMotionSpinAndSize)
     const simple_particle &p = s->particles[0];
     EXPECT_NEAR(p.position.x, 0.5f, 1e-5);
     EXPECT_NEAR(p.position.y, 0.5f, 1e-5);
-    EXPECT_NEAR(p.angle, 2.0f, 1e-5);  // (track 2 + own spin 2, the base) x 0.5 s
+    EXPECT_NEAR(p.angle, 2.0f, 1e-5); // (track 2 + own spin 2, the base) x 0.5 s
     EXPECT_NEAR(p.size.x, 2.0f, 1e-5);
     EXPECT_NEAR(p.size.y, 3.0f, 1e-5);
 }
@@ -483,7 +487,7 @@ TEST_F(ParticlesTest, LinkedSystemsAreBornOnTheirInstance)
     OI_set_position_ws(holder, tacka3{-50, 5, 0});
     sps_update_oi(follow, nullptr);
     ASSERT_EQ(follow->vertexsno, 6u);
-    EXPECT_FLOAT_EQ(follow->vertexs[0].x, -51.0f);  // centre -50 minus the half width
+    EXPECT_FLOAT_EQ(follow->vertexs[0].x, -51.0f); // centre -50 minus the half width
     EXPECT_FLOAT_EQ(follow->vertexs[0].y, 4.0f);
     tacka3 oi_at = OI_get_position_ws(follow->oi);
     EXPECT_FLOAT_EQ(oi_at.x, -50.0f);
@@ -506,7 +510,7 @@ TEST_F(ParticlesTest, QuadsFaceTheCameraWithColourAndTexture)
     sps *s = running(8, 1.0f, 10.0f, 10.0f);
     sps_set_constant_size(s, tacka2{0.5f, 0.25f});
     sps_set_position(s, tacka3{1, 2, 3});
-    sps_set_position(s, tacka3{1, 2, 3});  // standing there, not moving there
+    sps_set_position(s, tacka3{1, 2, 3}); // standing there, not moving there
     sps_update(s, 0.0f);
     s->particles[0].color[0] = 10, s->particles[0].color[1] = 20, s->particles[0].color[2] = 30,
     s->particles[0].color[3] = 40;
@@ -570,7 +574,7 @@ TEST_F(ParticlesTest, AlignTurnsQuadsAlongTheMotion)
     sps_set_align(s, true);
     sps_update(s, 0.0f);
     sps_update(s, 0.1f);
-    sps_update_oi(s, nullptr);  // view axis z, up y
+    sps_update_oi(s, nullptr); // view axis z, up y
     ASSERT_EQ(s->vertexsno, 6u);
     // The long side (height 1) now runs along x.
     tacka3 up_edge = tacka3_sub(s->vertexs[2], s->vertexs[0]);
@@ -595,7 +599,7 @@ TEST_F(ParticlesTest, FrameAnimationPicksAFrameAndEndsTheParticle)
     sps_update_oi(s, nullptr);
     EXPECT_FLOAT_EQ(s->tvertexs[0].x, 0.5f);
     EXPECT_FLOAT_EQ(s->tvertexs[1].x, 0.75f);
-    sps_update(s, 0.5f);  // frame 4 of 4: gone
+    sps_update(s, 0.5f); // frame 4 of 4: gone
     EXPECT_FALSE(s->particles[0].alive);
 }
 
@@ -650,7 +654,7 @@ TEST_F(ParticlesTest, BlendingSetUp)
     sps_set_alpha_blending(s);
     EXPECT_EQ(s->blend_dst, SPS_BLEND_ONE_MINUS_SRC_ALPHA);
     EXPECT_FALSE(OI_get_desc(s->oi)->additive);
-    sps_set_blend_factors(s, 0x1234, 1);  // not a factor: kept
+    sps_set_blend_factors(s, 0x1234, 1); // not a factor: kept
     EXPECT_EQ(s->blend_dst, SPS_BLEND_ONE_MINUS_SRC_ALPHA);
     sps_set_blend_factors(s, SPS_BLEND_ONE, SPS_BLEND_ONE);
     EXPECT_EQ(s->blend_src, SPS_BLEND_ONE);

@@ -70,7 +70,7 @@ spsquox2 *sample_system(const char *name = "flash")
 std::string header(const char *magic)
 {
     std::string h(magic, 4);
-    h.append(8, '\x7f');  // bytes the reader does not examine
+    h.append(8, '\x7f'); // bytes the reader does not examine
     return h;
 }
 std::string chunk(const char *id, const std::string &payload, int64_t claimed = -1)
@@ -112,7 +112,7 @@ class SpsFileTest : public TempDirTest {
         bool ok = spsquox2_load_system_from_file(p.c_str(), d);
         std::string err = ::testing::internal::GetCapturedStderr();
         if (!ok) {
-            EXPECT_EQ(d->name, nullptr);  // nothing kept of a refused file
+            EXPECT_EQ(d->name, nullptr); // nothing kept of a refused file
             EXPECT_EQ(d->keyframes->get_size(), 0u);
             EXPECT_FALSE(d->has_data);
         }
@@ -122,14 +122,14 @@ class SpsFileTest : public TempDirTest {
     }
 };
 
-}  // namespace
+} // namespace
 
 // ---------------------------------------------------------------- round trips
 
 TEST_F(SpsFileTest, SystemRoundTripKeepsEveryField)
 {
     spsquox2 *d = sample_system();
-    EXPECT_STREQ(d->texture, "flash.tga");  // directory and drive dropped
+    EXPECT_STREQ(d->texture, "flash.tga"); // directory and drive dropped
     std::string p = path("flash.spsquox2");
     ASSERT_TRUE(spsquox2_save_system_to_file(p.c_str(), d));
     std::string bytes = test_read_file(p);
@@ -142,9 +142,9 @@ TEST_F(SpsFileTest, SystemRoundTripKeepsEveryField)
     EXPECT_STREQ(back->object, "rock");
     ASSERT_TRUE(back->has_data);
     // Byte for byte: the file keeps every bit of every float.
-    EXPECT_EQ(std::memcmp(&back->data, &d->data, sizeof(d->data)), 0);  // NOLINT(bugprone-suspicious-memory-comparison)
+    EXPECT_EQ(std::memcmp(&back->data, &d->data, sizeof(d->data)), 0); // NOLINT(bugprone-suspicious-memory-comparison)
     ASSERT_EQ(back->keyframes->get_size(), 3u);
-    EXPECT_EQ(std::memcmp(back->keyframes->data, d->keyframes->data,  // NOLINT(bugprone-suspicious-memory-comparison)
+    EXPECT_EQ(std::memcmp(back->keyframes->data, d->keyframes->data, // NOLINT(bugprone-suspicious-memory-comparison)
                           3 * sizeof(spsquox2_keyframe)),
               0);
 
@@ -159,7 +159,7 @@ TEST_F(SpsFileTest, ReaderSkipsUnknownChunksAndTakesShortTextsAndData)
 {
     spsquox2_data p = params();
     std::string f = header("SPS") + chunk("#WHAT", std::string(7, 'x')) +
-                    chunk("#TEXT", std::string("D:\\a/b\\smoke.tga")) +  // no terminating zero
+                    chunk("#TEXT", std::string("D:\\a/b\\smoke.tga")) + // no terminating zero
                     chunk("#DATA", raw(&p, SPSQUOX2_DATA_USED));
     for (int i = 0; i < 2; i++) {
         spsquox2_keyframe k = key(float(i), 1, 1, 1, 1);
@@ -207,7 +207,7 @@ TEST_F(SpsFileTest, ComposerRoundTripCompilesAndRunsEverySystem)
     EXPECT_STREQ(back->name, "boom");
     EXPECT_EQ(std::string(back->path), dir + "/");
     ASSERT_EQ(spcquox2_get_systems_no(back), 3u);
-    EXPECT_STREQ((*back->elements)[1].system_filename, "C:\\elsewhere\\smoke.spsquox2");  // as stored
+    EXPECT_STREQ((*back->elements)[1].system_filename, "C:\\elsewhere\\smoke.spsquox2"); // as stored
 
     scene *sc = scene_init();
     object_instance *rock = OI_init();
@@ -240,8 +240,8 @@ TEST_F(SpsFileTest, ComposerRoundTripCompilesAndRunsEverySystem)
     EXPECT_FALSE(fire->flags & SPS_FLAG_AT_ORIGIN);
     EXPECT_EQ(fire->display_priority, 7);
     EXPECT_EQ(fire->blend_dst, SPS_BLEND_ONE_MINUS_SRC_ALPHA);
-    ASSERT_TRUE(sps_has_color_keyframes(fire) && sps_has_velocity_keyframes(fire) &&
-                sps_has_rotation_keyframes(fire) && sps_has_size_keyframes(fire));
+    ASSERT_TRUE(sps_has_color_keyframes(fire) && sps_has_velocity_keyframes(fire) && sps_has_rotation_keyframes(fire) &&
+                sps_has_size_keyframes(fire));
     ASSERT_EQ(fire->color_keys->get_size(), 3u);
     // Colours: 1.0 -> 255, 0.5 -> 127, 0.25 -> 63, 0.2 -> 51.
     EXPECT_EQ((*fire->color_keys)[0].r, 255);
@@ -250,7 +250,7 @@ TEST_F(SpsFileTest, ComposerRoundTripCompilesAndRunsEverySystem)
     EXPECT_EQ((*fire->color_keys)[1].a, 127);
     EXPECT_EQ((*fire->color_keys)[2].b, 51);
     EXPECT_FLOAT_EQ((*fire->color_keys)[1].time, 0.4f);
-    EXPECT_NEAR((*fire->rotation_keys)[0].value, float(M_PI), 1e-6);  // 180 degrees
+    EXPECT_NEAR((*fire->rotation_keys)[0].value, float(M_PI), 1e-6); // 180 degrees
     EXPECT_FLOAT_EQ((*fire->velocity_keys)[2].value.y, 2.0f);
     EXPECT_FLOAT_EQ((*fire->size_keys)[2].value.x, 4.0f);
     EXPECT_STREQ(material_get_diffuse_texture_file_name(fire->mat), "flash.tga");
@@ -304,7 +304,7 @@ TEST_F(SpsFileTest, ComposerWithAMissingSystemStopsCompiling)
     EXPECT_EQ(sps_manager_get_systems_no(mgr), 1u);
     EXPECT_NE((*back->elements)[0].sys, nullptr);
     EXPECT_EQ((*back->elements)[2].sys, nullptr);
-    spcquox2_start(back);  // the compiled part still runs
+    spcquox2_start(back); // the compiled part still runs
     EXPECT_TRUE(spcquox2_is_active(back));
     spcquox2_deinit(back);
     sps_manager_deinit(mgr);
@@ -334,7 +334,8 @@ TEST_F(SpsFileTest, BadSystemFilesAreRefusedNamingTheFile)
     cases.push_back({"huge chunk size", system_bytes(good) + chunk("#KEYF", "", 0xffffffffu), "claims"});
     {
         spsquox2_keyframe k = key(0.5f, 1, 1, 1, 1);
-        cases.push_back({"keyframe 40 bytes", system_bytes(good) + chunk("#KEYF", raw(&k, 40)), "\"#KEYF\" chunk not 48"});
+        cases.push_back(
+            {"keyframe 40 bytes", system_bytes(good) + chunk("#KEYF", raw(&k, 40)), "\"#KEYF\" chunk not 48"});
         cases.push_back({"keyframe 52 bytes", system_bytes(good) + chunk("#KEYF", raw(&k, 48) + "abcd"), "not 48"});
     }
     cases.push_back({"data over 184", system_bytes(good) + chunk("#DATA", std::string(188, '\0')), "larger than 184"});
@@ -381,7 +382,8 @@ TEST_F(SpsFileTest, BadSystemFilesAreRefusedNamingTheFile)
     cases.push_back({"no keyframes", system_bytes(good, 0), "fewer than two keyframes"});
     {
         spsquox2_keyframe a = key(0.8f, 1, 1, 1, 1), b = key(0.2f, 1, 1, 1, 1);
-        cases.push_back({"falling times", system_bytes(good, 0) + chunk("#KEYF", raw(&a, 48)) + chunk("#KEYF", raw(&b, 48)),
+        cases.push_back({"falling times",
+                         system_bytes(good, 0) + chunk("#KEYF", raw(&a, 48)) + chunk("#KEYF", raw(&b, 48)),
                          "do not rise"});
         spsquox2_keyframe n = key(1.0f, NAN, 1, 1, 1);
         cases.push_back({"NaN colour", system_bytes(good, 1) + chunk("#KEYF", raw(&n, 48)), "keyframe value"});
@@ -496,7 +498,7 @@ static void run_like_the_fuzzer(const spsquox2 *d, float burst = 0)
     sps_manager *mgr = sps_manager_init();
     sps *s = spsquox2_compile_system(d, sc, mgr);
     ASSERT_NE(s, nullptr);
-    if (burst > 0) sps_set_burst_factor(s, burst);  // past the reader's check
+    if (burst > 0) sps_set_burst_factor(s, burst); // past the reader's check
     sps_activate(s, false);
     sps_start_burst(s);
     for (int f = 0; f < 12; f++) {

@@ -7,12 +7,12 @@
 #include <cmath>
 #include <optional>
 
+#include "corelib/gfxloader.h"
 #include "corelib/view.h"
 #include "gl_test_context.h"
-#include "renderer/OGL_particles.h"
 #include "particles/sps_render.h"
 #include "particles_test_util.h"
-#include "corelib/gfxloader.h"
+#include "renderer/OGL_particles.h"
 #include "renderer/OGL_render_queue.h"
 #include "renderer/OGL_texture.h"
 #include "scene/scene_renderer.h"
@@ -87,20 +87,20 @@ class SpsRenderTest : public ::testing::Test {
     std::optional<sps_render_hooks_scope> drawing;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(SpsRenderTest, AdditiveAndAlphaBlendedQuadsFaceTheCamera)
 {
-    one_particle({-3, 0, 0}, 100, 0, 0, 128, false);  // half over the grey
-    one_particle({3, 0, 0}, 100, 0, 0, 255, true);    // added to the grey
+    one_particle({-3, 0, 0}, 100, 0, 0, 128, false); // half over the grey
+    one_particle({3, 0, 0}, 100, 0, 0, 255, true);   // added to the grey
 
     view *front = camera_at({0, 0, 10}, {0, 1, 0});
     sps_manager_update(mgr, 0.0f, front);
     draw(front);
     EXPECT_TRUE(gltest_region_is(px(-3) - 25, py(0) - 25, 50, 50, {82, 32, 32, 255}, 3));
     EXPECT_TRUE(gltest_region_is(px(3) - 25, py(0) - 25, 50, 50, {164, 64, 64, 255}, 3));
-    EXPECT_TRUE(gltest_region_is(px(0) - 30, py(0) - 30, 60, 60, {64, 64, 64, 255}, 2));  // between them
-    EXPECT_TRUE(gltest_region_is(px(3) + 35, py(0) - 5, 10, 10, {64, 64, 64, 255}, 2));   // beside the quad
+    EXPECT_TRUE(gltest_region_is(px(0) - 30, py(0) - 30, 60, 60, {64, 64, 64, 255}, 2)); // between them
+    EXPECT_TRUE(gltest_region_is(px(3) + 35, py(0) - 5, 10, 10, {64, 64, 64, 255}, 2));  // beside the quad
 
     // From the side (looking along -x) the quads turn to the camera: a
     // fixed quad would be edge-on and invisible. The additive particle, 7
@@ -109,11 +109,11 @@ TEST_F(SpsRenderTest, AdditiveAndAlphaBlendedQuadsFaceTheCamera)
     view *side = camera_at({10, 0, 0}, {0, 1, 0});
     sps_manager_update(mgr, 0.0f, side);
     draw(side);
-    EXPECT_TRUE(gltest_region_is(400 + 27, 300 - 38, 12, 76, {164, 64, 64, 255}, 3));  // additive alone
+    EXPECT_TRUE(gltest_region_is(400 + 27, 300 - 38, 12, 76, {164, 64, 64, 255}, 3)); // additive alone
     EXPECT_TRUE(gltest_region_is(400 - 39, 300 - 38, 12, 76, {164, 64, 64, 255}, 3));
-    EXPECT_TRUE(gltest_region_is(400 + 46, 300 - 10, 10, 20, {64, 64, 64, 255}, 2));   // beyond it
+    EXPECT_TRUE(gltest_region_is(400 + 46, 300 - 10, 10, 20, {64, 64, 64, 255}, 2)); // beyond it
     gltest_rgba centre = gltest_pixel(400, 300);
-    EXPECT_GT(centre.r, 100) << centre;  // both particles
+    EXPECT_GT(centre.r, 100) << centre; // both particles
     EXPECT_FALSE(gltest_colour_near(centre, {164, 64, 64, 255}, 3)) << centre;
 
     // Deactivated systems are not drawn.
@@ -203,9 +203,9 @@ TEST_F(SpsRenderTest, TextureOfTheSceneModulatesTheParticleColour)
     view *front = camera_at({0, 0, 10}, {0, 1, 0});
     sps_manager_update(mgr, 0.0f, front);
     draw(front);
-    EXPECT_TRUE(gltest_region_is(px(0) - 20, py(0) - 20, 40, 40, {164, 164, 164, 255}, 3));  // not loaded yet
+    EXPECT_TRUE(gltest_region_is(px(0) - 20, py(0) - 20, 40, 40, {164, 164, 164, 255}, 3)); // not loaded yet
 
-    ASSERT_TRUE(scene_prepare(sc));  // the scene loads its textures; the system picks its one up
+    ASSERT_TRUE(scene_prepare(sc)); // the scene loads its textures; the system picks its one up
     sps_manager_update(mgr, 0.0f, front);
     draw(front);
     EXPECT_TRUE(gltest_region_is(px(0) - 20, py(0) - 20, 40, 40, {164, 64, 164, 255}, 3));
@@ -221,7 +221,7 @@ TEST_F(SpsRenderTest, TextureOfTheSceneModulatesTheParticleColour)
     EXPECT_TRUE(gltest_region_is(px(0) - 20, py(0) - 20, 40, 40, {64, 164, 164, 255}, 3));
 
     view_free(front);
-    sps_manager_deinit(mgr);  // before the hooks go: the textures are released through them
+    sps_manager_deinit(mgr); // before the hooks go: the textures are released through them
     mgr = sps_manager_init();
     scene_deinit(sc);
     sc = scene_init();

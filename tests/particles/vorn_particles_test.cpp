@@ -80,7 +80,7 @@ class VornParticlesTest : public TempDirTest {
     scene *sc = nullptr;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(VornParticlesTest, PoolsFollowTheirTemplates)
 {
@@ -143,7 +143,7 @@ TEST_F(VornParticlesTest, StartersPlaceAndStartPooledSystems)
     EXPECT_EQ(gl->linked, mi->oi);
     run(0.3f);
     ASSERT_GT(gl->num_active_particles, 0u);
-    EXPECT_FLOAT_EQ(gl->particles[0].birth_position.x, 5.0f);  // on the missile's instance
+    EXPECT_FLOAT_EQ(gl->particles[0].birth_position.x, 5.0f); // on the missile's instance
 
     sps *je = vorn_create_jet({0, 0, 0});
     vorn_update_jet(je, {0, -3, 0});
@@ -159,7 +159,7 @@ TEST_F(VornParticlesTest, StartersPlaceAndStartPooledSystems)
     EXPECT_FLOAT_EQ(hi->constant_size.x, 1.7f);
     EXPECT_TRUE(hi->align);
     sps *bs = sps_manager_find(vorn_get_particle_manager(), "bs0", true);
-    ASSERT_NE(bs, nullptr);  // the hit's debris trail
+    ASSERT_NE(bs, nullptr); // the hit's debris trail
     EXPECT_FLOAT_EQ(bs->duration, 0.15f);
     EXPECT_NEAR(tacka3_length(bs->system_velocity), 1.0f, 1e-5);
     EXPECT_FLOAT_EQ(bs->position.z, 7.0f);
@@ -172,7 +172,7 @@ TEST_F(VornParticlesTest, StartersPlaceAndStartPooledSystems)
     EXPECT_FALSE(sps_is_active(de));
     EXPECT_FALSE(sps_is_active(hi));
     EXPECT_EQ(vorn_get_free_sps(VORN_SPS_DEBRIS), de);
-    EXPECT_TRUE(sps_is_active(tr));  // 1000 s
+    EXPECT_TRUE(sps_is_active(tr)); // 1000 s
 }
 
 TEST_F(VornParticlesTest, PoolExhaustion)
@@ -180,7 +180,7 @@ TEST_F(VornParticlesTest, PoolExhaustion)
     for (int i = 0; i < 10; i++) EXPECT_NE(vorn_create_missile({0, 0, 0}), nullptr);
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(vorn_get_free_sps(VORN_SPS_MISSILE), nullptr);
-    EXPECT_EQ(vorn_get_free_sps("nothing"), nullptr);  // a missing name ends the search
+    EXPECT_EQ(vorn_get_free_sps("nothing"), nullptr); // a missing name ends the search
     std::string log = ::testing::internal::GetCapturedStderr();
     EXPECT_NE(log.find("vorn_get_free_sps: no free slots available"), std::string::npos) << log;
     EXPECT_EXIT(vorn_create_missile({0, 0, 0}), ::testing::ExitedWithCode(3), "particle pool \"mi\" exhausted");
@@ -204,7 +204,7 @@ TEST_F(VornParticlesTest, QuantityZeroHidesDebrisAndCompositionsOnly)
     ASSERT_NE(je, nullptr);
     run(1.0f);
     EXPECT_GT(je->num_active_particles, 0u);
-    EXPECT_LE(je->num_active_particles, 40u);  // a fifth of the 200 slots
+    EXPECT_LE(je->num_active_particles, 40u); // a fifth of the 200 slots
 
     vorn_particles_set_quantity(0.6f);
     EXPECT_FLOAT_EQ(sps_manager_get_quantity(vorn_get_particle_manager()), 0.6f);
@@ -223,10 +223,10 @@ TEST_F(VornParticlesTest, CompositionsRunInTurns)
     ASSERT_NE(h, nullptr);
     run(0.2f);
     EXPECT_GT((*a->elements)[0].sys->num_active_particles, 0u);
-    run(1.5f);  // 0.5 s of emission, 0.4 s of life
+    run(1.5f); // 0.5 s of emission, 0.4 s of life
     EXPECT_FALSE(spcquox2_is_active(a));
     EXPECT_FALSE(spcquox2_is_active(h));
-    EXPECT_EQ(vorn_create_explosion({0, 0, 0}), a);  // the first one free again
+    EXPECT_EQ(vorn_create_explosion({0, 0, 0}), a); // the first one free again
     for (int i = 1; i < VORN_PARTICLES_EXPLOSIONS; i++) EXPECT_NE(vorn_create_explosion({0, 0, 0}), nullptr);
     ::testing::internal::CaptureStderr();
     EXPECT_EQ(vorn_create_explosion({0, 0, 0}), nullptr);

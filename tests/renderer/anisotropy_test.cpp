@@ -28,9 +28,9 @@ TEST(AnisotropyChoice, TheSettingForcesEitherWayButNeverWithoutTheExtension)
         int mode;
         bool used;
     } cases[] = {
-        {true, true, OGL_RS_ANISOTROPY_AUTO, true},   {true, false, OGL_RS_ANISOTROPY_AUTO, false},
-        {true, false, OGL_RS_ANISOTROPY_ON, true},    {true, true, OGL_RS_ANISOTROPY_OFF, false},
-        {false, true, OGL_RS_ANISOTROPY_ON, false},   {false, true, OGL_RS_ANISOTROPY_AUTO, false},
+        {true, true, OGL_RS_ANISOTROPY_AUTO, true}, {true, false, OGL_RS_ANISOTROPY_AUTO, false},
+        {true, false, OGL_RS_ANISOTROPY_ON, true},  {true, true, OGL_RS_ANISOTROPY_OFF, false},
+        {false, true, OGL_RS_ANISOTROPY_ON, false}, {false, true, OGL_RS_ANISOTROPY_AUTO, false},
     };
     for (const auto &c : cases)
         EXPECT_EQ(OGL_features_choose_anisotropic_filtering(c.extension, c.trusted, c.mode), c.used)
@@ -63,8 +63,14 @@ class AnisotropyTest : public GLTest {
         std::vector<uint8_t> px(256 * 256 * 3);
         for (int y = 0; y < 256; y++)
             for (int x = 0; x < 256; x++) std::memset(&px[(size_t(y) * 256 + x) * 3], ((x ^ y) & 8) ? 255 : 40, 3);
-        OGL_texture_input_data id = {OGL_TEXTURE_INPUT_MIPMAPS | OGL_TEXTURE_INPUT_REPEAT_S | OGL_TEXTURE_INPUT_REPEAT_T,
-                                     0, "checker.tga", 256, 256, 24, px.data()};
+        OGL_texture_input_data id = {OGL_TEXTURE_INPUT_MIPMAPS | OGL_TEXTURE_INPUT_REPEAT_S |
+                                         OGL_TEXTURE_INPUT_REPEAT_T,
+                                     0,
+                                     "checker.tga",
+                                     256,
+                                     256,
+                                     24,
+                                     px.data()};
         OGL_texture *t = OGL_texture_create(&id);
         if (t) OGL_texture_update_texture_filter(t, OGL_render_settings_get_texture_filter_quality());
         return t;

@@ -17,8 +17,8 @@ static ::testing::AssertionResult screen_region_is(int x, int y, int w, int h, g
     return gltest_region_is(x, GLTEST_HEIGHT - (y + h), w, h, c, tol);
 }
 
-static const gltest_rgba RED{255, 0, 0, 255}, GREEN{0, 255, 0, 255}, BLUE{0, 0, 255, 255},
-    WHITE{255, 255, 255, 255}, BLACK{0, 0, 0, 255};
+static const gltest_rgba RED{255, 0, 0, 255}, GREEN{0, 255, 0, 255}, BLUE{0, 0, 255, 255}, WHITE{255, 255, 255, 255},
+    BLACK{0, 0, 0, 255};
 
 class BlitterTest : public GLTest {
   protected:

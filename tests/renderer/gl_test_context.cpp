@@ -13,9 +13,9 @@
 #include <ostream>
 
 #include "corelib/gfxloader.h"
-#include "renderer/OGL_settings.h"
 #include "renderer/OGL_features.h"
 #include "renderer/OGL_main.h"
+#include "renderer/OGL_settings.h"
 #include "renderer/OGL_window.h"
 #include "renderer/engine.h"
 #include "test_support.h"
@@ -61,8 +61,7 @@ bool gltest_is_open() { return OGL_is_initialised(); }
 
 void gltest_reset_state()
 {
-    while (glGetError() != GL_NO_ERROR) {
-    }
+    while (glGetError() != GL_NO_ERROR) {}
     if (GLEW_ARB_vertex_program) glDisable(GL_VERTEX_PROGRAM_ARB);
     if (GLEW_ARB_fragment_program) glDisable(GL_FRAGMENT_PROGRAM_ARB);
     if (GLEW_ARB_vertex_buffer_object) {
@@ -162,8 +161,8 @@ static bool near(gltest_rgba a, gltest_rgba b, int tol, bool check_alpha)
         }
     if (bad == 0) return ::testing::AssertionSuccess();
     return ::testing::AssertionFailure() << bad << " of " << w * h << " pixels of region (" << x << ", " << y << ", "
-                                         << w << " x " << h << ") differ from " << want << "; first at (" << fx
-                                         << ", " << fy << ") is " << first;
+                                         << w << " x " << h << ") differ from " << want << "; first at (" << fx << ", "
+                                         << fy << ") is " << first;
 }
 
 int gltest_count_pixels(int x, int y, int w, int h, gltest_rgba want, int tol)
@@ -183,7 +182,7 @@ bool gltest_save_tga(const std::string &path, int x, int y, int w, int h)
 
 std::vector<uint8_t> gltest_read_texture(GLenum target, GLuint name, int level, int *w, int *h)
 {
-    GLenum binding = target == GL_TEXTURE_RECTANGLE_ARB ? GL_TEXTURE_BINDING_RECTANGLE_ARB
+    GLenum binding = target == GL_TEXTURE_RECTANGLE_ARB  ? GL_TEXTURE_BINDING_RECTANGLE_ARB
                      : target == GL_TEXTURE_CUBE_MAP_ARB ? GL_TEXTURE_BINDING_CUBE_MAP_ARB
                                                          : GL_TEXTURE_BINDING_2D;
     GLenum image_target = target == GL_TEXTURE_CUBE_MAP_ARB ? GL_TEXTURE_CUBE_MAP_POSITIVE_X_ARB : target;
@@ -264,8 +263,7 @@ gltest_child_result gltest_run_child(const std::string &test_name,
     posix_spawn_file_actions_destroy(&fa);
     if (rc == 0) {
         int status = 0;
-        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {
-        }
+        while (waitpid(pid, &status, 0) < 0 && errno == EINTR) {}
         if (WIFEXITED(status)) r.exit_status = WEXITSTATUS(status);
         r.output = test_read_file(out_path);
     } else {

@@ -60,8 +60,7 @@ gltest_rgba gltest_pixel(int x, int y, bool front = false);
 // unless check_alpha). On failure names the first differing pixel and the count.
 ::testing::AssertionResult gltest_region_is(int x, int y, int w, int h, gltest_rgba want, int tol = 2,
                                             bool check_alpha = false);
-::testing::AssertionResult gltest_colour_near(gltest_rgba got, gltest_rgba want, int tol = 2,
-                                              bool check_alpha = false);
+::testing::AssertionResult gltest_colour_near(gltest_rgba got, gltest_rgba want, int tol = 2, bool check_alpha = false);
 // How many pixels of the region are within tol of want (alpha ignored).
 int gltest_count_pixels(int x, int y, int w, int h, gltest_rgba want, int tol = 2);
 
@@ -77,7 +76,7 @@ GLfloat gltest_tex_param_f(GLenum target, GLuint name, GLenum pname);
 
 // Child runs with another environment.
 struct gltest_child_result {
-    int exit_status; // -1 when the child did not exit normally
+    int exit_status;    // -1 when the child did not exit normally
     std::string output; // the child's standard output and error
 };
 // Re-executes this test binary running only `test_name` (a full "Suite.Name",

@@ -159,8 +159,8 @@ TEST_F(InputTest, CallbacksSeeRepeatsOnlyWithKeyRepeatOn)
     OGL_input_key_event(OGL_KEY_BACKSPACE, OGL_REPEAT);
     OGL_input_key_event(OGL_KEY_BACKSPACE, OGL_PRESS); // a second press while down counts as a repeat
     OGL_input_char_event('q');
-    std::vector<std::pair<int, int>> want = {{295, OGL_PRESS}, {295, OGL_RELEASE}, {295, OGL_PRESS},
-                                             {295, OGL_PRESS}, {295, OGL_PRESS}};
+    std::vector<std::pair<int, int>> want = {
+        {295, OGL_PRESS}, {295, OGL_RELEASE}, {295, OGL_PRESS}, {295, OGL_PRESS}, {295, OGL_PRESS}};
     EXPECT_EQ(key_calls, want);
     EXPECT_EQ(char_calls, (std::vector<std::pair<int, int>>{{'q', OGL_PRESS}}));
     EXPECT_EQ(OGL_input_get_char(), 'q');
@@ -237,7 +237,7 @@ TEST_F(InputTest, TapSeesEveryEventAndFeedingThemAgainReadsTheSame)
     OGL_input_mouse_button_event(OGL_MOUSE_BUTTON_RIGHT, OGL_PRESS);
     OGL_input_mouse_move_event(123, 456);
     OGL_input_mouse_wheel_event(-2);
-    OGL_input_key_event(-5, OGL_PRESS);   // no such key: not taken, not tapped
+    OGL_input_key_event(-5, OGL_PRESS); // no such key: not taken, not tapped
     OGL_input_char_event(0);
     std::vector<int> first = read_back();
     OGL_input_set_event_tap(nullptr);

@@ -28,7 +28,7 @@ struct no_buffer_objects {
     ~no_buffer_objects() { __GLEW_ARB_vertex_buffer_object = saved; }
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(MeshTest, InterleavedLayoutFollowsTheFixedAttributeOrder)
 {
@@ -55,7 +55,7 @@ TEST_F(MeshTest, InterleavedLayoutFollowsTheFixedAttributeOrder)
     OGL_mesh *m = OGL_mesh_create(&id);
     ASSERT_TRUE(OGL_mesh_has_vbo(m));
     EXPECT_EQ(OGL_mesh_count(), before + 1);
-    EXPECT_EQ(m->vbo_vertex_size, 44u);  // 12 + 12 + 4 + 8 + 8
+    EXPECT_EQ(m->vbo_vertex_size, 44u); // 12 + 12 + 4 + 8 + 8
     EXPECT_EQ(m->vertexs_offset, 0);
     EXPECT_EQ(m->vnormals_offset, 12);
     EXPECT_EQ(m->colors_offset, 24);
@@ -139,7 +139,7 @@ TEST_F(MeshTest, PositionUpdatesReachStaticAndDynamicBuffers)
         rq_quad *q = rq_quad_make(0, 0, 0, 1, false, dyn);
         EXPECT_EQ((q->mesh->flags & OGL_MESH_DYNAMIC_VBO) != 0, dyn != 0);
         prepare_solid(q, 0, 1, 0);
-        for (tacka3 &p : q->pos) p.x += 5;  // the caller's array moves right
+        for (tacka3 &p : q->pos) p.x += 5; // the caller's array moves right
         rq_draw(cam);
         // The buffer still holds the old place until the update.
         EXPECT_TRUE(gltest_colour_near(gltest_pixel(rq_px(0), rq_py(0)), {0, 255, 0, 255}));

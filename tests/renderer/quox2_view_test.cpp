@@ -12,10 +12,10 @@
 #include "corelib/files.h"
 #include "corelib/gfxloader.h"
 #include "corelib/mem.h"
+#include "gl_test_context.h"
 #include "scene/quox2_writer.h"
 #include "scene/scene.h"
 #include "scene/terrain.h"
-#include "gl_test_context.h"
 #include "test_support.h"
 
 namespace fs = std::filesystem;
@@ -26,7 +26,7 @@ TEST_F(Quox2View, RecordsTheFramesOfAScriptedFlight)
 {
     std::string tool = std::string(VORN_BINARY_DIR) + "/bin/quox2";
     if (!file_exists(tool.c_str())) GTEST_SKIP() << "quox2 not built";
-    ASSERT_TRUE(gltest_open());  // the image module comes with it
+    ASSERT_TRUE(gltest_open()); // the image module comes with it
     // A rolling terrain and its texture set 1, all mid-grey.
     fs::create_directories(path("bolid/terrain1"));
     std::vector<uint8_t> px(8 * 8 * 4, 128);
@@ -44,7 +44,8 @@ TEST_F(Quox2View, RecordsTheFramesOfAScriptedFlight)
 
     test_run_result r = test_run(tool + " view " + path("ground.quox2") + " --frames 3 --record " + path("frames"));
     ASSERT_EQ(r.status, 0) << r.err;
-    EXPECT_NE(r.err.find("terrain_create_profile: vp&fp supported; switching to full mode"), std::string::npos) << r.err;
+    EXPECT_NE(r.err.find("terrain_create_profile: vp&fp supported; switching to full mode"), std::string::npos)
+        << r.err;
     for (const char *name : {"0000.bmp", "0001.bmp", "0002.bmp"}) {
         int w = 0, hh = 0, bpp = 0;
         uint8_t *frame = nullptr;

@@ -38,7 +38,7 @@ struct bump_scene {
         d.bump_texture = normal;
         d.bump = true;
         d.mat_specular = {specular, specular, specular, 1};
-        d.shininess = 0.01f;  // exponent 1
+        d.shininess = 0.01f; // exponent 1
         d.lod = lod;
     }
     bool prepare()
@@ -70,11 +70,11 @@ gltest_rgba draw_bump(uint32_t bpp, float specular, float lod, int *mode)
 
 // Colours at the quad centre by the formulas: d = N.L = 0.992 (normal map and
 // cube map encodings), the interpolated half-angle H.N = 0.978, exponent 1.
-const gltest_rgba SPECULAR = {255, 199, 149, 255};  // D d + 0.4 H.N
-const gltest_rgba GLOSS = {248, 149, 100, 255};     // D d + 0.4 H.N x diffuse alpha 0.5
-const gltest_rgba DIFFUSE = {198, 99, 49, 255};     // D d
+const gltest_rgba SPECULAR = {255, 199, 149, 255}; // D d + 0.4 H.N
+const gltest_rgba GLOSS = {248, 149, 100, 255};    // D d + 0.4 H.N x diffuse alpha 0.5
+const gltest_rgba DIFFUSE = {198, 99, 49, 255};    // D d
 
-}  // namespace
+} // namespace
 
 TEST_F(RenderProfileTest, EveryProgramBumpModeMatchesItsFormula)
 {
@@ -84,10 +84,13 @@ TEST_F(RenderProfileTest, EveryProgramBumpModeMatchesItsFormula)
         int mode;
         gltest_rgba want;
     } cases[] = {
-        {24, 0.4f, 0, OGL_BUMP_SPECULAR, SPECULAR},   {32, 0.4f, 0, OGL_BUMP_GLOSS, GLOSS},
-        {24, 0.2f, 0, OGL_BUMP_NO_SPECULAR, DIFFUSE}, {32, 0.4f, 1, OGL_BUMP_PPL_SPECULAR, GLOSS},
-        {24, 0.4f, 1, OGL_BUMP_PPL, SPECULAR},        {24, 0.2f, 1, OGL_BUMP_NO_SPECULAR, DIFFUSE},
-        {24, 0.2f, 2, OGL_BUMP_PPL, {248, 149, 100, 255}},  // D d + 0.2 H.N
+        {24, 0.4f, 0, OGL_BUMP_SPECULAR, SPECULAR},
+        {32, 0.4f, 0, OGL_BUMP_GLOSS, GLOSS},
+        {24, 0.2f, 0, OGL_BUMP_NO_SPECULAR, DIFFUSE},
+        {32, 0.4f, 1, OGL_BUMP_PPL_SPECULAR, GLOSS},
+        {24, 0.4f, 1, OGL_BUMP_PPL, SPECULAR},
+        {24, 0.2f, 1, OGL_BUMP_NO_SPECULAR, DIFFUSE},
+        {24, 0.2f, 2, OGL_BUMP_PPL, {248, 149, 100, 255}}, // D d + 0.2 H.N
     };
     for (auto &c : cases) {
         SCOPED_TRACE(testing::Message() << "bpp " << c.bpp << " specular " << c.spec << " lod " << c.lod);
@@ -111,7 +114,7 @@ TEST_F(RenderProfileTest, LevelOfDetailTableAndMapSwitches)
         d.detail_texture = detail;
         d.reflection_texture = refl;
         d.selfillumination_texture = self;
-        d.lod = float(level) + 0.7f;  // truncated
+        d.lod = float(level) + 0.7f; // truncated
         __profile_select_lod(&d, true);
         EXPECT_EQ(d.bump_mode, want32[level]);
         EXPECT_EQ(d.lod, float(level));
@@ -237,7 +240,7 @@ TEST_F(RenderProfileTest, PassCountsOfTheOptimiser)
         rq_set_info m = rq_sets(q->mi, OGL_RPDS_KIND_MAIN);
         EXPECT_EQ(m.passes, 4);
         EXPECT_EQ(m.units_max, 2);
-        EXPECT_TRUE(m.any_vp);  // GI
+        EXPECT_TRUE(m.any_vp); // GI
         EXPECT_TRUE(rq_has_state_named(q->mi, "detail pass"));
         rq_release(q);
     }
@@ -299,7 +302,7 @@ TEST_F(RenderProfileTest, ReflectionPassAddsTheMaskedReflection)
     OGL_texture *black = rq_texture(0, 0, 0), *refl = rq_texture(200, 100, 0), *mask = rq_texture(0, 0, 0, 128, 32);
     rq_quad *q = rq_quad_make(0, 0, 0, 1);
     OGL_single_texture_data d = rq_st_material(black, false);
-    d.blended = true;  // one unlit iteration with the reflection in the last one
+    d.blended = true; // one unlit iteration with the reflection in the last one
     d.custom_blend = true;
     d.blend_src = GL_ONE;
     d.blend_dst = GL_ZERO;
@@ -341,7 +344,7 @@ TEST_F(RenderProfileTest, BadUvChannelsLeaveTheMapOutAndOddTexturesStop)
     OGL_single_texture_data d = rq_st_material(tex, true);
     d.detail_texture = detail;
     d.detail = true;
-    d.detail_uv_channel = 3;  // the mesh has one channel
+    d.detail_uv_channel = 3; // the mesh has one channel
     ASSERT_TRUE(OGL_render_profile_prepare(single(), q->mi, "bad uv", &d));
     EXPECT_EQ(rq_sets(q->mi, OGL_RPDS_KIND_MAIN).units_max, 1);
     OGL_render_profile_release(q->mi);

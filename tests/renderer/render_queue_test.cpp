@@ -42,7 +42,7 @@ void prepare_blended(rq_quad *q, OGL_texture *t, int layer, bool no_alpha_test_w
 
 gltest_rgba at(float x, float y) { return gltest_pixel(rq_px(x), rq_py(y)); }
 
-}  // namespace
+} // namespace
 
 TEST_F(RenderQueueTest, InstancesOfOneMaterialShareAGroupAndOneStateApplication)
 {
@@ -189,7 +189,7 @@ TEST_F(RenderQueueTest, FogAndLocalLights)
     rq_draw(cam);
     EXPECT_TRUE(glIsEnabled(GL_LIGHT6));
     EXPECT_FALSE(glIsEnabled(GL_LIGHT7));
-    EXPECT_TRUE(gltest_colour_near(at(0, 0), {222, 111, 0, 255}, 4));  // 5 of the green ones
+    EXPECT_TRUE(gltest_colour_near(at(0, 0), {222, 111, 0, 255}, 4)); // 5 of the green ones
     rq_release(q);
 
     // A spot light lights only what its cone holds.
@@ -199,7 +199,7 @@ TEST_F(RenderQueueTest, FogAndLocalLights)
     OGL_mesh_light *spot = rq_light_add(q, {0, 0, 5}, {0, 0, 1});
     spot->type = 2;
     spot->cutoff = 30;
-    spot->spot_dir = {0, 0, 1};  // away from the quad
+    spot->spot_dir = {0, 0, 1}; // away from the quad
     rq_draw(cam);
     EXPECT_TRUE(gltest_colour_near(at(0, 0), {0, 0, 0, 255}, 3));
     spot->spot_dir = {0, 0, -1};
@@ -261,7 +261,7 @@ TEST_F(RenderQueueTest, UnknownParameterSourceStops)
     OGL_render_pass_state_clear(&ps);
     ps.vertex_array_enabled = true;
     ps.use_vp = true;
-    ps.vertex_program_id = 1;  // never reached: the parameter is checked first
+    ps.vertex_program_id = 1; // never reached: the parameter is checked first
     ps.vp_params_no = 1;
     ps.vp_param_src[0] = 17;
     OGL_render_pass_data *pd = OGL_render_pass_data_set_add_pass(s, OGL_render_pass_state_share(&ps));

@@ -56,7 +56,7 @@ object *quad_object(const char *name, float h)
     return o;
 }
 
-int active_state(const OGL_mesh_instance *mi)  // 1 all sets active, 0 none, -1 mixed or no set
+int active_state(const OGL_mesh_instance *mi) // 1 all sets active, 0 none, -1 mixed or no set
 {
     int on = 0, off = 0;
     dlist *head = const_cast<dlist *>(&mi->pass_data_sets);
@@ -137,8 +137,7 @@ class SceneHandover : public GLTest {
         return m;
     }
 
-    object_instance *add_oi(const char *name, const char *obj, const char *mat, tacka3 pos,
-                            const char *props = nullptr)
+    object_instance *add_oi(const char *name, const char *obj, const char *mat, tacka3 pos, const char *props = nullptr)
     {
         object_instance *oi = OI_init();
         OI_copy_name(oi, name);
@@ -190,7 +189,7 @@ class SceneHandover : public GLTest {
         material *m = add_material("bumped", "white.tga", true);
         material_copy_texture_file_name(m, MAT_SLOT_BUMP, "flat_normal.tga");
         material_set_slot_params(m, MAT_SLOT_BUMP, 0, 0, 0);
-        m->colors[2] = {0.1f, 0.1f, 0.1f, 1};  // below 1 in sum: the bump path without specular
+        m->colors[2] = {0.1f, 0.1f, 0.1f, 1}; // below 1 in sum: the bump path without specular
         object_instance *oi = add_oi("rock", "square", "bumped", {0, 0, 0});
         add_omni("lamp", {0, 0, 3}, {1, 0, 0}, 0.0f);
         ASSERT_TRUE(scene_prepare(sc)) << log();
@@ -216,7 +215,7 @@ class SceneHandover : public GLTest {
 const gltest_rgba BLACK{0, 0, 0, 255}, RED{255, 0, 0, 255}, GREEN{0, 255, 0, 255}, BLUE{0, 0, 255, 255},
     WHITE{255, 255, 255, 255};
 
-}  // namespace
+} // namespace
 
 TEST_F(SceneHandover, PreparedScenesDrawTheirInstancesInDepthOrder)
 {
@@ -232,7 +231,7 @@ TEST_F(SceneHandover, PreparedScenesDrawTheirInstancesInDepthOrder)
     add_oi("front", "small", "green", {-3, 0, 1});
     object_instance *left = add_oi("left", "square", "red", {-3, 0, 0});
     object_instance *right = add_oi("right", "square", "blue", {3, 0, 0});
-    add_oi("plain", "square", nullptr, {0, 4, 0});  // no material: the solid profile
+    add_oi("plain", "square", nullptr, {0, 4, 0}); // no material: the solid profile
     // The same square as one triangle strip, without normals of its own.
     object *strip = object_init();
     object_copy_name(strip, "strip");
@@ -246,7 +245,7 @@ TEST_F(SceneHandover, PreparedScenesDrawTheirInstancesInDepthOrder)
     EXPECT_TRUE(scene_is_attached(sc));
     ASSERT_NE(mi_of(left), nullptr);
     ASSERT_NE(mi_of(right), nullptr);
-    EXPECT_EQ(mi_of(left)->mesh, mi_of(right)->mesh);  // one mesh per object
+    EXPECT_EQ(mi_of(left)->mesh, mi_of(right)->mesh); // one mesh per object
     EXPECT_EQ(OGL_scene_meshes_no(), 3u);
     EXPECT_EQ(mi_of(left)->world_matrix, left->world_matrix);
     EXPECT_EQ(active_state(mi_of(left)), 1);
@@ -258,11 +257,11 @@ TEST_F(SceneHandover, PreparedScenesDrawTheirInstancesInDepthOrder)
     frame();
     OGL_global_light_disable();
     EXPECT_TRUE(gltest_colour_near(at(-3, 0), GREEN, 4));
-    EXPECT_TRUE(gltest_colour_near(at(-3.7f, -0.9f), RED, 4));  // the part of the red square the green one leaves
+    EXPECT_TRUE(gltest_colour_near(at(-3.7f, -0.9f), RED, 4)); // the part of the red square the green one leaves
     EXPECT_TRUE(gltest_region_is(rq_px(2.5f), rq_py(-0.5f), 30, 30, BLUE, 4));
     EXPECT_TRUE(gltest_colour_near(at(0, 0), BLACK, 2));
     EXPECT_TRUE(gltest_colour_near(at(0, 4), gltest_rgba{179, 179, 179, 255}, 8));
-    EXPECT_TRUE(gltest_colour_near(at(0, -4), gltest_rgba{179, 179, 179, 255}, 8));  // facing the light as well
+    EXPECT_TRUE(gltest_colour_near(at(0, -4), gltest_rgba{179, 179, 179, 255}, 8)); // facing the light as well
     EXPECT_TRUE(gltest_region_is(rq_px(-0.8f), rq_py(-4.8f), 48, 48, gltest_rgba{179, 179, 179, 255}, 8));
 
     // Moving an instance moves its picture on the next frame.
@@ -363,7 +362,7 @@ TEST_F(SceneHandover, LightsInRangeLightTheirInstancesAndFollowTheirLamps)
 
     OGL_mesh_instance *nm = mi_of(near_oi), *fm = mi_of(far_oi);
     ASSERT_EQ(OGL_mesh_instance_get_lights_no(nm), 1u);
-    EXPECT_EQ(OGL_mesh_instance_get_lights_no(fm), 0u);  // its sphere is 4.9 away, the range is 4
+    EXPECT_EQ(OGL_mesh_instance_get_lights_no(fm), 0u); // its sphere is 4.9 away, the range is 4
     OGL_mesh_light *ml = OGL_mesh_instance_get_light(nm, 0);
     EXPECT_EQ(OGL_scene_light_source(ml), lamp);
     EXPECT_EQ(ml->type, OGL_MESH_LIGHT_POINT);
@@ -419,13 +418,13 @@ TEST_F(SceneHandover, SurfaceLevelOfDetailDropsTheDetailMapWithDistance)
 
     frame();
     EXPECT_EQ(oi->desc.surface_lod, 0);
-    EXPECT_EQ(rq_sets(mi_of(oi), OGL_RPDS_KIND_MAIN).units_max, 2);  // diffuse and detail
+    EXPECT_EQ(rq_sets(mi_of(oi), OGL_RPDS_KIND_MAIN).units_max, 2); // diffuse and detail
 
     cam->position = {0, 0, 150};
     frame();
     EXPECT_EQ(oi->desc.surface_lod, 3);
     EXPECT_EQ(rq_sets(mi_of(oi), OGL_RPDS_KIND_MAIN).units_max, 1);
-    EXPECT_EQ(active_state(mi_of(oi)), 1);  // rebuilt sets keep the visibility
+    EXPECT_EQ(active_state(mi_of(oi)), 1); // rebuilt sets keep the visibility
 
     // The renderer's clamp keeps the level in its range from the next frame on.
     OGL_render_settings_set_surface_lod_clamp(0, 1);
@@ -442,7 +441,7 @@ TEST_F(SceneHandover, SurfaceLevelOfDetailDropsTheDetailMapWithDistance)
 TEST_F(SceneHandover, TexturesUploadReloadAtLowerQualityAndFallBackToThePlaceholder)
 {
     write_tga("hull.tga", 256, 256, 255, 0, 0);
-    write_tga("odd.tga", 100, 60, 0, 255, 0);  // not a power of two
+    write_tga("odd.tga", 100, 60, 0, 255, 0); // not a power of two
     scene_add_object(sc, quad_object("square", 1.0f));
     add_material("hull", "hull.tga");
     add_material("odd", "odd.tga");
@@ -458,7 +457,7 @@ TEST_F(SceneHandover, TexturesUploadReloadAtLowerQualityAndFallBackToThePlacehol
     EXPECT_EQ(ot->xsize, 128u);
     EXPECT_EQ(ot->ysize, 64u);
     EXPECT_NE(log().find("\"" + dir + "/odd.tga\" resampled from 100 x 60 to 128 x 64"), std::string::npos) << log();
-    EXPECT_EQ(unitexture_get_data(hull, nullptr, nullptr, nullptr), nullptr);  // GL holds the image
+    EXPECT_EQ(unitexture_get_data(hull, nullptr, nullptr, nullptr), nullptr); // GL holds the image
     frame();
     EXPECT_TRUE(gltest_colour_near(at(-3, 0), RED, 4));
     EXPECT_TRUE(gltest_colour_near(at(3, 0), GREEN, 4));
@@ -490,7 +489,7 @@ TEST_F(SceneHandover, TexturesUploadReloadAtLowerQualityAndFallBackToThePlacehol
     EXPECT_EQ(unitexture_get_ogl_texture(hull)->xsize, 2u);
     frame();
     EXPECT_TRUE(gltest_colour_near(at(-3, 0), WHITE, 4));
-    EXPECT_TRUE(gltest_colour_near(at(3, 0), GREEN, 4));  // reloaded from its file
+    EXPECT_TRUE(gltest_colour_near(at(3, 0), GREEN, 4)); // reloaded from its file
 }
 
 TEST_F(SceneHandover, ImagesTheRendererRefusesGetThePlaceholderAndMissingFilesFailNamingThem)
@@ -544,7 +543,7 @@ TEST_F(SceneHandover, DetachReleasesEverythingAndAttachBringsItBack)
     EXPECT_EQ(OGL_scene_meshes_no(), 2u);
     EXPECT_EQ(OGL_mesh_count(), meshes_before + 2);
     EXPECT_GT(queue_groups(), groups_before);
-    EXPECT_EQ(OGL_mesh_instance_get_lights_no(mi_of(a)), 1u);  // range 0: unlimited
+    EXPECT_EQ(OGL_mesh_instance_get_lights_no(mi_of(a)), 1u); // range 0: unlimited
     EXPECT_EQ(mi_of(scene_get_oi_by_name(sc, "c")), nullptr);
 
     scene_detach_from_renderer(sc);
@@ -561,7 +560,7 @@ TEST_F(SceneHandover, DetachReleasesEverythingAndAttachBringsItBack)
     frame();
     EXPECT_GT(at(-3, 0).r, 150);
     EXPECT_GT(at(3, 0).r, 150);
-    EXPECT_TRUE(gltest_colour_near(at(0, 4), BLACK, 2));  // not renderable
+    EXPECT_TRUE(gltest_colour_near(at(0, 4), BLACK, 2)); // not renderable
     EXPECT_EQ(glGetError(), GLenum(GL_NO_ERROR));
 }
 
@@ -579,7 +578,7 @@ TEST_F(SceneHandover, SkinnedInstancesDrawTheirOwnMeshWhereTheirBonesAre)
     object_instance *skin = add_oi("skin", "flag", "red", {0, 0, 0});
     ASSERT_TRUE(scene_prepare(sc)) << log();
     ASSERT_NE(mi_of(skin), nullptr);
-    EXPECT_EQ(mi_of(skin)->world_matrix, nullptr);  // skinned positions are in world space
+    EXPECT_EQ(mi_of(skin)->world_matrix, nullptr); // skinned positions are in world space
     EXPECT_TRUE(mi_of(skin)->mesh->flags & OGL_MESH_DYNAMIC_VBO || !OGL_mesh_has_vbo(mi_of(skin)->mesh));
     frame();
     EXPECT_TRUE(gltest_colour_near(at(0, 0), RED, 4));
@@ -627,9 +626,9 @@ TEST_F(SceneHandover, ScenesWrittenWithTheWriterLoadPrepareAndDraw)
     ASSERT_TRUE(scene_prepare(sc)) << log();
     EXPECT_EQ(OGL_mesh_instance_get_lights_no(mi_of(scene_get_oi_by_name(sc, "b"))), 1u);
     frame();
-    EXPECT_TRUE(gltest_colour_near(at(-3, 0), GREEN, 4));  // unlit: the texture as it is
+    EXPECT_TRUE(gltest_colour_near(at(-3, 0), GREEN, 4)); // unlit: the texture as it is
     gltest_rgba lit = at(3, 0);
-    EXPECT_GT(lit.g, 150) << lit;  // lit by the lamp above it
+    EXPECT_GT(lit.g, 150) << lit; // lit by the lamp above it
     EXPECT_LT(lit.r, 40) << lit;
 }
 
@@ -653,7 +652,7 @@ TEST_F(SceneHandover, CompositeMaterialsLayerTheirSubMaterialsAndEmissiveOnesSho
     material_copy_submat_name(ore, "metal", 0);
     material_copy_submat_name(ore, "crust", 1);
     material *glow = add_material("glow", "glow.tga", true);
-    glow->colors[3] = {1, 1, 1, 1};  // white emission: unlit
+    glow->colors[3] = {1, 1, 1, 1}; // white emission: unlit
     add_oi("silo", "square", "ore", {-3, 0, 0});
     add_oi("sign", "square", "glow", {3, 0, 0});
     ASSERT_TRUE(scene_prepare(sc)) << log();
@@ -661,14 +660,15 @@ TEST_F(SceneHandover, CompositeMaterialsLayerTheirSubMaterialsAndEmissiveOnesSho
     frame();
     EXPECT_TRUE(gltest_colour_near(at(-3.6f, 0), RED, 6));
     EXPECT_TRUE(gltest_colour_near(at(-2.4f, 0), BLUE, 6));
-    EXPECT_TRUE(gltest_colour_near(at(3, 0), GREEN, 4));  // no light in the scene, yet full green
+    EXPECT_TRUE(gltest_colour_near(at(3, 0), GREEN, 4)); // no light in the scene, yet full green
 }
 
 TEST_F(SceneHandover, BumpMappedInstancesAreLitByTheirLampsOnEveryBoard)
 {
     bumped_scene_draws(true);
-    gltest_child_result r = gltest_run_child("SceneHandover.DISABLED_BumpedOnABoardWithoutPrograms",
-                                             {{"MESA_EXTENSION_OVERRIDE", "-GL_ARB_fragment_program -GL_ARB_vertex_program"}});
+    gltest_child_result r =
+        gltest_run_child("SceneHandover.DISABLED_BumpedOnABoardWithoutPrograms",
+                         {{"MESA_EXTENSION_OVERRIDE", "-GL_ARB_fragment_program -GL_ARB_vertex_program"}});
     EXPECT_TRUE(gltest_child_passed(r));
     r = gltest_run_child("SceneHandover.DISABLED_BumpedOnABoardWithoutBufferObjects",
                          {{GLTEST_MISSING_EXTENSIONS_VAR, "GL_ARB_vertex_buffer_object"}});

@@ -65,23 +65,38 @@ TEST(StartupChild, DISABLED_FullBoard)
     std::string log = start_logged();
     EXPECT_TRUE(lines_in_order(
         log, {"[INFO]: Executing monitor environment init\n____________________________________________\n \n",
-              "[INFO]: Display device info:\n", "[INFO]: horizontal size = ", " milimeters\n",
-              "[INFO]: vertical size = ", "[INFO]: horizontal resolution = ", " pixels\n",
-              "[INFO]: vertical resolution = ", "[INFO]: horizontal dots-per-inch = ", " dpi\n",
+              "[INFO]: Display device info:\n",
+              "[INFO]: horizontal size = ",
+              " milimeters\n",
+              "[INFO]: vertical size = ",
+              "[INFO]: horizontal resolution = ",
+              " pixels\n",
+              "[INFO]: vertical resolution = ",
+              "[INFO]: horizontal dots-per-inch = ",
+              " dpi\n",
               "[INFO]: vertical dots-per-inch = ",
               "[INFO]: Executing OpenGL environment init\n____________________________________________\n \n",
-              "[INFO]: Vendor: ", "[INFO]: Renderer: ", "[INFO]: Version: ", "[INFO]: extensions supported: \n",
-              "GL_ARB_multitexture", "[INFO]: ________________________________________________\n\n",
-              "[INFO]: OGL_init(): gl_max_texture_units_arb: ", "[INFO]: ARB_MULTITEXTURE supported\n",
+              "[INFO]: Vendor: ",
+              "[INFO]: Renderer: ",
+              "[INFO]: Version: ",
+              "[INFO]: extensions supported: \n",
+              "GL_ARB_multitexture",
+              "[INFO]: ________________________________________________\n\n",
+              "[INFO]: OGL_init(): gl_max_texture_units_arb: ",
+              "[INFO]: ARB_MULTITEXTURE supported\n",
               "[INFO]: OGL_init(): GL_EXT_texture_env_combine supported!\n",
               "[INFO]: OGL_init(): GL_ARB_texture_env_combine supported!\n",
               "[INFO]: OGL_init(): GL_EXT_texture_filter_anisotropic supported\n",
               "[INFO]: OGL_init(): max_anisotropic filters: ",
               "[INFO]: OGL_init(): GL_EXT_separate_specular_color supported!\n",
-              "[INFO]: OGL_init(): GL_ARB_texture_cube_map supported!\n", "[INFO]: OGL_init(): gl_max_texture_size: ",
-              "[INFO]: GL_MAX_TEXTURE_IMAGE_UNITS_ARB : ", "[INFO]: GL_MAX_TEXTURE_COORDS_ARB : ",
-              "[INFO]: ARB_fragment_program initialized.\n", "[INFO]: OGL_init(): GLSL supported!\n",
-              "[INFO]: OGL_init(): GL_ARB_occlusion_query supported!\n", "[INFO]: OGL_init(): GL_ARB_shadow supported.\n",
+              "[INFO]: OGL_init(): GL_ARB_texture_cube_map supported!\n",
+              "[INFO]: OGL_init(): gl_max_texture_size: ",
+              "[INFO]: GL_MAX_TEXTURE_IMAGE_UNITS_ARB : ",
+              "[INFO]: GL_MAX_TEXTURE_COORDS_ARB : ",
+              "[INFO]: ARB_fragment_program initialized.\n",
+              "[INFO]: OGL_init(): GLSL supported!\n",
+              "[INFO]: OGL_init(): GL_ARB_occlusion_query supported!\n",
+              "[INFO]: OGL_init(): GL_ARB_shadow supported.\n",
               "[INFO]: OGL_init(): GL_ARB_depth_texture supported.\n",
               "[INFO]: OGL_init(): GL_ARB_texture_env_crossbar.\n"}));
     // detection on a full board warns about nothing, and no GL error is logged
@@ -339,22 +354,23 @@ TEST_F(StartupTest, AnisotropicFilteringForcedOnBySetting)
 
 TEST_F(StartupTest, BoardWithoutBufferObjects)
 {
-    EXPECT_TRUE(gltest_child_passed(
-        run("NoBufferObjects", {{GLTEST_MISSING_EXTENSIONS_VAR, "GL_ARB_vertex_buffer_object"}})));
+    EXPECT_TRUE(
+        gltest_child_passed(run("NoBufferObjects", {{GLTEST_MISSING_EXTENSIONS_VAR, "GL_ARB_vertex_buffer_object"}})));
 }
 
 TEST_F(StartupTest, BoardWithOnlyExtCombinersStarts)
 {
-    EXPECT_TRUE(gltest_child_passed(
-        run("OnlyExtCombiners", {{GLTEST_MISSING_EXTENSIONS_VAR, "GL_ARB_texture_env_combine"}})));
+    EXPECT_TRUE(
+        gltest_child_passed(run("OnlyExtCombiners", {{GLTEST_MISSING_EXTENSIONS_VAR, "GL_ARB_texture_env_combine"}})));
 }
 
 TEST_F(StartupTest, BoardsWithoutRequiredExtensionsGiveUp)
 {
+    EXPECT_TRUE(
+        gltest_child_passed(run("NoMultitexturingGivesUp", {{GLTEST_MISSING_EXTENSIONS_VAR, "GL_ARB_multitexture"}})));
     EXPECT_TRUE(gltest_child_passed(
-        run("NoMultitexturingGivesUp", {{GLTEST_MISSING_EXTENSIONS_VAR, "GL_ARB_multitexture"}})));
-    EXPECT_TRUE(gltest_child_passed(run(
-        "NoCombinersGivesUp", {{GLTEST_MISSING_EXTENSIONS_VAR, "GL_ARB_texture_env_combine GL_EXT_texture_env_combine"}})));
+        run("NoCombinersGivesUp",
+            {{GLTEST_MISSING_EXTENSIONS_VAR, "GL_ARB_texture_env_combine GL_EXT_texture_env_combine"}})));
 }
 
 TEST_F(StartupTest, FullScreenShowsTheLogicalScreenScaled) { EXPECT_TRUE(gltest_child_passed(run("FullScreen", {}))); }
@@ -618,7 +634,7 @@ TEST_F(StartupStateTest, NormalisationCubeMapLookupsGiveTheUnitVector)
     glBindTexture(GL_TEXTURE_CUBE_MAP_ARB, cube);
     glTexEnvi(GL_TEXTURE_ENV, GL_TEXTURE_ENV_MODE, GL_REPLACE);
     const float dirs[][3] = {{1, 0.3f, -0.2f}, {-2, 0.5f, 0.5f}, {0.1f, 3, -0.4f}, {0.2f, -1, 0.7f},
-                             {-0.3f, 0.2f, 5}, {0.4f, 0.4f, -1}, {1, 1, 1}, {-1, -1, 0.1f}};
+                             {-0.3f, 0.2f, 5}, {0.4f, 0.4f, -1}, {1, 1, 1},        {-1, -1, 0.1f}};
     for (int i = 0; i < 8; i++) {
         glBegin(GL_QUADS);
         glTexCoord3fv(dirs[i]);
@@ -692,8 +708,8 @@ TEST(RenderSettings, DefaultsPresenceBitsAndRanges)
     EXPECT_FALSE(OGL_render_settings_get()->flags & OGL_RS_PIXEL_PROGRAMS_DISABLED);
     OGL_render_settings_reset();
     int a, b;
-    EXPECT_EXIT(OGL_render_settings_get_surface_lod_clamp(&a, &b),
-        ExitedWithCode(LOG_FAULT_EXIT_STATUS), "OGL_render_settings_get_surface_lod_clamp\\(\\) BUG");
+    EXPECT_EXIT(OGL_render_settings_get_surface_lod_clamp(&a, &b), ExitedWithCode(LOG_FAULT_EXIT_STATUS),
+                "OGL_render_settings_get_surface_lod_clamp\\(\\) BUG");
     EXPECT_EXIT(OGL_render_settings_get_surface_lod_distance(), ExitedWithCode(LOG_FAULT_EXIT_STATUS), "BUG");
 }
 

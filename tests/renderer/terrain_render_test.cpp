@@ -24,7 +24,7 @@ namespace {
 // a grey detail map and a yellow pre-blended map.
 std::string write_texture_set()
 {
-    EXPECT_TRUE(gltest_open());  // the image module comes with it
+    EXPECT_TRUE(gltest_open()); // the image module comes with it
     std::string dir = std::filesystem::temp_directory_path().string() + "/vorn-terrain-" + std::to_string(getpid());
     std::filesystem::create_directories(dir + "/bolid/terrain1");
     auto save = [&](const char *name, uint8_t r, uint8_t g, uint8_t b, uint8_t a) {
@@ -47,7 +47,7 @@ struct small_terrain {
     bool inserted = false;
     explicit small_terrain(const std::string &folder)
     {
-        std::vector<float> h(33 * 33, 0.0f);  // flat, 32 x 32 cells of 2 m
+        std::vector<float> h(33 * 33, 0.0f); // flat, 32 x 32 cells of 2 m
         t = terrain_make(h.data(), 32, 8, 2.0f, {-32, 0, -32}, nullptr);
         EXPECT_TRUE(t && terrain_initialize_system(t, nullptr));
         sc = scene_init();
@@ -93,7 +93,7 @@ rq_set_info passes_at(const std::string &folder, int lod_min)
     return info;
 }
 
-}  // namespace
+} // namespace
 
 TEST(TerrainProfile, LevelSelection)
 {
@@ -168,7 +168,7 @@ TEST(TerrainRenderChild, DISABLED_NoPrograms)
     ASSERT_EQ(terrain_get_mode(), OGL_TERRAIN_MODE_FIXED);
     std::string folder = write_texture_set();
     small_terrain s(folder);
-    EXPECT_FALSE(s.inserted);  // left to the fixed-function meshes, no stop
+    EXPECT_FALSE(s.inserted); // left to the fixed-function meshes, no stop
     s.draw(10.0f);
     std::filesystem::remove_all(folder);
 }

@@ -112,7 +112,7 @@ TEST(TextureReduction, FlagsFollowTheSizeAndDepthRules)
 TEST(TextureReduction, HalvingAveragesBlocksAndWeightsTheRightAlpha)
 {
     // 2 x 2 block: first row (bottom) a0, a1; second row.
-    const uint8_t px[4 * 4] = {10, 20, 30, 0, 11, 21, 31, 100, //
+    const uint8_t px[4 * 4] = {10, 20, 30, 0,   11, 21, 31, 100, //
                                12, 22, 32, 200, 14, 24, 34, 255};
     uint8_t *out = OGL_texture_downsample(2, 2, 32, px);
     ASSERT_NE(out, nullptr);
@@ -605,10 +605,8 @@ TEST_F(TextureTest, DoubleBufferedUpdatesSwapFrontAndBack)
     EXPECT_EQ(t->gl_name, back_name);
     EXPECT_EQ(t->gl_name2, front);
     int w, h;
-    EXPECT_EQ(texel(gltest_read_texture(GL_TEXTURE_2D, t->gl_name, 0, &w, &h), 8, 3, 3),
-              (gltest_rgba{255, 0, 0, 255}));
-    EXPECT_EQ(texel(gltest_read_texture(GL_TEXTURE_2D, t->gl_name2, 0, &w, &h), 8, 3, 3),
-              (gltest_rgba{0, 0, 0, 255}));
+    EXPECT_EQ(texel(gltest_read_texture(GL_TEXTURE_2D, t->gl_name, 0, &w, &h), 8, 3, 3), (gltest_rgba{255, 0, 0, 255}));
+    EXPECT_EQ(texel(gltest_read_texture(GL_TEXTURE_2D, t->gl_name2, 0, &w, &h), 8, 3, 3), (gltest_rgba{0, 0, 0, 255}));
     EXPECT_EQ(OGL_texture_memory_size(t), 2u * 8 * 8 * 3);
 }
 

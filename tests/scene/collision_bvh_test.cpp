@@ -35,8 +35,8 @@ struct bvh_deleter {
 struct field {
     std::vector<std::unique_ptr<body>> bodies;
     std::vector<std::unique_ptr<collision_bvh, bvh_deleter>> bvhs;
-    std::vector<collision_mesh> plain;  // without hierarchies
-    std::vector<collision_mesh> fast;   // the same meshes with them
+    std::vector<collision_mesh> plain; // without hierarchies
+    std::vector<collision_mesh> fast;  // the same meshes with them
 };
 
 float uni(std::mt19937 *rng, float lo, float hi) { return std::uniform_real_distribution<float>(lo, hi)(*rng); }
@@ -62,8 +62,8 @@ void make_rock(body *b, std::mt19937 *rng, int slices, int stacks)
         for (int i = 0; i < slices; i++) {
             float theta = float(M_PI) * float(j) / float(stacks), phi = 2.0f * float(M_PI) * float(i) / float(slices);
             float len = uni(rng, 0.8f, 1.2f);
-            b->vertices.push_back({len * std::sin(theta) * std::cos(phi), len * std::sin(theta) * std::sin(phi),
-                                   len * std::cos(theta)});
+            b->vertices.push_back(
+                {len * std::sin(theta) * std::cos(phi), len * std::sin(theta) * std::sin(phi), len * std::cos(theta)});
         }
     b->vertices.push_back({0, 0, -1});
     const uint32_t bottom = uint32_t(b->vertices.size() - 1);
@@ -93,8 +93,8 @@ void make_soup(body *b, std::mt19937 *rng, int count)
     uint32_t base = uint32_t(b->vertices.size());
     b->vertices.insert(b->vertices.end(), {{-1, -1, 0}, {1, -1, 0}, {1, 1, 0}, {-1, 1, 0}, {0.5f, 0.5f, 0.5f}});
     b->tris.insert(b->tris.end(), {base, base + 1, base + 2, base, base + 2, base + 3});
-    b->tris.insert(b->tris.end(), {base + 4, base + 4, base + 4});     // degenerate
-    b->tris.insert(b->tris.end(), {base, base + 1, base + 1000});      // beyond the vertices
+    b->tris.insert(b->tris.end(), {base + 4, base + 4, base + 4}); // degenerate
+    b->tris.insert(b->tris.end(), {base, base + 1, base + 1000});  // beyond the vertices
 }
 
 void make_normals(body *b)
@@ -105,8 +105,8 @@ void make_normals(body *b)
             b->normals.push_back({0, 0, 1});
             continue;
         }
-        tacka3 n = tacka3_cross(tacka3_sub(b->vertices[i1], b->vertices[i0]),
-                                tacka3_sub(b->vertices[i2], b->vertices[i0]));
+        tacka3 n =
+            tacka3_cross(tacka3_sub(b->vertices[i1], b->vertices[i0]), tacka3_sub(b->vertices[i2], b->vertices[i0]));
         b->normals.push_back(n);
     }
 }
@@ -226,7 +226,7 @@ TEST(CollisionBvh, RaysMatchTheBruteForceLoop)
         std::mt19937 rng{uint32_t(seed)};
         field fd;
         make_field(&fd, &rng, 14, 40.0f);
-        if (seed % 4 == 0) fd.fast[1].bound_box.max[0] = NAN;  // a body whose box is broken is still tried
+        if (seed % 4 == 0) fd.fast[1].bound_box.max[0] = NAN; // a body whose box is broken is still tried
         if (seed % 4 == 0) fd.plain[1].bound_box.max[0] = NAN;
         std::unique_ptr<collision_bvh, bvh_deleter> index(
             collision_bvh_create_over_meshes(fd.fast.data(), uint32_t(fd.fast.size())));
@@ -237,9 +237,9 @@ TEST(CollisionBvh, RaysMatchTheBruteForceLoop)
             tacka3 origin = random_point(&rng, 60.0f);
             tacka3 dir = tacka3_sub(tacka3_add(target->bound_center, random_point(&rng, target->bound_radius)), origin);
             switch (k % 5) {
-            case 0: dir = random_unit(&rng); break;                        // anywhere
-            case 1: dir = {dir.x, 0.0f, dir.z}; break;                     // flat along one axis
-            case 2: dir = {0.0f, 0.0f, dir.z >= 0.0f ? 3.0f : -3.0f}; break;  // along an axis
+            case 0: dir = random_unit(&rng); break;                          // anywhere
+            case 1: dir = {dir.x, 0.0f, dir.z}; break;                       // flat along one axis
+            case 2: dir = {0.0f, 0.0f, dir.z >= 0.0f ? 3.0f : -3.0f}; break; // along an axis
             default: break;
             }
             if (is_zero(dir)) dir = {1, 0, 0};
@@ -283,18 +283,19 @@ TEST(CollisionBvh, SlidingMovesMatchTheBruteForceLoop)
             const collision_mesh *target = &fd.plain[size_t(rng() % fd.plain.size())];
             tacka3 out = random_unit(&rng);
             float radius = uni(&rng, 0.2f, 3.0f);
-            tacka3 start = tacka3_add(target->bound_center, tacka3_scale(out, target->bound_radius * uni(&rng, 0.5f, 1.3f)));
+            tacka3 start =
+                tacka3_add(target->bound_center, tacka3_scale(out, target->bound_radius * uni(&rng, 0.5f, 1.3f)));
             tacka3 move = tacka3_add(tacka3_scale(out, -uni(&rng, 0.5f, 1.5f) * target->bound_radius),
                                      tacka3_scale(random_unit(&rng), uni(&rng, 0.0f, 6.0f)));
-            if (k % 9 == 0) move = tacka3_scale(move, 1e-4f);  // below the smallest move: a standing report
+            if (k % 9 == 0) move = tacka3_scale(move, 1e-4f); // below the smallest move: a standing report
             plain.clear();
             fast.clear();
             int it0 = 0, it1 = 0;
-            tacka3 e0 = collision_reference::collision_slide(fd.plain.data(), uint32_t(fd.plain.size()), nullptr,
-                                                             start, radius, move, plain.a, plain.b, &it0);
+            tacka3 e0 = collision_reference::collision_slide(fd.plain.data(), uint32_t(fd.plain.size()), nullptr, start,
+                                                             radius, move, plain.a, plain.b, &it0);
             uint64_t c0 = collision_triangle_checks;
-            tacka3 e1 = collision_slide(fd.fast.data(), uint32_t(fd.fast.size()), nullptr, start, radius, move,
-                                        fast.a, fast.b, &it1);
+            tacka3 e1 = collision_slide(fd.fast.data(), uint32_t(fd.fast.size()), nullptr, start, radius, move, fast.a,
+                                        fast.b, &it1);
             uint64_t c1 = collision_triangle_checks;
             checks_fast += c1 - c0;
             expect_same_vector(e0, e1);
@@ -396,9 +397,9 @@ TEST(CollisionBvh, BoxQueryFindsEveryOverlappingTriangleInOrder)
     std::mt19937 rng(11);
     body b;
     make_rock(&b, &rng, 30, 16);
-    make_soup(&b, &rng, 0);  // appends the coplanar pair, a degenerate and a broken triangle
+    make_soup(&b, &rng, 0); // appends the coplanar pair, a degenerate and a broken triangle
     b.vertices.push_back({NAN, 0, 0});
-    b.tris.insert(b.tris.end(), {0, 1, uint32_t(b.vertices.size() - 1)});  // a corner that is not a number
+    b.tris.insert(b.tris.end(), {0, 1, uint32_t(b.vertices.size() - 1)}); // a corner that is not a number
     collision_mesh m;
     collision_mesh_init(&m);
     m.vertices = b.vertices.data();
@@ -436,4 +437,4 @@ TEST(CollisionBvh, BoxQueryFindsEveryOverlappingTriangleInOrder)
     collision_bvh_free(bvh);
 }
 
-}  // namespace
+} // namespace

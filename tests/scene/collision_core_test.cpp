@@ -5,18 +5,15 @@
 #include <cmath>
 #include <vector>
 
+#include "collision_test_mesh.h"
 #include "corelib/matrix.h"
 #include "corelib/quaternion.h"
-#include "collision_test_mesh.h"
 #include "scene/collision_core.h"
 
 namespace {
 
 // A wall in the plane x = at, facing -x, 40 units square around the x axis.
-void add_wall_x(test_mesh *t, float at)
-{
-    t->add_quad({at, -20, -20}, {at, -20, 20}, {at, 20, 20}, {at, 20, -20});
-}
+void add_wall_x(test_mesh *t, float at) { t->add_quad({at, -20, -20}, {at, -20, 20}, {at, 20, 20}, {at, 20, -20}); }
 
 // A floor z = 0 facing +z made of n x n unit quads from (x0, y0).
 void add_floor(test_mesh *t, float x0, float y0, int n)
@@ -44,7 +41,7 @@ struct records {
 
 int owner_a, owner_b, owner_c, owner_mover;
 
-}  // namespace
+} // namespace
 
 TEST(CollisionSolid, TinyMoveOrSphereDoesNothing)
 {
@@ -83,7 +80,7 @@ TEST(CollisionSolid, ContactKinds)
     expect_near3(step, {4 - COLLISION_GAP, 0, 0}, 1e-5f);
     expect_near3(c.point, {5, 2, 7});
     expect_near3(c.contact_normal, {-1, 0, 0});
-    expect_near3(rem, {0, 0, 0});  // head-on: nothing left to slide
+    expect_near3(rem, {0, 0, 0}); // head-on: nothing left to slide
     EXPECT_EQ(c.owner, &owner_a);
     ASSERT_EQ(solid.size(), 1u);
     EXPECT_EQ(solid[0].solid, 1);
@@ -117,11 +114,11 @@ TEST(CollisionSolid, TouchingEdgeOrVertexIsMetAtOnce)
     // A sphere that already touches an edge or a corner (by rounding, far less than
     // an embedded sphere) and moves into it meets it at distance 0, not never.
     const float r = 1.00001f;
-    const tacka3 c{0.6f, 0, 0.8f};  // 1 from the corner at the origin and from the edge x = 0
+    const tacka3 c{0.6f, 0, 0.8f}; // 1 from the corner at the origin and from the edge x = 0
     tacka3 step, rem;
     collision_record hit;
 
-    test_mesh plate;  // z = 0 for x <= 0, edge along y
+    test_mesh plate; // z = 0 for x <= 0, edge along y
     plate.add_quad({-10, -10, 0}, {0, -10, 0}, {0, 10, 0}, {-10, 10, 0});
     collision_mesh *p = plate.finish(COLLISION_MESH_SOLID, &owner_a);
     collision_check_solid(p, 1, nullptr, c, r, {-1, 0, 0}, nullptr, &step, &rem, nullptr, &hit);
@@ -132,7 +129,7 @@ TEST(CollisionSolid, TouchingEdgeOrVertexIsMetAtOnce)
     collision_check_solid(p, 1, nullptr, c, r, {1, 0, 0.2f}, nullptr, &step, &rem, nullptr, &hit);
     EXPECT_EQ(hit.kind, COLLISION_NONE);
 
-    test_mesh corner;  // a triangle pointing at +x with its tip at the origin
+    test_mesh corner; // a triangle pointing at +x with its tip at the origin
     corner.add_tri({0, 0, 0}, {-5, 2, 0}, {-5, -2, 0});
     collision_mesh *t = corner.finish(COLLISION_MESH_SOLID, &owner_b);
     collision_check_solid(t, 1, nullptr, c, r, {-1, 0, 0}, nullptr, &step, &rem, nullptr, &hit);
@@ -202,7 +199,7 @@ TEST(CollisionSolid, NearestContactWinsAcrossBodies)
     EXPECT_EQ(c.owner, &owner_b);
     EXPECT_EQ(c.mesh_index, 1u);
     expect_near3(step, {4 - COLLISION_GAP, 0, 0}, 1e-5f);
-    EXPECT_EQ(solid.size(), 1u);  // one record: the winning contact
+    EXPECT_EQ(solid.size(), 1u); // one record: the winning contact
 }
 
 TEST(CollisionSolid, EmbeddedSphereIsPushedOut)
@@ -219,7 +216,7 @@ TEST(CollisionSolid, EmbeddedSphereIsPushedOut)
     expect_near3(c.point, {5, 1, 3});
     expect_near3(c.contact_normal, {-1, 0, 0});
     expect_near3(step, {-0.5f, 0, 0});  // out until it just touches
-    expect_near3(rem, {1, 0, 0}, 0.0f);   // the whole move again
+    expect_near3(rem, {1, 0, 0}, 0.0f); // the whole move again
 
     // The sliding loop then ends touching the wall.
     int iterations = 0;
@@ -264,7 +261,7 @@ TEST(CollisionSlide, CornerAndTiledFloorStayOutside)
     // Into the corner of two walls: the sphere ends touching both.
     test_mesh walls;
     add_wall_x(&walls, 5);
-    walls.add_quad({-20, 5, -20}, {20, 5, -20}, {20, 5, 20}, {-20, 5, 20});  // y = 5 facing -y
+    walls.add_quad({-20, 5, -20}, {20, 5, -20}, {20, 5, 20}, {-20, 5, 20}); // y = 5 facing -y
     collision_mesh *w = walls.finish(COLLISION_MESH_SOLID, &owner_a);
     int iterations = 0;
     tacka3 end = collision_slide(w, 1, nullptr, {0, 0, 0}, 1.0f, {10, 10, 0}, nullptr, nullptr, &iterations);
@@ -323,7 +320,7 @@ TEST(CollisionSolid, BadIndicesAreSkipped)
 {
     test_mesh wall;
     add_wall_x(&wall, 5);
-    wall.tris[1] = 9999;  // the first triangle points past the vertices
+    wall.tris[1] = 9999; // the first triangle points past the vertices
     collision_mesh *w = wall.finish(COLLISION_MESH_SOLID, &owner_a);
     tacka3 step, rem;
     collision_record c;
@@ -338,15 +335,15 @@ TEST(CollisionNonSolid, StandingOneRecordForTheFirstTriangle)
 {
     // Two overlapping plates of one body, the sphere touches both.
     test_mesh body;
-    body.add_quad({-5, -5, 0.5f}, {5, -5, 0.5f}, {5, 5, 0.5f}, {-5, 5, 0.5f});   // triangles 0, 1
-    body.add_quad({-5, -5, -0.3f}, {5, -5, -0.3f}, {5, 5, -0.3f}, {-5, 5, -0.3f});  // 2, 3
+    body.add_quad({-5, -5, 0.5f}, {5, -5, 0.5f}, {5, 5, 0.5f}, {-5, 5, 0.5f});     // triangles 0, 1
+    body.add_quad({-5, -5, -0.3f}, {5, -5, -0.3f}, {5, 5, -0.3f}, {-5, 5, -0.3f}); // 2, 3
     collision_mesh *m = body.finish(0, &owner_a);
     records ns;
     collision_check_non_solid(m, 1, nullptr, {1, -1, 0}, 1.0f, {0, 0, 0}, ns.a);
     ASSERT_EQ(ns.size(), 1u);
     EXPECT_EQ(ns[0].solid, 0);
     EXPECT_EQ(ns[0].owner, &owner_a);
-    EXPECT_EQ(ns[0].face_index, 0u);  // (1, -1) lies in the first half of the quad
+    EXPECT_EQ(ns[0].face_index, 0u); // (1, -1) lies in the first half of the quad
     expect_near3(ns[0].point, {1, -1, 0.5f});
     EXPECT_NEAR(ns[0].distance, -0.5f, 1e-5f);
     // Asked again with the record in the list, the body is not added twice.
@@ -368,8 +365,8 @@ TEST(CollisionNonSolid, MovingKeepsTheNearestTravel)
     records ns;
     collision_check_non_solid(m, 1, nullptr, {0, 0, 0}, 1.0f, {10, 0, 0}, ns.a);
     ASSERT_EQ(ns.size(), 1u);
-    EXPECT_NEAR(ns[0].distance, 2.0f, 1e-4f);  // the sphere reaches x = 3 after 2
-    EXPECT_GE(ns[0].face_index, 2u);           // a triangle of the nearer wall
+    EXPECT_NEAR(ns[0].distance, 2.0f, 1e-4f); // the sphere reaches x = 3 after 2
+    EXPECT_GE(ns[0].face_index, 2u);          // a triangle of the nearer wall
     expect_near3(ns[0].point, {3, 0, 0});
     // A short move that ends before any wall reports nothing.
     records short_move;
@@ -461,13 +458,13 @@ TEST(CollisionRay, NearestHitPerBody)
     ASSERT_EQ(n, 2u);
     ASSERT_EQ(hits.size(), 2u);
     EXPECT_EQ(hits[0].owner, &owner_b);
-    EXPECT_NEAR(hits[0].distance, 10.0f, 1e-4f);  // world distance, not the ray parameter
+    EXPECT_NEAR(hits[0].distance, 10.0f, 1e-4f); // world distance, not the ray parameter
     expect_near3(hits[0].point, {10, 1, 1});
     EXPECT_GE(hits[0].face_index, 0u);
     EXPECT_LE(hits[0].face_index, 1u);
     EXPECT_EQ(hits[1].owner, &owner_a);
     EXPECT_NEAR(hits[1].distance, 3.0f, 1e-4f);
-    EXPECT_GE(hits[1].face_index, 2u);  // the wall at 3 was added second
+    EXPECT_GE(hits[1].face_index, 2u); // the wall at 3 was added second
     expect_near3(hits[1].face_normal, {-1, 0, 0});
 
     // Restricted by range.
@@ -509,9 +506,9 @@ TEST(CollisionDeath, Faults)
     broken.tris_32 = nullptr;
     broken.tris_16 = nullptr;
     tacka3 step, rem;
-    EXPECT_EXIT(collision_check_solid(&broken, 1, nullptr, {0, 0, 0}, 1.0f, {10, 0, 0}, nullptr, &step, &rem,
-                                      nullptr, nullptr),
-                ::testing::ExitedWithCode(3), "BUG at file");
+    EXPECT_EXIT(
+        collision_check_solid(&broken, 1, nullptr, {0, 0, 0}, 1.0f, {10, 0, 0}, nullptr, &step, &rem, nullptr, nullptr),
+        ::testing::ExitedWithCode(3), "BUG at file");
     broken.flags = 0;
     EXPECT_EXIT(collision_check_non_solid(&broken, 1, nullptr, {4.5f, 0, 0}, 1.0f, {0, 0, 0}, r.a),
                 ::testing::ExitedWithCode(3), "BUG at file");
@@ -522,7 +519,6 @@ TEST(CollisionDeath, Faults)
     EXPECT_EXIT(collision_check_non_solid(twice, 2, nullptr, {4.5f, 0, 0}, 1.0f, {0, 0, 0}, r.a),
                 ::testing::ExitedWithCode(3), "check_non_solid\\(\\) BUG");
 }
-
 
 TEST(CollisionSlide, NeverEndsInsideARock)
 {
@@ -554,5 +550,5 @@ TEST(CollisionSlide, NeverEndsInsideARock)
         EXPECT_GE(clearance, 1.0f - 0.003f) << "throw " << k;
         if (tacka3_distance(end, tacka3_add(start, move)) > 0.5f) stopped++;
     }
-    EXPECT_GT(stopped, 150);  // almost every throw meets the rock
+    EXPECT_GT(stopped, 150); // almost every throw meets the rock
 }

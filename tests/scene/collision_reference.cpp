@@ -14,8 +14,6 @@
 
 namespace collision_reference {
 
-
-
 static uint64_t collision_triangle_checks = 0;
 
 namespace {
@@ -25,10 +23,10 @@ struct contact_candidate {
     uint8_t kind;
     float distance;
     tacka3 point;
-    tacka3 normal;  // contact normal
+    tacka3 normal; // contact normal
 };
 
-}  // namespace
+} // namespace
 
 void collision_mesh_init(collision_mesh *m)
 {
@@ -162,7 +160,7 @@ static bool __sweep_edge(contact_candidate *out, tacka3 c, float r, tacka3 d, ta
     tacka3 d_perp = tacka3_add_scaled(d, e, -tacka3_dot(d, e) / e2);
     tacka3 s_perp = tacka3_add_scaled(s, e, -tacka3_dot(s, e) / e2);
     float qa = tacka3_length2(d_perp);
-    if (!(qa > 1e-12f)) return false;  // moving along the edge
+    if (!(qa > 1e-12f)) return false; // moving along the edge
     float qb = 2.0f * tacka3_dot(s_perp, d_perp);
     float qc = tacka3_length2(s_perp) - r * r;
     float dist;
@@ -197,7 +195,7 @@ static bool __sweep_vertex(contact_candidate *out, tacka3 c, float r, tacka3 d, 
 {
     float dist;
     if (tacka3_length2(tacka3_sub(v, c)) <= r * r)
-        dist = 0.0f;  // touching it already (less deeply than an embedded sphere)
+        dist = 0.0f; // touching it already (less deeply than an embedded sphere)
     else if (!ray_sphere_intersect(&dist, v, tacka3_neg(d), c, r))
         dist = -1.0f;
     if (dist < 0.0f || tacka3_dot(tacka3_sub(v, c), d) < 0.0f) return false;
@@ -301,8 +299,7 @@ void collision_check_solid(const collision_mesh *meshes, uint32_t mesh_count, co
     bool have = false;
     for (uint32_t i = 0; i < mesh_count; i++) {
         const collision_mesh *m = &meshes[i];
-        if (!(m->flags & COLLISION_MESH_SOLID) || (m->flags & COLLISION_MESH_SKINNED) || __is_mover(m, mover))
-            continue;
+        if (!(m->flags & COLLISION_MESH_SOLID) || (m->flags & COLLISION_MESH_SKINNED) || __is_mover(m, mover)) continue;
         if (!m->vertices || m->face_count == 0) continue;
         if (tacka3_distance(m->bound_center, center) > m->bound_radius + radius + len) continue;
         __check_mesh_has_triangles(m);
@@ -365,8 +362,8 @@ void collision_check_solid(const collision_mesh *meshes, uint32_t mesh_count, co
         tacka3 at = tacka3_add_scaled(best.point, best.contact_normal, radius + __gap(center));
         *step = tacka3_sub(at, center);
         tacka3 dest = tacka3_add(center, move);
-        tacka3 on_plane =
-            tacka3_add_scaled(dest, best.contact_normal, -tacka3_dot(tacka3_sub(dest, best.point), best.contact_normal));
+        tacka3 on_plane = tacka3_add_scaled(dest, best.contact_normal,
+                                            -tacka3_dot(tacka3_sub(dest, best.point), best.contact_normal));
         *remaining = tacka3_sub(on_plane, best.point);
     }
     if (solid_results) __append(solid_results, best);
@@ -443,11 +440,11 @@ void collision_check_non_solid(const collision_mesh *meshes, uint32_t mesh_count
                 if (!(tacka3_length2(tacka3_sub(center, point)) < r2)) continue;
                 rec.distance = dist;
                 __append(results, rec);
-                break;  // the first touching triangle answers for the body
+                break; // the first touching triangle answers for the body
             }
 
             float travel;
-            if (!ray_sphere_intersect(&travel, point, tacka3_neg(u), center, radius)) continue;  // no hit, no contact
+            if (!ray_sphere_intersect(&travel, point, tacka3_neg(u), center, radius)) continue; // no hit, no contact
             if (!(travel > -len && travel <= len)) continue;
             rec.distance = travel;
             if (existing >= 0) {
@@ -461,18 +458,20 @@ void collision_check_non_solid(const collision_mesh *meshes, uint32_t mesh_count
     }
 }
 
-void collision_step(const collision_mesh *meshes, uint32_t mesh_count, const void *mover, tacka3 center,
-                    float radius, tacka3 move, const collision_contact_id *last_contact, tacka3 *new_center,
-                    tacka3 *remaining, array<collision_record> *solid_results,
-                    array<collision_record> *nonsolid_results, collision_record *contact)
+void collision_step(const collision_mesh *meshes, uint32_t mesh_count, const void *mover, tacka3 center, float radius,
+                    tacka3 move, const collision_contact_id *last_contact, tacka3 *new_center, tacka3 *remaining,
+                    array<collision_record> *solid_results, array<collision_record> *nonsolid_results,
+                    collision_record *contact)
 {
     tacka3 step = move;
     *remaining = tacka3{0.0f, 0.0f, 0.0f};
     if (contact) *contact = collision_record{};
     if (tacka3_length2(move) >= COLLISION_MIN_MOVE2)
-        collision_reference::collision_check_solid(meshes, mesh_count, mover, center, radius, move, last_contact, &step, remaining,
-                              solid_results, contact);
-    if (nonsolid_results) collision_reference::collision_check_non_solid(meshes, mesh_count, mover, center, radius, move, nonsolid_results);
+        collision_reference::collision_check_solid(meshes, mesh_count, mover, center, radius, move, last_contact, &step,
+                                                   remaining, solid_results, contact);
+    if (nonsolid_results)
+        collision_reference::collision_check_non_solid(meshes, mesh_count, mover, center, radius, move,
+                                                       nonsolid_results);
     *new_center = tacka3_add(center, step);
 }
 
@@ -493,8 +492,9 @@ tacka3 collision_slide(const collision_mesh *meshes, uint32_t mesh_count, const 
         collision_record contact;
         tacka3 next_move;
         if (step_nonsolid) step_nonsolid->cur_elements = 0;
-        collision_reference::collision_step(meshes, mesh_count, mover, center, radius, remaining, have_last ? &last : nullptr, &center,
-                       &next_move, solid_results, step_nonsolid, &contact);
+        collision_reference::collision_step(meshes, mesh_count, mover, center, radius, remaining,
+                                            have_last ? &last : nullptr, &center, &next_move, solid_results,
+                                            step_nonsolid, &contact);
         remaining = next_move;
         n++;
         // Only a sliding contact of this step is remembered: its plane is ignored next time.
@@ -568,4 +568,4 @@ uint32_t collision_ray(const collision_mesh *meshes, uint32_t mesh_count, tacka3
     return hits;
 }
 
-}  // namespace collision_reference
+} // namespace collision_reference

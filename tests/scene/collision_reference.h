@@ -11,10 +11,10 @@ void collision_check_solid(const collision_mesh *meshes, uint32_t mesh_count, co
                            tacka3 *remaining, array<collision_record> *solid_results, collision_record *contact);
 void collision_check_non_solid(const collision_mesh *meshes, uint32_t mesh_count, const void *mover, tacka3 center,
                                float radius, tacka3 move, array<collision_record> *results);
-void collision_step(const collision_mesh *meshes, uint32_t mesh_count, const void *mover, tacka3 center,
-                    float radius, tacka3 move, const collision_contact_id *last_contact, tacka3 *new_center,
-                    tacka3 *remaining, array<collision_record> *solid_results,
-                    array<collision_record> *nonsolid_results, collision_record *contact);
+void collision_step(const collision_mesh *meshes, uint32_t mesh_count, const void *mover, tacka3 center, float radius,
+                    tacka3 move, const collision_contact_id *last_contact, tacka3 *new_center, tacka3 *remaining,
+                    array<collision_record> *solid_results, array<collision_record> *nonsolid_results,
+                    collision_record *contact);
 tacka3 collision_slide(const collision_mesh *meshes, uint32_t mesh_count, const void *mover, tacka3 center,
                        float radius, tacka3 move, array<collision_record> *solid_results,
                        array<collision_record> *nonsolid_results, int *iterations);
@@ -23,4 +23,4 @@ uint32_t collision_ray(const collision_mesh *meshes, uint32_t mesh_count, tacka3
 void collision_mesh_init(collision_mesh *m);
 void collision_mesh_box_from_sphere(collision_mesh *m);
 
-}  // namespace collision_reference
+} // namespace collision_reference

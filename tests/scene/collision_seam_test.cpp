@@ -29,7 +29,8 @@ struct hull {
                 float x = float(i) * TILE, y = float(j) * TILE;
                 mesh.add_quad({x, y, 0}, {x + TILE, y, 0}, {x + TILE, y + TILE, 0}, {x, y + TILE, 0});
             }
-        quaternion q = angle == 0.0f ? quaternion_identity() : quaternion_from_axis_angle(tacka3_normalize(axis), angle);
+        quaternion q =
+            angle == 0.0f ? quaternion_identity() : quaternion_from_axis_angle(tacka3_normalize(axis), angle);
         matrix_from_pose(mesh.world, offset, q, {1, 1, 1});
         matrix_inverse(inverse, mesh.world);
         normal = tacka3_normalize(matrix_transform_direction(mesh.world, {0, 0, 1}));
@@ -70,7 +71,7 @@ class CollisionSeams : public ::testing::Test {
     void TearDown() override { drand_deinit(); }
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(CollisionSeams, RandomMovesKeepTheTangentialPartAndTheClearance)
 {

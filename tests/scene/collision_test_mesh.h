@@ -75,10 +75,11 @@ inline void add_rock(test_mesh *t, std::vector<tacka3> *normals, tacka3 center, 
     auto point = [&](int i, int j) {
         if (j == 0) return tacka3_add(center, {0, 0, radius});
         if (j == stacks) return tacka3_add(center, {0, 0, -radius});
-        float theta = float(M_PI) * float(j) / float(stacks), phi = 2.0f * float(M_PI) * float(i % slices) / float(slices);
+        float theta = float(M_PI) * float(j) / float(stacks),
+              phi = 2.0f * float(M_PI) * float(i % slices) / float(slices);
         float r = radius * lump(i % slices, j);
-        return tacka3_add(center, {r * std::sin(theta) * std::cos(phi), r * std::sin(theta) * std::sin(phi),
-                                   r * std::cos(theta)});
+        return tacka3_add(
+            center, {r * std::sin(theta) * std::cos(phi), r * std::sin(theta) * std::sin(phi), r * std::cos(theta)});
     };
     auto tri = [&](tacka3 a, tacka3 b, tacka3 c) {
         tacka3 n = tacka3_cross(tacka3_sub(b, a), tacka3_sub(c, a));

@@ -51,11 +51,11 @@ class Quox2Loader : public TempDirTest {
     std::string messages;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(Quox2Loader, HeaderChecks)
 {
-    EXPECT_TRUE(load(HEADER));  // a header alone is an empty scene
+    EXPECT_TRUE(load(HEADER)); // a header alone is an empty scene
     EXPECT_EQ(sc->objectsno, 0u);
 
     EXPECT_FALSE(load(HEADER.substr(0, 15)));
@@ -117,7 +117,8 @@ TEST_F(Quox2Loader, ObjectSizeChecks)
     EXPECT_TRUE(has("LoadDuplicatedMesh(): Invalid TRIANGLESTRIP chunk size!"));
     EXPECT_FALSE(load(HEADER + object_block(vert3() + chunk("#TVER", u32(3) + std::string(8, '\0')))));
     EXPECT_TRUE(has("LoadDuplicatedMesh(): Invalid TVERTEXLIST chunk size!"));
-    EXPECT_FALSE(load(HEADER + object_block(chunk("#GSTR", u32(0) + u32(0) + u32(2) + u32(2) + std::string(12, '\0')))));
+    EXPECT_FALSE(
+        load(HEADER + object_block(chunk("#GSTR", u32(0) + u32(0) + u32(2) + u32(2) + std::string(12, '\0')))));
     EXPECT_TRUE(has("Invalid VERTEXSLIST chunk size!"));
     EXPECT_FALSE(load(HEADER + object_block(chunk("#GSTR", u32(0) + u32(4) + u32(1) + u32(1) + std::string(4, '\0')))));
     EXPECT_FALSE(load(HEADER + object_block(chunk("#GSTR", u32(0) + u32(0) + u32(1) + u32(0)))));
@@ -138,7 +139,8 @@ TEST_F(Quox2Loader, IndicesMustReferToExistingData)
     // Triangles without vertices.
     EXPECT_FALSE(load(HEADER + object_block(tri(0, 0, 0))));
     // Strips whose records claim more indices than the words hold.
-    EXPECT_FALSE(load(HEADER + object_block(vert3() + chunk("#STRI", u32(1) + u32(3) + u32(5) + u32(5) + u32(0) + u32(1)))));
+    EXPECT_FALSE(
+        load(HEADER + object_block(vert3() + chunk("#STRI", u32(1) + u32(3) + u32(5) + u32(5) + u32(0) + u32(1)))));
     // Weights naming a bone that is not there.
     EXPECT_FALSE(load(HEADER + object_block(vert3() + chunk("#WEIG", u32(1) + u32(4) + u32(0) + f32(1)))));
     // A failed object leaves what came before it in the scene.
@@ -221,8 +223,9 @@ TEST_F(Quox2Loader, InstanceChecks)
 TEST_F(Quox2Loader, MaterialPathsNestingAndComposites)
 {
     std::string mdat_std = u32(1) + std::string(148, '\0');
-    EXPECT_TRUE(load(HEADER + chunk("#MATE", chunk("#MNAM", z("m")) + chunk("#MDTX", z("C:\\art\\ships\\hulls\\hull.tga")) +
-                                                 chunk("#MDAT", mdat_std))));
+    EXPECT_TRUE(
+        load(HEADER + chunk("#MATE", chunk("#MNAM", z("m")) + chunk("#MDTX", z("C:\\art\\ships\\hulls\\hull.tga")) +
+                                         chunk("#MDAT", mdat_std))));
     material *m = scene_get_material(sc, "m");
     EXPECT_STREQ(material_get_diffuse_texture_file_name(m), "hull.tga");
     EXPECT_TRUE(material_has_id(m));
@@ -253,7 +256,9 @@ TEST_F(Quox2Loader, MaterialPathsNestingAndComposites)
 
     // Nested materials nested without end are refused, not followed to the bottom.
     std::string inner = chunk("#MATE", chunk("#MDAT", mdat_std));
-    for (int i = 0; i < 40; i++) inner = chunk("#MATE", chunk("#MDAT", u32(2) + std::string(148, '\0')) + inner + inner.substr(0, 0) + chunk("#NONE", ""));
+    for (int i = 0; i < 40; i++)
+        inner = chunk("#MATE", chunk("#MDAT", u32(2) + std::string(148, '\0')) + inner + inner.substr(0, 0) +
+                                   chunk("#NONE", ""));
     EXPECT_FALSE(load(HEADER + inner));
     EXPECT_TRUE(has("nested too deep"));
 }
@@ -271,7 +276,8 @@ TEST_F(Quox2Loader, MotionKeys)
     EXPECT_FALSE(load(HEADER + chunk("#MOTI", chunk("#MOTN", z("m")) + chunk("#ROTK", u32(2) + u32(0) + "x"))));
     EXPECT_FALSE(load(HEADER + chunk("#MOTI", chunk("#MOTN", z("m")) + chunk("#ROTK", u32(3) + rot.substr(4)))));
     EXPECT_FALSE(load(HEADER + chunk("#MOTI", chunk("#POSK", u32(1) + u32(1)))));
-    EXPECT_FALSE(load(HEADER + chunk("#MOTI", chunk("#MOTN", z("m")) + chunk("#POSK", u32(1) + u32(1000) + std::string(16, '\0')))));
+    EXPECT_FALSE(load(
+        HEADER + chunk("#MOTI", chunk("#MOTN", z("m")) + chunk("#POSK", u32(1) + u32(1000) + std::string(16, '\0')))));
     // Two keys at the same time.
     std::string two = u32(1) + u32(2) + std::string(16, '\0') + std::string(16, '\0');
     EXPECT_FALSE(load(HEADER + chunk("#MOTI", chunk("#MOTN", z("m")) + chunk("#POSK", two))));
@@ -292,7 +298,7 @@ TEST_F(Quox2Loader, LightsAndCameras)
     uint32_t kind = 3;
     memcpy(&ldat[0], &kind, 4);
     ldat[24] = 1;
-    memset(&ldat[25], 'p', 256);  // a projector path without its zero
+    memset(&ldat[25], 'p', 256); // a projector path without its zero
     memcpy(&ldat[281], "tgt", 3);
     EXPECT_TRUE(load(HEADER + chunk("#LIGH", chunk("#LNAM", z("l")) + chunk("#LDAT", ldat))));
     light *l = scene_get_light(sc, 0);
@@ -308,7 +314,7 @@ TEST_F(Quox2Loader, LightsAndCameras)
     kind = 1;
     memcpy(&cdat[0], &kind, 4);
     cdat[164] = 1;
-    float zn = 10, zf = 5;  // near beyond far: refused instead of stopping the program
+    float zn = 10, zf = 5; // near beyond far: refused instead of stopping the program
     memcpy(&cdat[168], &zn, 4);
     memcpy(&cdat[172], &zf, 4);
     EXPECT_FALSE(load(HEADER + chunk("#CAME", chunk("#CNAM", z("c")) + chunk("#CDAT", cdat))));
@@ -332,8 +338,8 @@ TEST_F(Quox2Loader, Terrain)
     std::string desc = chunk("#DESC", std::string(48, '\0'));
     std::string vbuf = chunk("#VBUF", u32(1) + std::string(12, '\0'));
     // A node with flag 0 (four words follow) and k = 1, then its corners.
-    std::string node = std::string(16, '\0') + "x" + std::string(8, '\0') + std::string(1, '\0') + std::string(16, '\0') +
-                       std::string(1, '\1') + std::string(8, '\0') + std::string(24, '\0');
+    std::string node = std::string(16, '\0') + "x" + std::string(8, '\0') + std::string(1, '\0') +
+                       std::string(16, '\0') + std::string(1, '\1') + std::string(8, '\0') + std::string(24, '\0');
     std::string nbuf = chunk("#NBUF", u32(1) + node);
     std::string leaf = std::string("\1\0\2\0", 4) + "f" + std::string(2 * 4, '\0') + std::string(2 * 28, '\0');
     std::string lbuf = chunk("#LBUF", u32(1) + leaf);
@@ -342,10 +348,10 @@ TEST_F(Quox2Loader, Terrain)
     EXPECT_EQ(scene_get_terrain(sc), nullptr);
     EXPECT_EQ(sc->objectsno, 1u);
 
-    EXPECT_FALSE(load(HEADER + chunk("#VTER", "") + desc + desc));                               // twice
-    EXPECT_FALSE(load(HEADER + chunk("#VTER", "") + chunk("#VBUF", u32(5) + std::string(12, '\0'))));  // size
-    EXPECT_FALSE(load(HEADER + chunk("#VTER", "") + chunk("#NBUF", u32(2000000))));              // count
-    EXPECT_FALSE(load(HEADER + chunk("#VTER", "") + chunk("#NBUF", u32(2) + node)));             // short records
+    EXPECT_FALSE(load(HEADER + chunk("#VTER", "") + desc + desc));                                    // twice
+    EXPECT_FALSE(load(HEADER + chunk("#VTER", "") + chunk("#VBUF", u32(5) + std::string(12, '\0')))); // size
+    EXPECT_FALSE(load(HEADER + chunk("#VTER", "") + chunk("#NBUF", u32(2000000))));                   // count
+    EXPECT_FALSE(load(HEADER + chunk("#VTER", "") + chunk("#NBUF", u32(2) + node)));                  // short records
     EXPECT_FALSE(load(HEADER + chunk("#VTER", "") + chunk("#LBUF", u32(1) + leaf.substr(0, 20))));
     EXPECT_FALSE(load(HEADER + chunk("#VTER", "") + desc.substr(0, 20)));
     EXPECT_TRUE(has("terrain_load(): _read("));

@@ -132,7 +132,7 @@ scene *make_full_scene()
     motion *a = motion_init();
     motion_copy_name(a, "leg");
     motion_add_linear_position_keyframe(a, 1, {1, 0, 0});
-    motion_add_linear_position_keyframe(a, 0, {0, 0, 0});  // out of time order: file order is kept
+    motion_add_linear_position_keyframe(a, 0, {0, 0, 0}); // out of time order: file order is kept
     motionset_add_motion(set, a);
     scene_add_motion(sc, a);
     motion *b = motion_init();
@@ -158,7 +158,7 @@ scene *make_full_scene()
     return sc;
 }
 
-}  // namespace
+} // namespace
 
 class Quox2RoundTrip : public TempDirTest {};
 
@@ -221,7 +221,7 @@ TEST_F(Quox2RoundTrip, LoadedValuesLandInTheRightFields)
     uint32_t n;
     object_weight *w = object_get_weights(hull, &n);
     ASSERT_EQ(n, 2u);
-    EXPECT_EQ(w[0].vertex, 2u);  // written as bone 1, vertex 2
+    EXPECT_EQ(w[0].vertex, 2u); // written as bone 1, vertex 2
     EXPECT_EQ(w[0].bone, 1u);
     EXPECT_FLOAT_EQ(w[0].weight, 0.5f);
     EXPECT_EQ(object_get_generic_data_stream_f(hull, 0)[0], *reinterpret_cast<const float *>("\0\1\2\3"));
@@ -230,7 +230,7 @@ TEST_F(Quox2RoundTrip, LoadedValuesLandInTheRightFields)
     object_instance *turret = scene_get_oi_by_name(sc, "turret");
     ASSERT_NE(turret, nullptr);
     EXPECT_EQ(turret->init_rot_ws.w, 0.5f);
-    EXPECT_EQ(turret->scale.x, 2.0f);  // the current pose starts as the file's
+    EXPECT_EQ(turret->scale.x, 2.0f); // the current pose starts as the file's
     EXPECT_EQ(OI_get_type(turret), 1);
 
     material *steel = scene_get_material(sc, "steel");
@@ -252,7 +252,7 @@ TEST_F(Quox2RoundTrip, LoadedValuesLandInTheRightFields)
 
     motion *leg = scene_get_motion(sc, "leg", scene_get_motionset(sc, "walk"));
     ASSERT_NE(leg, nullptr);
-    EXPECT_EQ(scene_get_motion(sc, "leg", nullptr), nullptr);  // a set's motion needs its set
+    EXPECT_EQ(scene_get_motion(sc, "leg", nullptr), nullptr); // a set's motion needs its set
     EXPECT_NE(scene_get_motion(sc, "ship", nullptr), nullptr);
     scene_deinit(sc);
 }

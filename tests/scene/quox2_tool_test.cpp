@@ -41,7 +41,7 @@ class Quox2Tool : public TempDirTest {
     std::string tool;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(Quox2Tool, HelpAndUsage)
 {
@@ -106,7 +106,7 @@ TEST_F(Quox2Tool, CheckReportsEachMissingReference)
               std::string::npos);
     EXPECT_NE(r.err.find("material \"no_such_material\" not found in scene"), std::string::npos);
     EXPECT_NE(r.err.find("Bone \"lost_bone\" for object instance \"skin\" not found in the scene!"), std::string::npos);
-    EXPECT_NE(r.err.find("failed to load texture"), std::string::npos);  // paint.tga is not there
+    EXPECT_NE(r.err.find("failed to load texture"), std::string::npos); // paint.tga is not there
 
     // A good scene with its texture in the resources folder prepares.
     std::string good = write_scene("good.quox2", false);

@@ -46,7 +46,7 @@ class SceneCollisions : public TempDirTest {
     scene *sc;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(SceneCollisions, SlidingMoveStopsAtASolidWall)
 {
@@ -57,8 +57,8 @@ TEST_F(SceneCollisions, SlidingMoveStopsAtASolidWall)
     array<collision_record> *solid = array_new<collision_record>();
     OI_move_with_collision_detection_ws(ship, sc, {10, 3, 0}, solid, nullptr);
     tacka3 p = OI_get_position_ws(ship);
-    EXPECT_NEAR(p.x, 4.0f, 0.01f);  // touching the wall
-    EXPECT_NEAR(p.y, 3.0f, 0.01f);  // the tangential part applied
+    EXPECT_NEAR(p.x, 4.0f, 0.01f); // touching the wall
+    EXPECT_NEAR(p.y, 3.0f, 0.01f); // the tangential part applied
     ASSERT_GE(solid->get_size(), 1u);
     EXPECT_EQ(collision_record_oi(&solid->data[0]), scene_get_oi_by_name(sc, "wall1"));
     array_free(solid);
@@ -68,7 +68,7 @@ TEST_F(SceneCollisions, RaysReportEachCollidableInstanceOnce)
 {
     add("w1", "wall", {5, 0, 0}, "collidable = true\r\n");
     add("w2", "wall", {9, 0, 0}, "collidable = true\r\n");
-    add("w3", "wall", {7, 0, 0}, nullptr);  // not collidable: never reported
+    add("w3", "wall", {7, 0, 0}, nullptr); // not collidable: never reported
     add("w4", "wall", {8, 0, 0}, "collidable = true\r\ninvisible = true\r\n");
     ASSERT_TRUE(scene_prepare(sc));
     array<collision_record> *hits = array_new<collision_record>();
@@ -195,7 +195,7 @@ TEST_F(SceneCollisions, RigidMeshesCarryTheirObjectsHierarchyUntilTheTrianglesCh
             EXPECT_TRUE(collision_bvh_fits(m.bvh, &m));
         } else if (m.owner == soft) {
             saw_skin = true;
-            EXPECT_EQ(m.bvh, nullptr);  // skinned vertices move every frame
+            EXPECT_EQ(m.bvh, nullptr); // skinned vertices move every frame
         }
     }
     EXPECT_TRUE(saw_wall && saw_skin);

@@ -29,7 +29,8 @@ void record_progress(void *user, float done) { static_cast<progress_log *>(user)
 {
     if (v.empty()) return ::testing::AssertionFailure() << "no progress reported";
     for (size_t i = 0; i < v.size(); i++) {
-        if (v[i] < 0.0f || v[i] > 1.0f) return ::testing::AssertionFailure() << "call " << i << " out of 0..1: " << v[i];
+        if (v[i] < 0.0f || v[i] > 1.0f)
+            return ::testing::AssertionFailure() << "call " << i << " out of 0..1: " << v[i];
         if (i && v[i] < v[i - 1])
             return ::testing::AssertionFailure() << "call " << i << " goes back: " << v[i - 1] << " then " << v[i];
     }
@@ -65,7 +66,7 @@ TEST_F(SceneProgress, LoadingReportsChunkByChunkUpToOne)
     // One call before each of the 21 chunks and the closing one.
     EXPECT_GE(log.calls.size(), 22u);
     EXPECT_TRUE(grows_to_one(log.calls));
-    EXPECT_LT(log.calls.front(), 0.05f);  // the header only
+    EXPECT_LT(log.calls.front(), 0.05f); // the header only
     scene_deinit(sc);
 }
 
@@ -205,7 +206,7 @@ TEST(SceneRendererHooksScope, NestedScopesRestoreInTurn)
 
 TEST(SceneRendererOptions, AreAskedAtEachUse)
 {
-    EXPECT_FALSE(scene_renderer_get_options().frustum_culling);  // no renderer: defaults
+    EXPECT_FALSE(scene_renderer_get_options().frustum_culling); // no renderer: defaults
     static bool culling;
     culling = false;
     scene_renderer_hooks hk{};
@@ -216,4 +217,4 @@ TEST(SceneRendererOptions, AreAskedAtEachUse)
     EXPECT_TRUE(scene_renderer_get_options().frustum_culling);
 }
 
-}  // namespace
+} // namespace

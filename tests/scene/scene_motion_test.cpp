@@ -10,7 +10,7 @@
 
 namespace {
 
-const float H = 0.70710678f;  // cos 45 degrees
+const float H = 0.70710678f; // cos 45 degrees
 
 void expect_near3(tacka3 a, tacka3 b, float eps = 1e-5f)
 {
@@ -26,7 +26,7 @@ tacka3 axis_of(const object_instance *oi, int axis)
     return tacka3{m[axis * 4], m[axis * 4 + 1], m[axis * 4 + 2]};
 }
 
-}  // namespace
+} // namespace
 
 TEST(SceneTransforms, ChildOfAScaledParent)
 {
@@ -74,7 +74,8 @@ TEST(SceneTransforms, AttachingAndDetachingKeepTheWorldPlacement)
     OI_attach_child(p, c);
     expect_near3(OI_get_position_ws(c), before);
     quaternion r = OI_get_rotation_ws(c);
-    EXPECT_NEAR(std::fabs(r.w * rot_before.w + r.x * rot_before.x + r.y * rot_before.y + r.z * rot_before.z), 1.0f, 1e-5f);
+    EXPECT_NEAR(std::fabs(r.w * rot_before.w + r.x * rot_before.x + r.y * rot_before.y + r.z * rot_before.z), 1.0f,
+                1e-5f);
     OI_detach_child(c);
     expect_near3(OI_get_position_ws(c), before);
     EXPECT_FALSE(OI_has_parent(c));
@@ -85,7 +86,7 @@ TEST(SceneTransforms, AttachingAndDetachingKeepTheWorldPlacement)
         if (i) OI_attach_child(chain[i - 1], chain[i]);
     }
     OI_set_position(chain[0], {0, 0, 0});
-    EXPECT_NEAR(OI_get_position_ws(chain.back()).x, 0.0f, 1e-3f);  // every link kept its world place (1, 0, 0)
+    EXPECT_NEAR(OI_get_position_ws(chain.back()).x, 0.0f, 1e-3f); // every link kept its world place (1, 0, 0)
     OI_set_position(chain[0], {0, 5, 0});
     EXPECT_NEAR(OI_get_position_ws(chain.back()).y, 5.0f, 1e-3f);
     for (size_t i = chain.size(); i-- > 0;) OI_deinit(chain[i]);
@@ -96,13 +97,13 @@ TEST(SceneTransforms, AttachingAndDetachingKeepTheWorldPlacement)
 TEST(SceneTransforms, RotateAxisToVector)
 {
     object_instance *oi = test_make_oi("o");
-    OI_rotate_axis_to_vector(oi, {0, 1, 0}, 1);  // already there: unchanged
+    OI_rotate_axis_to_vector(oi, {0, 1, 0}, 1); // already there: unchanged
     EXPECT_EQ(OI_get_rotation(oi).w, 1.0f);
     OI_rotate_axis_to_vector(oi, {0, 0, 5}, 1);
     expect_near3(axis_of(oi, 1), {0, 0, 1});
     OI_rotate_axis_to_vector(oi, {1, 1, 0}, 0);
     expect_near3(axis_of(oi, 0), {H, H, 0});
-    OI_rotate_axis_to_vector(oi, {0, 0, 0}, 2);  // no direction: unchanged
+    OI_rotate_axis_to_vector(oi, {0, 0, 0}, 2); // no direction: unchanged
     expect_near3(axis_of(oi, 0), {H, H, 0});
     EXPECT_EXIT(OI_rotate_axis_to_vector(oi, {1, 0, 0}, 3), ::testing::ExitedWithCode(3), "BUG");
     OI_deinit(oi);
@@ -126,7 +127,7 @@ TEST(SceneCameras, ClippingFieldOfViewAndView)
     ASSERT_TRUE(camera_setup_view(free_cam, v));
     EXPECT_FLOAT_EQ(v->z_near, 0.1f);
     EXPECT_FLOAT_EQ(v->z_far, 100000.0f);
-    expect_near3(view_get_target(v), {0, 0, 9});  // looks along -z
+    expect_near3(view_get_target(v), {0, 0, 9}); // looks along -z
     expect_near3(view_get_up(v), {0, 1, 0});
     // Facing a point: the view then looks at it.
     camera_set_target_position(free_cam, {10, 0, 10});
@@ -142,8 +143,8 @@ TEST(SceneMotions, LinearKeysAndSearch)
     motion *m = motion_init();
     ASSERT_TRUE(motion_add_linear_position_keyframe(m, 2, {10, 0, 0}));
     ASSERT_TRUE(motion_add_linear_position_keyframe(m, 0, {0, 0, 0}));
-    EXPECT_FALSE(motion_add_linear_position_keyframe(m, 2, {3, 3, 3}));                  // same time
-    EXPECT_FALSE(motion_add_bezier_position_keyframe(m, 5, {}, {}, {}));                 // other kind
+    EXPECT_FALSE(motion_add_linear_position_keyframe(m, 2, {3, 3, 3}));  // same time
+    EXPECT_FALSE(motion_add_bezier_position_keyframe(m, 5, {}, {}, {})); // other kind
     EXPECT_FALSE(motion_add_linear_position_keyframe(m, NAN, {}));
     tacka3 p;
     motion_get_position(m, &p, 1);
@@ -160,7 +161,7 @@ TEST(SceneMotions, LinearKeysAndSearch)
     quaternion q;
     motion_get_rotation(m, &q, 1);
     EXPECT_EQ(q.w, 1.0f);
-    EXPECT_EQ(motion_get_length(m), 0.0f);  // the rotation track's length
+    EXPECT_EQ(motion_get_length(m), 0.0f); // the rotation track's length
     motion_deinit(m);
 }
 
@@ -174,7 +175,7 @@ TEST(SceneMotions, BezierAndRotationSampling)
     motion_get_position(m, &p, 1);
     EXPECT_NEAR(p.x, 4.0f, 1e-5f);
     motion_get_position(m, &p, 0.5f);
-    EXPECT_NEAR(p.x, 8.0f * (3 * 0.0625f - 2 * 0.015625f) * 1.0f + 0.0f, 1e-4f);  // 8 (3u^2 - 2u^3) at u = 1/4
+    EXPECT_NEAR(p.x, 8.0f * (3 * 0.0625f - 2 * 0.015625f) * 1.0f + 0.0f, 1e-4f); // 8 (3u^2 - 2u^3) at u = 1/4
     motion_get_position_and_direction_bezier(m, &p, &d, 1);
     EXPECT_GT(d.x, 0.0f);
     // Outgoing tangents are scaled by the key span times 1600.
@@ -182,7 +183,7 @@ TEST(SceneMotions, BezierAndRotationSampling)
     motion_add_bezier_position_keyframe(t, 0, {0, 0, 0}, {0, 0, 0}, {0, 1.0f / 1600, 0});
     motion_add_bezier_position_keyframe(t, 1, {0, 0, 0}, {0, 0, 0}, {0, 0, 0});
     motion_get_position(t, &p, 0.5f);
-    EXPECT_NEAR(p.y, 3 * 0.5f * 0.25f, 1e-5f);  // P1 = (0, 1, 0): 3 u (1-u)^2
+    EXPECT_NEAR(p.y, 3 * 0.5f * 0.25f, 1e-5f); // P1 = (0, 1, 0): 3 u (1-u)^2
     motion_deinit(t);
 
     motion_add_rotation_keyframe(m, 0, quaternion_identity(), nullptr);
@@ -217,7 +218,7 @@ struct mixer_fixture {
     }
 };
 
-}  // namespace
+} // namespace
 
 TEST(SceneMixer, TimeLoopsHoldsAndStops)
 {
@@ -228,7 +229,7 @@ TEST(SceneMixer, TimeLoopsHoldsAndStops)
     EXPECT_EQ(motion_instance_get_loop_counter(f.mi), 2u);
 
     motion_instance_pause(f.mi);
-    motion_instance_play(f.mi, MOTION_PLAY_HOLD, 0, false);  // a paused instance keeps its time
+    motion_instance_play(f.mi, MOTION_PLAY_HOLD, 0, false); // a paused instance keeps its time
     EXPECT_FLOAT_EQ(motion_instance_get_current_time(f.mi), 1);
     __advance_time(f.mi, 5);
     EXPECT_FLOAT_EQ(motion_instance_get_current_time(f.mi), 2);
@@ -262,9 +263,9 @@ TEST(SceneMixer, EachPlayModeShowsTheLastKeyAtTheEnd)
         int mode;
         float want[6];
     } cases[] = {
-        {MOTION_PLAY_ONCE, {2.5f, 5, 7.5f, 10, 10, 10}},  // stops on the final pose and keeps it
+        {MOTION_PLAY_ONCE, {2.5f, 5, 7.5f, 10, 10, 10}}, // stops on the final pose and keeps it
         {MOTION_PLAY_HOLD, {2.5f, 5, 7.5f, 10, 10, 10}},
-        {MOTION_PLAY_LOOP, {2.5f, 5, 7.5f, 0, 2.5f, 5}},  // 2 s is the start again
+        {MOTION_PLAY_LOOP, {2.5f, 5, 7.5f, 0, 2.5f, 5}}, // 2 s is the start again
     };
     for (const auto &c : cases) {
         mixer_fixture f(2, 10);
@@ -280,11 +281,11 @@ TEST(SceneMixer, EachPlayModeShowsTheLastKeyAtTheEnd)
 
 TEST(SceneMixer, PlayOnceOvershootingTheEndShowsTheFinalPose)
 {
-    mixer_fixture f;  // 0 -> 20 over 2 s
+    mixer_fixture f; // 0 -> 20 over 2 s
     motion_instance_play(f.mi, MOTION_PLAY_ONCE, 0, false);
     oi_fk_mixer_update(OI_get_fk_mixer(f.oi), 0.7f);
     EXPECT_NEAR(OI_get_position(f.oi).x, 7.0f, 1e-5f);
-    oi_fk_mixer_update(OI_get_fk_mixer(f.oi), 1.9f);  // to 2.6, past the end
+    oi_fk_mixer_update(OI_get_fk_mixer(f.oi), 1.9f); // to 2.6, past the end
     EXPECT_NEAR(OI_get_position(f.oi).x, 20.0f, 1e-5f);
     EXPECT_FALSE(motion_instance_is_playing(f.mi));
     // Played again, it starts over from the first key.
@@ -332,12 +333,12 @@ TEST(SceneMixer, BlendingPrioritiesWeightsAndAdditives)
     motion_instance_set_priority(mi2, 5);
     motion_instance_set_weight(mi2, 0.25f);
     motion_instance_play(mi2, MOTION_PLAY_LOOP, 0, false);
-    oi_fk_mixer_update(OI_get_fk_mixer(oi), 0.5f);  // first at 1.5 -> (15, 0, 0)
+    oi_fk_mixer_update(OI_get_fk_mixer(oi), 0.5f); // first at 1.5 -> (15, 0, 0)
     expect_near3(OI_get_position(oi), {15 * 0.75f, 5, 0});
 
     // Below 0.001 an instance does not count.
     motion_instance_set_weight(mi2, 0.0005f);
-    oi_fk_mixer_update(OI_get_fk_mixer(oi), 0.5f);  // first at 2.0 loops to 0
+    oi_fk_mixer_update(OI_get_fk_mixer(oi), 0.5f); // first at 2.0 loops to 0
     expect_near3(OI_get_position(oi), {0, 0, 0});
 
     // An additive instance adds its raw sample.
@@ -348,7 +349,7 @@ TEST(SceneMixer, BlendingPrioritiesWeightsAndAdditives)
     motion_instance_play(mi3, MOTION_PLAY_LOOP, 0, false);
     oi_fk_mixer_update(OI_get_fk_mixer(oi), 0.5f);
     expect_near3(OI_get_position(oi), {5, 0, 3});
-    expect_near3(OI_get_scale(oi), {1, 1, 1});  // no scale keys: the additive scale adds nothing
+    expect_near3(OI_get_scale(oi), {1, 1, 1}); // no scale keys: the additive scale adds nothing
 
     // A single contributor below full weight blends with the current pose.
     motion_instance_stop(f.mi, 0);
@@ -384,7 +385,7 @@ TEST(SceneMixer, MotionWithoutRotationKeysStillAdvancesAndLoops)
     motion *empty = motion_init();
     motion_instance *me = motion_instance_create(oi, empty);
     motion_instance_play(me, MOTION_PLAY_LOOP, 0, false);
-    __advance_time(me, 3);  // no keys at all: time stays 0, no division by zero
+    __advance_time(me, 3); // no keys at all: time stays 0, no division by zero
     EXPECT_EQ(motion_instance_get_current_time(me), 0.0f);
     OI_deinit(oi);
     motion_deinit(m);

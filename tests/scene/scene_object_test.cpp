@@ -46,7 +46,7 @@ TEST(SceneObject, CenterRadiusAndConnectivity)
     ASSERT_TRUE(object_set_connectivity(q));
     uint32_t n;
     object_edge *e = object_get_edges(q, &n);
-    EXPECT_EQ(n, 5u);  // four outer edges and the shared diagonal
+    EXPECT_EQ(n, 5u); // four outer edges and the shared diagonal
     int shared = 0;
     for (uint32_t i = 0; i < n; i++)
         if (e[i].face[1] != UINT32_MAX) shared++;
@@ -75,8 +75,8 @@ TEST(SceneObject, TangentSpaceLightArray)
     object_insert_tangent_space_normals(o, test_copy_array<tacka3>({{0, 0, 1}, {0, 0, 1}, {0, 0, 1}, {0, 0, 1}}), 4);
     ASSERT_TRUE(object_tangent_space_light_array_init(o));
     object_tangent_space_light_array_update(o, {1, 2, 3});
-    tacka3 l = object_tangent_space_light_array_get(o)[1];  // vertex (1, 0, 0): L = (0, 2, 3)
-    EXPECT_FLOAT_EQ(l.x, 2.0f);  // binormal first
+    tacka3 l = object_tangent_space_light_array_get(o)[1]; // vertex (1, 0, 0): L = (0, 2, 3)
+    EXPECT_FLOAT_EQ(l.x, 2.0f);                            // binormal first
     EXPECT_FLOAT_EQ(l.y, 0.0f);
     EXPECT_FLOAT_EQ(l.z, 3.0f);
     object_deinit(o);
@@ -99,9 +99,10 @@ TEST(SceneElements, NamesAndRecords)
 
     material *mat = material_init();
     material_copy_diffuse_texture_file_name(mat, "a.tga");
-    material_copy_diffuse_texture_file_name(mat, "b.tga");  // replaces
+    material_copy_diffuse_texture_file_name(mat, "b.tga"); // replaces
     EXPECT_STREQ(material_get_diffuse_texture_file_name(mat), "b.tga");
-    EXPECT_EXIT(material_get_bump_texture_file_name(mat), ::testing::ExitedWithCode(3), "material_has_texture_file_name");
+    EXPECT_EXIT(material_get_bump_texture_file_name(mat), ::testing::ExitedWithCode(3),
+                "material_has_texture_file_name");
     EXPECT_EXIT(material_removed_from_renderer(mat), ::testing::ExitedWithCode(3), "in_renderer_ref_counter > 0");
     material_copy_submat_name(mat, "s", 4);
     EXPECT_EQ(material_get_submat_no(mat), 5u);
@@ -118,7 +119,7 @@ TEST(SceneElements, NamesAndRecords)
     EXPECT_EXIT(OI_set_initial_PRS_ws(oi, {0, 0, 0}, quaternion_identity(), {1, 1, 1}), ::testing::ExitedWithCode(3),
                 "OI_has_parent");
     EXPECT_EXIT(OI_attach_child(p, p), ::testing::ExitedWithCode(3), "child != parent");
-    OI_deinit(p);  // the child stays, at the root
+    OI_deinit(p); // the child stays, at the root
     EXPECT_FALSE(OI_has_parent(oi));
     OI_deinit(oi);
 }
@@ -136,8 +137,8 @@ TEST(Quox2Writer, RawChunksNestAndAnOpenChunkIsNotSaved)
     d = quox2_writer_data(w, &n);
     uint32_t size;
     memcpy(&size, d + 16 + 8, 4);
-    EXPECT_EQ(size, 15u);  // the nested chunk's header and payload
+    EXPECT_EQ(size, 15u); // the nested chunk's header and payload
     EXPECT_EQ(memcmp(d, "QUOX", 5), 0);
-    EXPECT_FALSE(quox2_writer_end_chunk(w));  // nothing open
+    EXPECT_FALSE(quox2_writer_end_chunk(w)); // nothing open
     quox2_writer_free(w);
 }

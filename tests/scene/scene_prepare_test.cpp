@@ -51,7 +51,7 @@ class ScenePrepare : public TempDirTest {
     std::string messages;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(ScenePrepare, LookupsFindTheFirstInLoadOrder)
 {
@@ -61,7 +61,7 @@ TEST_F(ScenePrepare, LookupsFindTheFirstInLoadOrder)
     scene_add_oi(sc, b);
     scene_add_oi(sc, c);
     EXPECT_EQ(scene_get_oi_by_name(sc, "twin"), a);
-    EXPECT_EQ(scene_get_oi_by_name(sc, "Twin"), nullptr);  // exact, case-sensitive
+    EXPECT_EQ(scene_get_oi_by_name(sc, "Twin"), nullptr); // exact, case-sensitive
     EXPECT_EQ(scene_get_oi_by_parent_name(sc, "twin"), c);
     EXPECT_EQ(scene_get_oi(sc, 1), b);
     EXPECT_EQ(scene_get_oi(sc, 3), nullptr);
@@ -95,13 +95,13 @@ TEST_F(ScenePrepare, PropertyLinesAndTheDescriptionBlock)
 {
     object_instance *oi = test_make_oi("p");
     OI_copy_user_defined_properties(oi,
-                                    "invisible = TRUE\r\n"         // a parse error: skipped
-                                    "unknown_key = 5\r\n"          // not in the table: skipped
+                                    "invisible = TRUE\r\n" // a parse error: skipped
+                                    "unknown_key = 5\r\n"  // not in the table: skipped
                                     "# comment\r\n"
-                                    "DISPLAY_PRIORITY = 7\r\n"     // keys are found without regard to case
+                                    "DISPLAY_PRIORITY = 7\r\n" // keys are found without regard to case
                                     "surface_lod_distance = 2.5\r\n"
                                     "ambient_g = 0.25\r\n"
-                                    "wireframe = true\r\n"         // accepted, no field
+                                    "wireframe = true\r\n" // accepted, no field
                                     "no_fog = true\r\n");
     scene_add_oi(sc, oi);
     ASSERT_TRUE(OI_parse_user_defined_properties(oi));
@@ -139,7 +139,8 @@ TEST_F(ScenePrepare, MissingParentAndMaterialOnlyWarn)
     scene_add_oi(sc, test_make_oi("bare", "quad"));
     EXPECT_TRUE(prepare());
     EXPECT_TRUE(has("\t*W A R N I N G : parent object instance \"nobody\" not found for object instance \"orphan\""));
-    EXPECT_TRUE(has("scene_prepare(): Object instance \"orphan\" material \"nomat\" not found in scene, it might not be displayed!"));
+    EXPECT_TRUE(has("scene_prepare(): Object instance \"orphan\" material \"nomat\" not found in scene, it might not "
+                    "be displayed!"));
     EXPECT_TRUE(has("Object instance bare has no material defined!"));
     EXPECT_FALSE(OI_has_parent(oi));
     EXPECT_TRUE(scene_is_attached(sc));
@@ -242,7 +243,7 @@ TEST_F(ScenePrepare, DerivedGeometryLightsCamerasAndDefaultMotion)
     ASSERT_NE(OI_get_fk_mixer(ship), nullptr);
     scene_update(sc, tacka3{0, 0, 0}, 1.0f);
     EXPECT_NEAR(OI_get_position_ws(ship).y, 2.0f, 1e-5f);
-    scene_update(sc, tacka3{0, 0, 0}, 2.0f);  // time 3.0 loops to 1.0
+    scene_update(sc, tacka3{0, 0, 0}, 2.0f); // time 3.0 loops to 1.0
     EXPECT_NEAR(OI_get_position_ws(ship).y, 2.0f, 1e-5f);
 }
 
@@ -287,14 +288,14 @@ TEST_F(ScenePrepare, PlaybackSwitchesKeepOrShortenTheDefaultMotion)
     motion_instance *mi = dlist_entry<motion_instance>(mixer->instances.next);
     EXPECT_EQ(motion_instance_get_play_mode(mi), MOTION_PLAY_ONCE);
     object_instance *loops = scene_get_oi_by_name(sc, "loops");
-    EXPECT_FLOAT_EQ(OI_get_position_ws(once).y, 2.0f);  // the first update above: 1 s in
+    EXPECT_FLOAT_EQ(OI_get_position_ws(once).y, 2.0f); // the first update above: 1 s in
     EXPECT_FLOAT_EQ(OI_get_position_ws(loops).y, 2.0f);
-    scene_update(sc, tacka3{0, 0, 0}, 1.0f);  // 2 s: the end
+    scene_update(sc, tacka3{0, 0, 0}, 1.0f); // 2 s: the end
     EXPECT_FALSE(motion_instance_is_playing(mi));
-    EXPECT_FLOAT_EQ(OI_get_position_ws(once).y, 4.0f);   // the final pose
-    EXPECT_FLOAT_EQ(OI_get_position_ws(loops).y, 0.0f);  // the start again
+    EXPECT_FLOAT_EQ(OI_get_position_ws(once).y, 4.0f);  // the final pose
+    EXPECT_FLOAT_EQ(OI_get_position_ws(loops).y, 0.0f); // the start again
     scene_update(sc, tacka3{0, 0, 0}, 0.5f);
-    EXPECT_FLOAT_EQ(OI_get_position_ws(once).y, 4.0f);  // and it stays
+    EXPECT_FLOAT_EQ(OI_get_position_ws(once).y, 4.0f); // and it stays
     EXPECT_FLOAT_EQ(OI_get_position_ws(loops).y, 1.0f);
     EXPECT_FLOAT_EQ(OI_get_position_ws(held).y, 0.0f);
 }
@@ -302,7 +303,7 @@ TEST_F(ScenePrepare, PlaybackSwitchesKeepOrShortenTheDefaultMotion)
 TEST_F(ScenePrepare, SharedTexturesLockCountsLevelsAndFallbacks)
 {
     test_write_file(path("hull.tga"), "x");
-    test_write_file(path("rock.jpg"), "x");  // named .tga in the material, present as .jpg
+    test_write_file(path("rock.jpg"), "x"); // named .tga in the material, present as .jpg
     material *a = test_make_material("a", "hull.tga");
     material *b = test_make_material("b", "hull.tga");
     material *c = test_make_material("c", "rock.tga");
@@ -316,11 +317,11 @@ TEST_F(ScenePrepare, SharedTexturesLockCountsLevelsAndFallbacks)
     unitexture *u = material_get_diffuse_texture(a);
     EXPECT_EQ(u, material_get_diffuse_texture(b));
     EXPECT_EQ(unitexture_get_lock_count(u), 2);
-    EXPECT_EQ(unitexture_get_lod(u), 3);  // the highest any material asks for
+    EXPECT_EQ(unitexture_get_lod(u), 3); // the highest any material asks for
     EXPECT_TRUE(unitexture_is_loaded(material_get_diffuse_texture(c)));
     EXPECT_EQ(g_decodes, 2);
     int w, h, bpp;
-    EXPECT_NE(unitexture_get_data(u, &w, &h, &bpp), nullptr);  // kept until the renderer takes them
+    EXPECT_NE(unitexture_get_data(u, &w, &h, &bpp), nullptr); // kept until the renderer takes them
     EXPECT_EQ(w * h * bpp / 8, 24);
 
     // Destroying one material leaves the shared texture loaded.
@@ -377,7 +378,7 @@ TEST_F(ScenePrepare, ProjectorTexturesAndRendererHandOver)
     EXPECT_TRUE(has("\t* projective texture loaded: "));
     ASSERT_NE(l->projector, nullptr);
     EXPECT_EQ(sc->texturesno, 1u);
-    EXPECT_EQ(inserted, 1);  // not the "not_renderable" one
+    EXPECT_EQ(inserted, 1); // not the "not_renderable" one
     EXPECT_EQ(textures, 1);
     EXPECT_EQ(finals, 2);
     scene_detach_from_renderer(sc);
@@ -392,7 +393,10 @@ TEST_F(ScenePrepare, SoftSkinningFollowsTheBones)
     strcpy(bones[1].name, "b1");
     object_insert_bones(o, test_copy_array(bones), 2);
     // Vertices 0 and 3 follow b0, 1 and 2 follow b1 by half.
-    object_insert_weights(o, test_copy_array<object_weight>({{0, 0, 1}, {3, 0, 1}, {1, 1, 0.5f}, {2, 1, 0.5f}, {1, 0, 0.5f}, {2, 0, 0.5f}}), 6);
+    object_insert_weights(
+        o,
+        test_copy_array<object_weight>({{0, 0, 1}, {3, 0, 1}, {1, 1, 0.5f}, {2, 1, 0.5f}, {1, 0, 0.5f}, {2, 0, 0.5f}}),
+        6);
     scene_add_object(sc, o);
     object_instance *body = test_make_oi("body", "skin");
     scene_add_oi(sc, body);
@@ -403,11 +407,11 @@ TEST_F(ScenePrepare, SoftSkinningFollowsTheBones)
     uint32_t n;
     const tacka3 *v = OI_soft_skinning_get_vertexs_FPU(body, &n);
     ASSERT_EQ(n, 4u);
-    EXPECT_NEAR(v[1].x, 1.0f, 1e-6f);  // bind pose: unchanged
+    EXPECT_NEAR(v[1].x, 1.0f, 1e-6f); // bind pose: unchanged
     OI_set_position(b1, {1, 2, 0});
     scene_update(sc, {0, 0, 0}, 0.0f);
     v = OI_soft_skinning_get_vertexs_FPU(body, &n);
-    EXPECT_NEAR(v[1].y, 1.0f, 1e-6f);  // half of b1's move
+    EXPECT_NEAR(v[1].y, 1.0f, 1e-6f); // half of b1's move
     EXPECT_NEAR(v[0].y, 0.0f, 1e-6f);
     tacka3 c;
     float r;

@@ -63,7 +63,7 @@ class SceneUpdate : public ::testing::Test {
     std::optional<scene_renderer_hooks_scope> hooks;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(SceneUpdate, VisibilityFollowsTheFrustumAndTheSwitches)
 {
@@ -79,7 +79,7 @@ TEST_F(SceneUpdate, VisibilityFollowsTheFrustumAndTheSwitches)
     EXPECT_FALSE(aside->desc.visible);
     EXPECT_TRUE(forced->desc.visible);
     EXPECT_FALSE(hidden->desc.visible);
-    EXPECT_GT(g_visible_calls, 0);  // changes reach the renderer at once
+    EXPECT_GT(g_visible_calls, 0); // changes reach the renderer at once
 
     scene_set_hide_all(sc);
     scene_update_visibility(sc, v);
@@ -119,7 +119,7 @@ TEST_F(SceneUpdate, SurfaceLevelOfDetailByDistance)
     });
     ASSERT_TRUE(scene_prepare(sc));
     unitexture_set_image_loader(nullptr);
-    float r = oi->bound_radius;  // sqrt(0.5)
+    float r = oi->bound_radius; // sqrt(0.5)
     tacka3 c = oi->bound_center;
     float step = 10.0f * r;
     const struct {
@@ -154,7 +154,7 @@ TEST_F(SceneUpdate, BillboardsTurnTheirYAxisToTheViewer)
     EXPECT_NEAR(m[4], 0.0f, 1e-5f);
     EXPECT_NEAR(m[5], 0.0f, 1e-5f);
     EXPECT_NEAR(m[6], 1.0f, 1e-5f);
-    scene_update(sc, tacka3{0, 0, 0}, 0.02f);  // viewer at the instance: unchanged
+    scene_update(sc, tacka3{0, 0, 0}, 0.02f); // viewer at the instance: unchanged
     EXPECT_NEAR(OI_get_matrix_ws(oi)[6], 1.0f, 1e-5f);
 }
 

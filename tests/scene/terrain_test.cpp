@@ -15,7 +15,7 @@
 
 namespace {
 
-const uint32_t CELLS = 128, PATCH = 8;  // five levels
+const uint32_t CELLS = 128, PATCH = 8; // five levels
 const float CELL = 4.0f;
 
 std::vector<float> rolling_heights(uint32_t cells)
@@ -23,7 +23,8 @@ std::vector<float> rolling_heights(uint32_t cells)
     std::vector<float> h((cells + 1) * (cells + 1));
     for (uint32_t j = 0; j <= cells; j++)
         for (uint32_t i = 0; i <= cells; i++)
-            h[j * (cells + 1) + i] = 12.0f * std::sin(i * 0.11f) * std::cos(j * 0.07f) + 3.0f * std::sin(i * 0.9f + j * 0.4f);
+            h[j * (cells + 1) + i] =
+                12.0f * std::sin(i * 0.11f) * std::cos(j * 0.07f) + 3.0f * std::sin(i * 0.9f + j * 0.4f);
     return h;
 }
 
@@ -53,10 +54,11 @@ view *make_view(tacka3 eye, tacka3 target, float far = 2000.0f)
 std::pair<uint32_t, uint32_t> grid_of(const terrain *t, uint32_t vi)
 {
     tacka4 p = t->dpos[vi];
-    return {uint32_t(std::lround((p.x - t->origin.x) / t->cell_size)), uint32_t(std::lround((p.z - t->origin.z) / t->cell_size))};
+    return {uint32_t(std::lround((p.x - t->origin.x) / t->cell_size)),
+            uint32_t(std::lround((p.z - t->origin.z) / t->cell_size))};
 }
 
-}  // namespace
+} // namespace
 
 class TerrainFile : public TempDirTest {};
 
@@ -99,8 +101,8 @@ TEST(Terrain, MalformedPayloadsAreRefusedWithTheirReason)
     EXPECT_FALSE(terrain_add_chunk(t, "#IBUF", b, 4 + 8));
     n = 1;
     memcpy(b, &n, 4);
-    b[4 + 16 + 1 + 8] = 1;    // leaf flag: no children
-    b[4 + 16 + 1 + 8 + 1] = 0x80;  // negative neighbour count
+    b[4 + 16 + 1 + 8] = 1;        // leaf flag: no children
+    b[4 + 16 + 1 + 8 + 1] = 0x80; // negative neighbour count
     EXPECT_FALSE(terrain_add_chunk(t, "#NBUF", b, 4 + 16 + 1 + 8 + 2 + 24));
     EXPECT_STREQ(t->error, "node with a negative neighbour count");
     float nan = NAN;
@@ -119,19 +121,24 @@ TEST(Terrain, MalformedPayloadsAreRefusedWithTheirReason)
         EXPECT_FALSE(terrain_initialize_system(t, nullptr)) << why;
         EXPECT_STREQ(t->error, why);
         EXPECT_FALSE(t->flags & TERRAIN_BUILT);
-        terrain_select(t, nullptr);  // an unbuilt terrain selects nothing
+        terrain_select(t, nullptr); // an unbuilt terrain selects nothing
         EXPECT_EQ(t->sel.indicesno, 0u);
         terrain_free(t);
     };
     build_fails([](terrain *t) { t->desc[TERRAIN_DESC_MAGIC] = 0; }, "description has no terrain magic");
     build_fails([](terrain *t) { t->desc[TERRAIN_DESC_LEVELS] = 40; }, "level count out of range");
     build_fails([](terrain *t) { t->indices[7] = 10000; }, "index template points past its patch");
-    build_fails([](terrain *t) { std::swap(t->indices[0], t->indices[1]); }, "index template has a degenerate or downward triangle");
+    build_fails([](terrain *t) { std::swap(t->indices[0], t->indices[1]); },
+                "index template has a degenerate or downward triangle");
     build_fails([](terrain *t) { t->vertexs[5].x += 50.0f; }, "vertex off its grid position");
     build_fails([](terrain *t) { t->vertexs[5].y = INFINITY; }, "vertex is not a finite number");
     // The first child of the root moved onto the second.
-    build_fails([](terrain *t) { uint32_t x = 16; memcpy(t->nodes + 67, &x, 4); },
-                "two nodes cover the same place");
+    build_fails(
+        [](terrain *t) {
+            uint32_t x = 16;
+            memcpy(t->nodes + 67, &x, 4);
+        },
+        "two nodes cover the same place");
     build_fails([](terrain *t) { t->flags &= ~TERRAIN_NBUF; }, "a terrain payload is missing");
 }
 
@@ -139,7 +146,7 @@ TEST_F(TerrainFile, RefusedPayloadNamesTheFileAndBuildFailureLeavesNoTerrain)
 {
     terrain *t = built_terrain(32);
     scene *sc = scene_init();
-    t->desc[TERRAIN_DESC_MAGIC] = 7;  // builds no more, but is well formed
+    t->desc[TERRAIN_DESC_MAGIC] = 7; // builds no more, but is well formed
     scene_set_terrain(sc, t);
     std::string file = path("bad.quox2");
     ASSERT_TRUE(quox2_save_scene(file.c_str(), sc));
@@ -176,7 +183,8 @@ TEST(Terrain, StitchVariantsCoverThePatchAndDropOnlyOddEdgeVertices)
         std::set<uint32_t> used;
         for (uint32_t i = 0; i < t->stitch_count[mask]; i += 3) {
             uint32_t a = t->stitch[mask][i], b = t->stitch[mask][i + 1], c = t->stitch[mask][i + 2];
-            int64_t ax = a % (p + 1), az = a / (p + 1), bx = b % (p + 1), bz = b / (p + 1), cx = c % (p + 1), cz = c / (p + 1);
+            int64_t ax = a % (p + 1), az = a / (p + 1), bx = b % (p + 1), bz = b / (p + 1), cx = c % (p + 1),
+                    cz = c / (p + 1);
             int64_t cross = (bz - az) * (cx - ax) - (bx - ax) * (cz - az);
             EXPECT_GT(cross, 0) << "mask " << mask << " triangle " << i / 3;
             area += cross;
@@ -226,7 +234,8 @@ TEST(Terrain, LevelsGrowWithDistanceAndTheFrustumCulls)
         float cx = std::fmax(std::fmax(n->box.min[0] - 4, 0.0f), 4 - n->box.max[0]);
         float cy = std::fmax(std::fmax(n->box.min[1] - 40, 0.0f), 40 - n->box.max[1]);
         float cz = std::fmax(std::fmax(n->box.min[2] - 4, 0.0f), 4 - n->box.max[2]);
-        if (std::sqrt(cx * cx + cy * cy + cz * cz) < t->range[0]) near_indices += t->stitch_count[t->sel.picks[k].stitch];
+        if (std::sqrt(cx * cx + cy * cy + cz * cz) < t->range[0])
+            near_indices += t->stitch_count[t->sel.picks[k].stitch];
     }
     EXPECT_EQ(t->sel.near_indicesno, near_indices);
     EXPECT_GT(near_indices, 0u);
@@ -269,7 +278,7 @@ TEST(Terrain, NoCrackBetweenPatchesOfDifferentLevels)
                 auto a = grid_of(t, ix[i + e]), b = grid_of(t, ix[i + (e + 1) % 3]);
                 auto back = edges.find({b, a});
                 if (back != edges.end()) {
-                    edges.erase(back);  // shared by two triangles
+                    edges.erase(back); // shared by two triangles
                 } else {
                     edges[{a, b}]++;
                 }
@@ -355,7 +364,7 @@ TEST(Terrain, SurfaceMovesContinuouslyWithTheCamera)
         before = now;
         view_free(v);
     }
-    EXPECT_GT(level_changes, 5u);  // the flight did cross level changes
+    EXPECT_GT(level_changes, 5u); // the flight did cross level changes
     terrain_free(t);
 }
 

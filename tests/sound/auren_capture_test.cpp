@@ -105,7 +105,7 @@ TEST_F(SoundCapture, AStreamIsHeardAtItsGainWhereverTheListenerIs)
 
 TEST_F(SoundCapture, ALoopingStreamCrossesItsLoopPointWithoutAGap)
 {
-    const double LENGTH = 0.37;  // four chunks, the last one partial
+    const double LENGTH = 0.37; // four chunks, the last one partial
     std::string loop = ogg("loop.ogg", testgen_sine(LENGTH, 2, 44100, 500, 0.4));
     child(with("wave", capture_path), [&] {
         auren_init();

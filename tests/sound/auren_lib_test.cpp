@@ -23,10 +23,10 @@ TEST_F(SoundLib, ChoosesTheDeviceAfterItsTestsAndStartsAgainAfterDeinit)
         }
     });
     std::string text = log_text();
-    for (const char *line : {"auren_init: systems called: 1", "auren_choose_device: devices num: 1",
-                             "\tdevice#0 : OpenAL Soft", "\t__buffer test: this system supports buffer queues",
-                             "auren: inited AL", "auren: resources limit: 256 sources",
-                             "auren_deinit: systems remaining: 0", "auren: deinited AL"})
+    for (const char *line :
+         {"auren_init: systems called: 1", "auren_choose_device: devices num: 1", "\tdevice#0 : OpenAL Soft",
+          "\t__buffer test: this system supports buffer queues", "auren: inited AL",
+          "auren: resources limit: 256 sources", "auren_deinit: systems remaining: 0", "auren: deinited AL"})
         EXPECT_NE(text.find(line), std::string::npos) << line;
 }
 
@@ -142,7 +142,7 @@ TEST_F(SoundLib, SamplesAreSharedByTheirExactPath)
         EXPECT_TRUE(peek([&] { return alIsBuffer(buffer) == AL_TRUE; }));
         auren_source_t *src = auren_play(a, 0);
         EXPECT_EQ(stats().live_sources, 1);
-        auren_sound_deinit(a);  // frees the sample, its playing source with it
+        auren_sound_deinit(a); // frees the sample, its playing source with it
         EXPECT_FALSE(peek([&] { return alIsBuffer(buffer) == AL_TRUE; }));
         EXPECT_EQ(stats().live_sources, 0);
         EXPECT_EQ(stats().samples, 2);

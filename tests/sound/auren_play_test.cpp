@@ -13,7 +13,8 @@ class AurenPlay : public SoundLib {
     {
         std::string conf = path("mix.wav.conf");
         test_write_file(conf, "[general]\ndrivers = wave\nsample-type = int16\nchannels = stereo\n"
-                              "frequency = 44100\n[wave]\nfile = " + path("mix.wav") + "\n");
+                              "frequency = 44100\n[wave]\nfile = " +
+                                  path("mix.wav") + "\n");
         std::string cmd = "ALSOFT_DRIVERS=wave ALSOFT_CONF='" + conf + "' '" VORN_BINARY_DIR "/bin/auren-play' " +
                           args + " >'" + path("out.txt") + "' 2>&1";
         int status = std::system(cmd.c_str());

@@ -144,7 +144,7 @@ TEST_F(SoundLib, StreamsAndSamplesLeftAtDeinitWithoutVoicesAreFreed)
         auren_stream_t *released = auren_stream(music.c_str());
         auren_source_add(auren_load(tone.c_str()));
         auren_stream_stop_and_deinit(released);
-        auren_deinit();  // the sanitizer build checks that nothing leaked
+        auren_deinit(); // the sanitizer build checks that nothing leaked
     });
     std::string text = log_text();
     EXPECT_NE(text.find("auren_deinit: stream " + music + " still open: freed"), std::string::npos);

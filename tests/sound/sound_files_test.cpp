@@ -24,7 +24,8 @@ void put16(std::string &s, uint16_t v)
     s.push_back(char(v >> 8));
 }
 
-std::string fmt_chunk(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, int block_delta = 0, int rate_delta = 0)
+std::string fmt_chunk(uint16_t tag, uint16_t channels, uint32_t rate, uint16_t bits, int block_delta = 0,
+                      int rate_delta = 0)
 {
     uint16_t block = uint16_t(channels * bits / 8 + block_delta);
     std::string s = "fmt ";
@@ -63,13 +64,13 @@ bool parse(const std::string &bytes, auren_wav_t *wav, std::string *why = nullpt
     if (ok) {
         EXPECT_GE(wav->data, copy.data());
         EXPECT_LE(wav->data + wav->size, copy.data() + copy.size());
-        wav->data = nullptr;  // the copy is gone after this
+        wav->data = nullptr; // the copy is gone after this
     }
     if (why) *why = reason ? reason : "";
     return ok;
 }
 
-}  // namespace
+} // namespace
 
 TEST(SoundWav, ReadsPlainPcmInEachSupportedLayout)
 {
@@ -91,7 +92,7 @@ TEST(SoundWav, SkipsUnknownChunksWithTheirPadding)
     std::string list = "LIST";
     put32(list, 3);
     list += "abc";
-    list.push_back(0);  // pad byte
+    list.push_back(0); // pad byte
     auren_wav_t wav;
     ASSERT_TRUE(parse(riff(list + fmt_chunk(1, 1, 8000, 16) + list + data_chunk(10, 10)), &wav));
     EXPECT_EQ(wav.frames, 5u);
@@ -119,7 +120,7 @@ TEST(SoundWav, ReadsTheExtensibleLayoutOfIntegerPcmOnly)
     ASSERT_TRUE(parse(riff(extensible(1) + data_chunk(16, 16)), &wav));
     EXPECT_EQ(wav.format, AL_FORMAT_STEREO16);
     std::string why;
-    EXPECT_FALSE(parse(riff(extensible(3) + data_chunk(16, 16)), &wav, &why));  // IEEE float
+    EXPECT_FALSE(parse(riff(extensible(3) + data_chunk(16, 16)), &wav, &why)); // IEEE float
     EXPECT_EQ(why, "not integer PCM data");
 }
 
@@ -174,9 +175,9 @@ TEST(SoundWav, EveryCutOrMangledFileStaysInsideItsBytes)
         std::string bad = good;
         for (int k = 0; k < 3; k++) {
             state = state * 1664525u + 1013904223u;
-            bad[(state >> 8) % 44] = char(state >> 24);  // the header only
+            bad[(state >> 8) % 44] = char(state >> 24); // the header only
         }
-        parse(bad, &wav);  // may pass or fail; must not read outside
+        parse(bad, &wav); // may pass or fail; must not read outside
     }
 }
 
@@ -249,8 +250,13 @@ TEST_F(SoundOgg, RefusesCutFiles)
     std::string good = test_read_file(write_ogg("good.ogg", testgen_noise(1.0, 2, 44100, 0.3, 3)));
     std::vector<size_t> pages = ogg_page_offsets(good);
     ASSERT_GE(pages.size(), 4u);
-    std::vector<size_t> cuts = {good.size() / 10, good.size() / 2, good.size() * 9 / 10, good.size() - 1,
-                                pages.back(), pages[pages.size() - 2], 30};
+    std::vector<size_t> cuts = {good.size() / 10,
+                                good.size() / 2,
+                                good.size() * 9 / 10,
+                                good.size() - 1,
+                                pages.back(),
+                                pages[pages.size() - 2],
+                                30};
     for (size_t cut : cuts) {
         for (bool decode : {true, false}) {
             std::string p = path("cut_" + std::to_string(cut) + ".ogg");
@@ -331,7 +337,7 @@ TEST_F(SoundOgg, WavFilesLoadAndLyingOnesAreRefusedByName)
     __auren_pcm_free(&pcm);
 
     std::string lying = test_read_file(path("tone.wav"));
-    lying.resize(lying.size() / 2);  // the header still claims all of it
+    lying.resize(lying.size() / 2); // the header still claims all of it
     test_write_file(path("lying.wav"), lying);
     EXPECT_FALSE(__load_wav_data(path("lying.wav").c_str(), &pcm, true));
     EXPECT_FALSE(__load_wav_data(path("lying.wav").c_str(), &pcm, false));
@@ -347,7 +353,7 @@ TEST_F(SoundOgg, WavFilesLoadAndLyingOnesAreRefusedByName)
 // hand; a decoder that is not open gives the same kind of answer, OV_EINVAL.)
 TEST_F(SoundOgg, ALoopingStreamEndsOnADecodingErrorAndRewindsOnlyAtItsEnd)
 {
-    testgen_signal sig = testgen_sine(0.1, 1, 22050, 440, 0.5);  // 4410 bytes of PCM
+    testgen_signal sig = testgen_sine(0.1, 1, 22050, 440, 0.5); // 4410 bytes of PCM
     std::string file = write_ogg("loop.ogg", sig);
     FILE *f = fopen(file.c_str(), "rb");
     ASSERT_NE(f, nullptr);
@@ -363,7 +369,7 @@ TEST_F(SoundOgg, ALoopingStreamEndsOnADecodingErrorAndRewindsOnlyAtItsEnd)
     EXPECT_TRUE(__ogg_read_buffer(&stream, uint32_t(chunk.size()), chunk.data(), &filled));
     EXPECT_EQ(filled, chunk.size());
     EXPECT_EQ(sound_read_log(log).find("the stream ends"), std::string::npos);
-    ov_clear(&stream.decoder);  // from here on every read is an error
+    ov_clear(&stream.decoder); // from here on every read is an error
 
     EXPECT_FALSE(__ogg_read_buffer(&stream, uint32_t(chunk.size()), chunk.data(), &filled));
     EXPECT_EQ(filled, 0u);

@@ -26,7 +26,8 @@ int sound_child(const sound_child_setup &setup, const std::function<void()> &bod
         if (!setup.capture.empty()) {
             std::string conf = setup.capture + ".conf";
             test_write_file(conf, "[general]\ndrivers = wave\nsample-type = int16\nchannels = stereo\n"
-                                  "frequency = 44100\n[wave]\nfile = " + setup.capture + "\n");
+                                  "frequency = 44100\n[wave]\nfile = " +
+                                      setup.capture + "\n");
             setenv("ALSOFT_CONF", conf.c_str(), 1);
         }
         if (!setup.log.empty()) {

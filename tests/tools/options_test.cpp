@@ -27,7 +27,7 @@ class ToolOptions : public TempDirTest {
 
 const char *const PROGRAMS[] = {"quox2", "auren-play", "sps-showcase", "vorn-data", "vorn"};
 
-}  // namespace
+} // namespace
 
 TEST_F(ToolOptions, HelpPrintsUsageOnStandardOutput)
 {
@@ -55,7 +55,7 @@ TEST_F(ToolOptions, UnknownOptionsAreRefused)
 TEST_F(ToolOptions, MissingAndMalformedValuesAreRefused)
 {
     expect_refused("quox2", "check x.quox2 --resources");
-    expect_refused("quox2", "dump --resources " + dir + " x.quox2");  // an option of the other command
+    expect_refused("quox2", "dump --resources " + dir + " x.quox2"); // an option of the other command
     expect_refused("quox2", "check --json x.quox2");
     expect_refused("quox2", "dump a.quox2 b.quox2");
     expect_refused("quox2", "explode x.quox2");
@@ -64,7 +64,7 @@ TEST_F(ToolOptions, MissingAndMalformedValuesAreRefused)
     expect_refused("auren-play", "--gain -1 x.ogg");
     expect_refused("auren-play", "--pitch fast x.ogg");
     expect_refused("auren-play", "--seconds 0 x.ogg");
-    expect_refused("auren-play", "--loop");  // no file
+    expect_refused("auren-play", "--loop"); // no file
 
     expect_refused("sps-showcase", "--seconds");
     expect_refused("sps-showcase", "--seconds soon");
@@ -72,7 +72,7 @@ TEST_F(ToolOptions, MissingAndMalformedValuesAreRefused)
     expect_refused("sps-showcase", "--effect fireworks");
     expect_refused("sps-showcase", "stray");
 
-    expect_refused("vorn-data", "");  // --out is needed
+    expect_refused("vorn-data", ""); // --out is needed
     expect_refused("vorn-data", "--out");
     expect_refused("vorn-data", "--out '" + dir + "/d' --only no-such-step");
     expect_refused("vorn-data", "--out '" + dir + "/d' stray");

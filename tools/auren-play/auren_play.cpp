@@ -37,7 +37,7 @@ struct play_options {
     float gain = 1.0f;
     float pitch = 1.0f;
     bool pitch_set = false;
-    double seconds = 0;  // 0: to the end
+    double seconds = 0; // 0: to the end
 };
 
 static void usage(FILE *out)
@@ -163,10 +163,10 @@ int main(int argc, char **argv)
     play_options o;
     const char *log_path = nullptr;
     static const option LONG_OPTIONS[] = {
-        {"stream", no_argument, nullptr, 'S'},   {"loop", no_argument, nullptr, 'l'},
-        {"gain", required_argument, nullptr, 'g'}, {"pitch", required_argument, nullptr, 'p'},
+        {"stream", no_argument, nullptr, 'S'},        {"loop", no_argument, nullptr, 'l'},
+        {"gain", required_argument, nullptr, 'g'},    {"pitch", required_argument, nullptr, 'p'},
         {"seconds", required_argument, nullptr, 's'}, {"log", required_argument, nullptr, 'L'},
-        {"help", no_argument, nullptr, 'h'},     {nullptr, 0, nullptr, 0},
+        {"help", no_argument, nullptr, 'h'},          {nullptr, 0, nullptr, 0},
     };
     int c;
     double v;

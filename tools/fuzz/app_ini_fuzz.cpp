@@ -6,8 +6,8 @@
 #include <cstdlib>
 #include <cstring>
 
-#include "game/resource_folder.h"
 #include "fuzz_util.h"
+#include "game/resource_folder.h"
 
 static std::string g_path;
 

@@ -29,7 +29,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     if (w < 1 || h < 1 || w > 16384 || h > 16384 || (bpp != 8 && bpp != 24 && bpp != 32)) abort();
     const size_t bytes = size_t(w) * size_t(h) * size_t(bpp / 8);
     volatile uint8_t sum = 0;
-    for (size_t i = 0; i < bytes; i += 97) sum = uint8_t(sum + pixels[i]);  // every byte is there
+    for (size_t i = 0; i < bytes; i += 97) sum = uint8_t(sum + pixels[i]); // every byte is there
     if (sizeof(FUZZ_IMAGE_EXT) > 1 && bytes <= (1u << 20)) {
         // The writer's file reads back as the same picture (BMP keeps 24 bits only).
         const bool same_bpp = !strcmp(FUZZ_IMAGE_EXT, ".tga") || bpp == 24;

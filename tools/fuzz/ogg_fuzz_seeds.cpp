@@ -2,8 +2,8 @@
 // encoder: short mono and stereo sounds at two qualities.
 //   ogg_fuzz_seeds DIR
 
-#include "sound/testgen/auren_testgen.h"
 #include "fuzz_util.h"
+#include "sound/testgen/auren_testgen.h"
 
 int main(int argc, char **argv)
 {

@@ -6,10 +6,10 @@
 #include <cstdio>
 
 #include "corelib/drand.h"
+#include "fuzz_util.h"
 #include "particles/simple_particles.h"
 #include "particles/sps_file.h"
 #include "scene/scene.h"
-#include "fuzz_util.h"
 
 static std::string g_path;
 

@@ -2,8 +2,8 @@
 // writer. The system names point at the file the target writes beside it.
 //   spc_fuzz_seeds DIR
 
-#include "particles/sps_file.h"
 #include "fuzz_util.h"
+#include "particles/sps_file.h"
 
 static bool save(const std::string &path, const char *name, int systems)
 {

@@ -7,10 +7,10 @@
 #include <cstdlib>
 
 #include "corelib/drand.h"
+#include "fuzz_util.h"
 #include "particles/simple_particles.h"
 #include "particles/sps_file.h"
 #include "scene/scene.h"
-#include "fuzz_util.h"
 
 static std::string g_path, g_copy;
 static FILE *g_null;

@@ -2,8 +2,8 @@
 // writer: a point system and a bound coverage system.
 //   sps_fuzz_seeds DIR
 
-#include "particles/sps_file.h"
 #include "fuzz_util.h"
+#include "particles/sps_file.h"
 
 static bool save(const std::string &dir, const char *file, int32_t kind, float burst, int keys)
 {

@@ -2,8 +2,8 @@
 // 8 and 16 bits, mono and stereo.
 //   wav_fuzz_seeds DIR
 
-#include "sound/testgen/auren_testgen.h"
 #include "fuzz_util.h"
+#include "sound/testgen/auren_testgen.h"
 
 int main(int argc, char **argv)
 {

@@ -45,7 +45,7 @@ struct scene_extent {
     tacka3 center;
     float radius;
 };
-}  // namespace
+} // namespace
 
 // Where the scene lies: the terrain's square, else the instances' spheres.
 static scene_extent __extent(const scene *sc)
@@ -82,7 +82,7 @@ static float __ground(const scene *sc, const scene_extent &e, float x, float z)
 // The scripted flight: a circle of 0.6 the scene's radius, above the ground, looking ahead and down.
 static void __scripted(const scene *sc, const scene_extent &e, float time, tacka3 *eye, tacka3 *target)
 {
-    float r = 0.6f * e.radius, w = 40.0f / std::fmax(r, 40.0f);  // about 40 m/s
+    float r = 0.6f * e.radius, w = 40.0f / std::fmax(r, 40.0f); // about 40 m/s
     float a = time * w;
     eye->x = e.center.x + r * std::cos(a);
     eye->z = e.center.z + r * std::sin(a);
@@ -122,7 +122,8 @@ int quox2_view(const char *file, const char *camera_name, int frames, const char
     std::string folder = slash == std::string::npos ? std::string("./") : native.substr(0, slash + 1);
     scene *sc = scene_init();
     int status = 0;
-    if (!sc || !quox2_load_file(file, sc) || !scene_copy_resources_folder_path(sc, folder.c_str()) || !scene_prepare(sc)) {
+    if (!sc || !quox2_load_file(file, sc) || !scene_copy_resources_folder_path(sc, folder.c_str()) ||
+        !scene_prepare(sc)) {
         std::fprintf(stderr, "quox2 view: %s does not load or prepare\n", file);
         scene_deinit(sc);
         engine_shutdown();
@@ -136,7 +137,8 @@ int quox2_view(const char *file, const char *camera_name, int frames, const char
         return 1;
     }
     std::error_code ec;
-    if (record_dir && !std::filesystem::is_directory(record_dir) && !std::filesystem::create_directories(record_dir, ec)) {
+    if (record_dir && !std::filesystem::is_directory(record_dir) &&
+        !std::filesystem::create_directories(record_dir, ec)) {
         std::fprintf(stderr, "quox2 view: cannot make %s\n", record_dir);
         scene_deinit(sc);
         engine_shutdown();

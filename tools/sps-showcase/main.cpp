@@ -35,12 +35,12 @@
 #include "game/the_vorn_particles.h"
 #include "particles/simple_particles.h"
 #include "particles/sps_file.h"
-#include "renderer/engine.h"
 #include "renderer/OGL_main.h"
 #include "renderer/OGL_render_queue.h"
+#include "renderer/OGL_scene.h"
 #include "renderer/OGL_texture.h"
 #include "renderer/OGL_window.h"
-#include "renderer/OGL_scene.h"
+#include "renderer/engine.h"
 #include "scene/object_instance.h"
 #include "scene/quox2_loader.h"
 #include "scene/scene.h"
@@ -54,15 +54,15 @@ const int SHOWCASE_W = 800, SHOWCASE_H = 600;
 tacka3 g_at{0, 0, 0};
 
 struct effect_run {
-    std::vector<sps *> systems;  // long-running systems the effect stops at its end
-    sps *glow = nullptr;         // lives 100 s: switched off at the end
-    sps *moving = nullptr;       // moved along a path each frame
+    std::vector<sps *> systems; // long-running systems the effect stops at its end
+    sps *glow = nullptr;        // lives 100 s: switched off at the end
+    sps *moving = nullptr;      // moved along a path each frame
     sps *jet = nullptr;
     float t = 0, next_shot = 0;
 };
 
-const char *EFFECTS[] = {"trail", "pulse", "debris", "debris-trails", "missile", "jet", "hit", "explosion",
-                         "station-hit"};
+const char *EFFECTS[] = {"trail", "pulse", "debris",    "debris-trails", "missile",
+                         "jet",   "hit",   "explosion", "station-hit"};
 const int EFFECTS_NO = sizeof(EFFECTS) / sizeof(EFFECTS[0]);
 
 // A point on the effect's path at time t.
@@ -72,7 +72,8 @@ tacka3 path_at(float t)
 }
 tacka3 path_velocity(float t)
 {
-    return tacka3{-8.0f * 1.3f * std::sin(t * 1.3f), 2.0f * 2.1f * std::cos(t * 2.1f), 8.0f * 1.3f * std::cos(t * 1.3f)};
+    return tacka3{-8.0f * 1.3f * std::sin(t * 1.3f), 2.0f * 2.1f * std::cos(t * 2.1f),
+                  8.0f * 1.3f * std::cos(t * 1.3f)};
 }
 
 void effect_start(int which, effect_run *run)
@@ -85,11 +86,9 @@ void effect_start(int which, effect_run *run)
         run->systems.push_back(run->moving);
         break;
     case 1:
-        run->next_shot = 0;  // pulses are fired in effect_step
+        run->next_shot = 0; // pulses are fired in effect_step
         break;
-    case 2:
-        vorn_create_debris(origin);
-        break;
+    case 2: vorn_create_debris(origin); break;
     case 3:
         for (int i = 0; i < 6; i++) {
             float a = float(i) * 1.047f;
@@ -107,15 +106,9 @@ void effect_start(int which, effect_run *run)
         vorn_update_jet(run->jet, tacka3{0, 0, -4});
         run->systems.push_back(run->jet);
         break;
-    case 6:
-        vorn_create_hit(origin);
-        break;
-    case 7:
-        vorn_create_explosion(origin);
-        break;
-    case 8:
-        vorn_create_station_hit(origin);
-        break;
+    case 6: vorn_create_hit(origin); break;
+    case 7: vorn_create_explosion(origin); break;
+    case 8: vorn_create_station_hit(origin); break;
     }
 }
 
@@ -152,7 +145,7 @@ bool save_shot(const std::string &path)
     return gfxloader_save(path.c_str(), SHOWCASE_W, SHOWCASE_H, 24, px.data());
 }
 
-}  // namespace
+} // namespace
 
 static void __usage(FILE *out)
 {
@@ -175,9 +168,12 @@ int main(int argc, char **argv)
     double seconds = -1;
     bool with_scene = true;
     static const option LONG_OPTIONS[] = {
-        {"data", required_argument, nullptr, 'd'},   {"seconds", required_argument, nullptr, 's'},
-        {"effect", required_argument, nullptr, 'e'}, {"shots", required_argument, nullptr, 'S'},
-        {"no-scene", no_argument, nullptr, 'n'},     {"help", no_argument, nullptr, 'h'},
+        {"data", required_argument, nullptr, 'd'},
+        {"seconds", required_argument, nullptr, 's'},
+        {"effect", required_argument, nullptr, 'e'},
+        {"shots", required_argument, nullptr, 'S'},
+        {"no-scene", no_argument, nullptr, 'n'},
+        {"help", no_argument, nullptr, 'h'},
         {nullptr, 0, nullptr, 0},
     };
     int c;

@@ -45,11 +45,10 @@ int main(int argc, char **argv)
     std::string ini;
     std::vector<std::string> only;
     static const option LONG_OPTIONS[] = {
-        {"out", required_argument, nullptr, 'o'},  {"ini", required_argument, nullptr, 'i'},
+        {"out", required_argument, nullptr, 'o'},     {"ini", required_argument, nullptr, 'i'},
         {"preview", required_argument, nullptr, 'p'}, {"only", required_argument, nullptr, 's'},
-        {"icons", required_argument, nullptr, 'c'},
-        {"quiet", no_argument, nullptr, 'q'},      {"help", no_argument, nullptr, 'h'},
-        {nullptr, 0, nullptr, 0},
+        {"icons", required_argument, nullptr, 'c'},   {"quiet", no_argument, nullptr, 'q'},
+        {"help", no_argument, nullptr, 'h'},          {nullptr, 0, nullptr, 0},
     };
     int c;
     // getopt_long names an unknown option or a missing value itself.
