@@ -61,7 +61,7 @@ static double __flight_triangles(terrain *t, const std::vector<std::pair<tacka3,
         view_compute_view_matrix(v);
         view_compute_projection(v);
         terrain_select(t, v);
-        tris += t->sel.indicesno / 3;
+        tris += double(t->sel.indicesno) / 3.0;
         secs += t->sel.seconds;
     }
     view_free(v);
@@ -151,7 +151,7 @@ int main(int argc, char **argv)
         if (f < 0) continue; // warm-up
         times.push_back(bench_seconds_since(w0));
         sel.push_back(t->sel.seconds);
-        tris += t->sel.indicesno / 3;
+        tris += double(t->sel.indicesno) / 3.0;
     }
     double median = bench_median(times);
     std::printf("terrain_bench: demo %u x %u cells at 800 x 600, %d frames\n", t->cells, t->cells, frames);

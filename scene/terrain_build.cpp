@@ -9,14 +9,16 @@
 #include "scene/terrain_parts.h"
 
 namespace {
+// Reads little-endian values; past the end it reads zeros and stays at the end.
 struct reader {
     const uint8_t *p;
     const uint8_t *end;
+    void skip(size_t n) { p += n < size_t(end - p) ? n : size_t(end - p); }
     uint32_t u32()
     {
         uint32_t v = 0;
         if (end - p >= 4) memcpy(&v, p, 4);
-        p += 4;
+        skip(4);
         return v;
     }
     uint8_t u8() { return p < end ? *p++ : 0; }
@@ -24,7 +26,7 @@ struct reader {
     {
         uint16_t v = 0;
         if (end - p >= 2) memcpy(&v, p, 2);
-        p += 2;
+        skip(2);
         return v;
     }
     float f32()
@@ -229,9 +231,9 @@ static bool __read_nodes(terrain *t)
         n->layer = r.u32();
         uint8_t leaf = r.u8();
         for (uint32_t &c : n->children) c = leaf ? TERRAIN_NO_NODE : r.u32();
-        int k = int8_t(r.u8());
-        r.p += size_t(k) * 8; // neighbours: kept for tools, found again from the level tables
-        r.p += 24;            // the stored corners; the bounds are measured from the heights below
+        uint8_t k = r.u8();    // the chunk check refused counts above 127
+        r.skip(size_t(k) * 8); // neighbours: kept for tools, found again from the level tables
+        r.skip(24);            // the stored corners; the bounds are measured from the heights below
         if (n->lod >= levels || uint64_t(n->size) != uint64_t(t->patch) << n->lod)
             return __fail(t, "node level or size out of range");
         if (n->x0 % n->size || n->z0 % n->size || n->x0 >= t->cells || n->z0 >= t->cells)
@@ -275,7 +277,7 @@ static bool __read_layer(terrain *t)
     r.u8();
     if (rows == 0 || cols == 0) return __fail(t, "layer record without cells");
     uint32_t set = r.u32();
-    r.p += size_t(rows) * cols * 4 - 4;
+    r.skip(size_t(rows) * cols * 4 - 4);
     float f[7];
     for (float &x : f) {
         x = r.f32();

@@ -91,7 +91,7 @@ class DemoReplayTest : public TempDirTest {
             button(OGL_MOUSE_BUTTON_LEFT, true);
             break;
         case 600: button(OGL_MOUSE_BUTTON_LEFT, false); break;
-        case 700: OGL_input_tap_key('P'); break;
+        case 700: // pause, and 3 s later go on
         case 760: OGL_input_tap_key('P'); break;
         case 1900: OGL_input_tap_key(OGL_KEY_ESC); break; // game over
         case 1960:
