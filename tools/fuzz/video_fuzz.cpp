@@ -1,0 +1,34 @@
+// libFuzzer target: any byte string as a video file for the video player.
+// Opening must never crash, read out of bounds or run unbounded; a video it
+// opens must have a sane size and length, and its first, middle and last
+// frames are decoded into a buffer of exactly the size it announces.
+
+#include <cmath>
+#include <cstdint>
+#include <cstdlib>
+#include <string>
+
+#include "frontend/avi_decoder.h"
+#include "fuzz_util.h"
+
+extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
+{
+    static const std::string path = fuzz_temp_path("video.avi");
+    if (!fuzz_write(path, data, size)) abort();
+    avi_file *af = avi_open(path.c_str());
+    if (!af) return 0;
+    if (af->width == 0 || af->height == 0 || af->width > AVI_MAX_SIDE || af->height > AVI_MAX_SIDE) abort();
+    if (af->bpp != 24 && af->bpp != 32) abort();
+    if (!std::isfinite(af->length) || af->length < 0.0) abort();
+    if (!std::isfinite(af->frame_duration) || af->frame_duration <= 0.0) abort();
+    if (af->frames < 1) abort();
+    // Exactly the announced size, so that a write past it is caught.
+    size_t bytes = size_t(af->bpp / 8) * af->width * af->height;
+    uint8_t *buffer = static_cast<uint8_t *>(malloc(bytes));
+    if (!buffer) abort();
+    const uint32_t wanted[] = {0, af->frames / 2, af->frames - 1};
+    for (uint32_t frameno : wanted) avi_get_frame(af, frameno, buffer);
+    free(buffer);
+    avi_close(af);
+    return 0;
+}
