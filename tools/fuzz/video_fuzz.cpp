@@ -8,14 +8,26 @@
 #include <cstdlib>
 #include <string>
 
+#include <unistd.h>
+
 #include "frontend/avi_decoder.h"
 #include "fuzz_util.h"
 
+static std::string file_path;
+
+static void __remove_file() { unlink(file_path.c_str()); }
+
+extern "C" int LLVMFuzzerInitialize(int *, char ***)
+{
+    file_path = fuzz_temp_path("video.avi");
+    atexit(__remove_file);
+    return 0;
+}
+
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    static const std::string path = fuzz_temp_path("video.avi");
-    if (!fuzz_write(path, data, size)) abort();
-    avi_file *af = avi_open(path.c_str());
+    if (!fuzz_write(file_path, data, size)) abort();
+    avi_file *af = avi_open(file_path.c_str());
     if (!af) return 0;
     if (af->width == 0 || af->height == 0 || af->width > AVI_MAX_SIDE || af->height > AVI_MAX_SIDE) abort();
     if (af->bpp != 24 && af->bpp != 32) abort();
