@@ -11,12 +11,16 @@ extern "C" {
 #include <chrono>
 #include <climits>
 #include <cmath>
+#include <cstring>
 #include <string>
 
 #include "avi_decoder.h"
 #include "corelib/files.h"
 #include "corelib/log.h"
 #include "corelib/mem.h"
+
+// Row alignment and spare room of the converter's output.
+#define AVI_CONVERT_ALIGN 64
 
 struct avi_stream_state {
     AVFormatContext *fmt;
@@ -26,6 +30,11 @@ struct avi_stream_state {
     AVFrame *pending; // decoded after it, not yet due (valid when has_pending)
     AVFrame *work;
     SwsContext *sws;
+    // The converter's output: swscale may write past the end of a picture's
+    // rows (it works in blocks of pixels), so it writes here, with room to
+    // spare, and the rows are copied into the caller's buffer.
+    uint8_t *rgb;
+    int rgb_stride;
     int stream;
     AVRational time_base;
     int64_t start_pts;
@@ -65,6 +74,7 @@ static void __state_free(avi_stream_state *s)
     av_frame_free(&s->pending);
     av_frame_free(&s->work);
     sws_freeContext(s->sws);
+    av_free(s->rgb);
     mem_free(s);
 }
 
@@ -327,9 +337,17 @@ static bool __convert(avi_file *af, const AVFrame *f, uint8_t *buffer)
     s->sws = sws_getCachedContext(s->sws, f->width, f->height, AVPixelFormat(f->format), int(af->width),
                                   int(af->height), out, SWS_BILINEAR, nullptr, nullptr, nullptr);
     if (!s->sws) return false;
-    uint8_t *dst[4] = {buffer, nullptr, nullptr, nullptr};
-    int stride[4] = {int(af->width * (af->bpp / 8)), 0, 0, 0};
-    return sws_scale(s->sws, f->data, f->linesize, 0, f->height, dst, stride) == int(af->height);
+    size_t row = size_t(af->width) * (af->bpp / 8);
+    if (!s->rgb) {
+        s->rgb_stride = int(FFALIGN(row, AVI_CONVERT_ALIGN) + AVI_CONVERT_ALIGN);
+        s->rgb = static_cast<uint8_t *>(av_malloc(size_t(s->rgb_stride) * (af->height + 1)));
+        if (!s->rgb) return false;
+    }
+    uint8_t *dst[4] = {s->rgb, nullptr, nullptr, nullptr};
+    int stride[4] = {s->rgb_stride, 0, 0, 0};
+    if (sws_scale(s->sws, f->data, f->linesize, 0, f->height, dst, stride) != int(af->height)) return false;
+    for (uint32_t y = 0; y < af->height; y++) memcpy(buffer + y * row, s->rgb + size_t(y) * size_t(s->rgb_stride), row);
+    return true;
 }
 
 // True when decoding on from the current position reaches frame n no slower

@@ -9,6 +9,7 @@
 
 #include "corelib/log.h"
 #include "frontend/avi_decoder.h"
+#include "avi_narrow_mkv.h"
 #include "test_support.h"
 #include "video_testgen.h"
 
@@ -314,6 +315,22 @@ static int patch_u32(std::string &bytes, const char *tag, size_t skip, uint32_t 
         n++;
     }
     return n;
+}
+
+TEST_F(AviBadInputTest, NarrowPicturesStayInsideTheCallersBuffer)
+{
+    std::string p = path("narrow.mkv");
+    test_write_file(p, std::string(AVI_NARROW_MKV, AVI_NARROW_MKV_SIZE));
+    avi_file *af = open(p);
+    ASSERT_NE(af, nullptr) << read_log();
+    ASSERT_EQ(af->width, 3u);
+    size_t bytes = size_t(af->bpp / 8) * af->width * af->height;
+    const size_t guard = 4096;
+    std::vector<uint8_t> buf(bytes + guard, 0xA5);
+    for (uint32_t n : {0u, af->frames / 2, af->frames - 1}) {
+        avi_get_frame(af, n, buf.data());
+        for (size_t i = bytes; i < buf.size(); i++) ASSERT_EQ(buf[i], 0xA5) << "frame " << n << " wrote at " << i;
+    }
 }
 
 TEST_F(AviBadInputTest, HeadersClaimingHugeFramesAllocateNothingHuge)
