@@ -7,9 +7,9 @@
 #include <string>
 #include <vector>
 
+#include "avi_narrow_mkv.h"
 #include "corelib/log.h"
 #include "frontend/avi_decoder.h"
-#include "avi_narrow_mkv.h"
 #include "test_support.h"
 #include "video_testgen.h"
 
