@@ -77,8 +77,7 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     bool loaded = config_load();
     if (loaded != (size >= CONFIG_FILE_SIZE)) abort();
     // Bit for bit, NaN payloads included: the record is compared as stored.
-    if (loaded && memcmp(config_get(), &decoded, sizeof decoded) != 0)
-        abort(); // NOLINT(bugprone-suspicious-memory-comparison)
+    if (loaded && memcmp(config_get(), &decoded, sizeof decoded) != 0) abort();
     config_load_and_apply();
     check_applied(config_get());
     if (OGL_render_settings_get_texture_size_reduction() != config_texture_size_level(config_get()->tex_size)) abort();
@@ -91,7 +90,6 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
     game_config saved = *config_get();
     if (!config_save()) abort();
     config_set_defaults();
-    if (!config_load() || memcmp(config_get(), &saved, sizeof saved) != 0)
-        abort(); // NOLINT(bugprone-suspicious-memory-comparison)
+    if (!config_load() || memcmp(config_get(), &saved, sizeof saved) != 0) abort();
     return 0;
 }
