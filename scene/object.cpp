@@ -425,10 +425,15 @@ bool object_calc_face_normals(object *o)
         o->fnormalsno = faces;
     }
     const tacka3 *v = o->vertexs;
+    const uint32_t nv = o->vertexsno;
+    // A triangle naming a vertex that is not there has no normal.
+    auto normal = [&](uint32_t a, uint32_t b, uint32_t c) {
+        return a < nv && b < nv && c < nv ? __face_normal(v[a], v[b], v[c]) : tacka3{0.0f, 0.0f, 0.0f};
+    };
     if (object_has_triangle_list(o)) {
         for (uint32_t f = 0; f < faces; f++)
-            o->fnormals[f] = __face_normal(v[object_get_triangle_index(o, f, 0)], v[object_get_triangle_index(o, f, 1)],
-                                           v[object_get_triangle_index(o, f, 2)]);
+            o->fnormals[f] = normal(object_get_triangle_index(o, f, 0), object_get_triangle_index(o, f, 1),
+                                    object_get_triangle_index(o, f, 2));
     } else {
         // One strip: a triangle count k then k + 2 indices; every other
         // triangle has its winding reversed.
@@ -436,7 +441,7 @@ bool object_calc_face_normals(object *o)
         for (uint32_t f = 0; f < faces; f++) {
             uint32_t a = idx[f], b = idx[f + 1], c = idx[f + 2];
             if (f & 1) std::swap(a, b);
-            o->fnormals[f] = __face_normal(v[a], v[b], v[c]);
+            o->fnormals[f] = normal(a, b, c);
         }
     }
     o->flags |= OBJ_FACE_NORMALS;
@@ -465,8 +470,8 @@ bool object_calc_vertex_normals(object *o)
     if (!n) return false;
     for (uint32_t f = 0; f < o->facesno; f++)
         for (uint32_t j = 0; j < 3; j++) {
-            tacka3 &vn = n[object_get_triangle_index(o, f, j)];
-            vn = tacka3_add(vn, o->fnormals[f]);
+            uint32_t i = object_get_triangle_index(o, f, j);
+            if (i < o->vertexsno) n[i] = tacka3_add(n[i], o->fnormals[f]);
         }
     for (uint32_t i = 0; i < o->vertexsno; i++) {
         float l2 = tacka3_length2(n[i]);
@@ -605,7 +610,8 @@ bool object_calc_plane_eqs(object *o)
     if (!p) return false;
     for (uint32_t f = 0; f < o->facesno; f++) {
         tacka3 n = o->fnormals[f];
-        tacka3 v0 = o->vertexs[object_get_triangle_index(o, f, 0)];
+        uint32_t i0 = object_get_triangle_index(o, f, 0);
+        tacka3 v0 = i0 < o->vertexsno ? o->vertexs[i0] : tacka3{0.0f, 0.0f, 0.0f};
         p[f * 5 + 0] = n.x;
         p[f * 5 + 1] = n.y;
         p[f * 5 + 2] = n.z;

@@ -27,6 +27,25 @@ TEST(SceneObject, FaceAndVertexNormals)
     object_deinit(o);
 }
 
+TEST(SceneObject, TrianglesNamingMissingVerticesGetNoNormalAndTouchNothing)
+{
+    // Built in memory, not through the loader's checks: index 7 of 3 vertices.
+    object *o = object_init();
+    object_copy_name(o, "o");
+    object_insert_vertexs(o, test_copy_array<tacka3>({{0, 0, 0}, {1, 0, 0}, {0, 1, 0}}), 3);
+    object_insert_triangle_list_ints(o, test_copy_array<uint32_t>({0, 1, 2, 0, 1, 7}), 2);
+    ASSERT_TRUE(object_calc_vertex_normals(o));
+    uint32_t n;
+    tacka3 *fn = object_get_face_normals(o, &n);
+    EXPECT_FLOAT_EQ(fn[0].z, 1.0f);
+    EXPECT_TRUE(tacka3_is_zero(fn[1]));
+    tacka3 *vn = object_get_vertex_normals(o, &n);
+    ASSERT_EQ(n, 3u);
+    EXPECT_FLOAT_EQ(vn[2].z, 1.0f);
+    ASSERT_TRUE(object_calc_plane_eqs(o));
+    object_deinit(o);
+}
+
 TEST(SceneObject, CenterRadiusAndConnectivity)
 {
     object *empty = object_init();
