@@ -183,6 +183,13 @@ static void __capture_pointer(bool on)
     if (OGL_is_initialised()) OGL_input_set_cursor_visible(!on, on);
 }
 
+// The configuration and hi-score screens draw their own cursor: the system
+// pointer is hidden but free to leave the window.
+static void __screen_pointer()
+{
+    if (OGL_is_initialised()) OGL_input_set_cursor_visible(false, false);
+}
+
 static void __intro_teardown()
 {
     if (intro_stream) auren_stream_stop_and_deinit(intro_stream);
@@ -245,6 +252,7 @@ static void __configuration_screen()
     // A demo or the autopilot replays frame by frame: a screen with frames
     // of its own would take input outside them.
     if (vorn_is_headless() || vorn_session_is_active()) return;
+    __screen_pointer();
     configuration_run(resource_folder_get(), "config\\");
     config_apply_changes(vorn_get_scene());
     // The particle systems drew with the textures the reload freed.
@@ -383,7 +391,6 @@ static bool __level_step(float dt)
         __fighter_event(GA_EVENT_STOP_SOUNDS);
         int x, y;
         OGL_input_get_mouse_pos(&x, &y);
-        __capture_pointer(false);
         __configuration_screen();
         OGL_input_set_mouse_pos(x, y);
         __capture_pointer(true);
@@ -432,7 +439,7 @@ static bool __statistics_step(float dt)
 static int32_t __hiscore_step(float dt)
 {
     passes.hud = 0;
-    __capture_pointer(false);
+    __screen_pointer();
     return vorn_hi_score_step(dt);
 }
 
