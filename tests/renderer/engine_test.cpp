@@ -36,7 +36,9 @@ TEST(Engine, PartsNeedWhatTheyStandOn)
     EXPECT_TRUE(gltest_child_passed(gltest_run_child("EngineChild.DISABLED_PartsNeedWhatTheyStandOn", {})));
 }
 
-TEST(Engine, HandoverComesAndGoesWithTheEngine)
+// Run in a child of its own too: the shut-down stops the window library,
+// which unloads the GL driver before the process's leak check.
+TEST(EngineChild, DISABLED_HandoverComesAndGoesWithTheEngine)
 {
     ASSERT_TRUE(gltest_open()) << "no GL context (run under xvfb-run)";
     ASSERT_EQ(scene_renderer_get_hooks()->oi_insert, nullptr) << "a test left the scene hooks installed";
@@ -52,6 +54,11 @@ TEST(Engine, HandoverComesAndGoesWithTheEngine)
     EXPECT_FALSE(OGL_is_initialised());
     EXPECT_EQ(scene_renderer_get_hooks()->oi_insert, nullptr);
     EXPECT_EQ(sps_render_get_hooks()->create, nullptr);
-    // The harness brings the renderer back for the tests after this one.
+    // The harness can bring the renderer back.
     EXPECT_TRUE(gltest_open());
+}
+
+TEST(Engine, HandoverComesAndGoesWithTheEngine)
+{
+    EXPECT_TRUE(gltest_child_passed(gltest_run_child("EngineChild.DISABLED_HandoverComesAndGoesWithTheEngine", {})));
 }
