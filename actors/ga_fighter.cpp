@@ -51,6 +51,7 @@ struct fighter_state {
     // The rig.
     object_instance *rig_camera, *rig_target, *chase_camera, *chase_target, *hull;
     camera *cam;
+    view *aim_view; // the rig camera's view, for unprojecting the cursor
     array<collision_record> *solid_hits, *nonsolid_hits;
 };
 
@@ -147,7 +148,8 @@ static bool fighter_init(game_actor *ga)
     if (s->beep_sample) s->beep_source = auren_source_add(s->beep_sample);
     s->solid_hits = array_new<collision_record>();
     s->nonsolid_hits = array_new<collision_record>();
-    if (!s->solid_hits || !s->nonsolid_hits) return false;
+    s->aim_view = view_create();
+    if (!s->solid_hits || !s->nonsolid_hits || !s->aim_view) return false;
     game_actor_hide(ga);
     return true;
 }
@@ -161,6 +163,7 @@ static void fighter_deinit(game_actor *ga)
     if (s->jet) sps_stop_emitting(s->jet);
     array_free(s->solid_hits);
     array_free(s->nonsolid_hits);
+    view_free(s->aim_view);
     mem_free(s);
     game_actor_remove_state_struct(ga);
 }
@@ -497,19 +500,14 @@ static void __update_camera(fighter_state *s)
 // out along it.
 static void __update_target(fighter_state *s)
 {
-    view *v = view_create();
-    if (!v) BUG();
-    if (!camera_setup_view(s->cam, v)) {
-        view_free(v);
-        return;
-    }
+    view *v = s->aim_view;
+    if (!camera_setup_view(s->cam, v)) return;
     int mx, my;
     OGL_input_get_mouse_pos(&mx, &my);
     tacka3 near_p, far_p;
     if (!view_unproject(v, float(mx), float(599 - my), 0.0f, &near_p) ||
         !view_unproject(v, float(mx), float(599 - my), 1.0f, &far_p))
         log_fault_bug("__fighter_update_target", FIGHTER_FILE, 688);
-    view_free(v);
     tacka3 dir = tacka3_normalize(tacka3_sub(far_p, near_p));
     s->aim_point = tacka3_add(near_p, tacka3_scale(dir, 100.0f));
     object_instance *main_oi = nullptr;
