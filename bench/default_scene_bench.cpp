@@ -11,7 +11,9 @@
 //
 // Usage: default_scene_bench [resource folder] [frames]   (run under xvfb-run)
 // With VORN_BENCH_CULLING set in the environment the renderer's frustum
-// culling option is switched on (the game starts with it off).
+// culling option is switched on (the game starts with it off); with
+// VORN_BENCH_GROUPS set, a table of each render state group's fill (batches
+// and samples that passed the depth test) follows the figures.
 // The folder defaults to the data built beside this program (../data/).
 
 #include <time.h>
@@ -33,6 +35,7 @@
 #include "corelib/parser.h"
 #include "corelib/view.h"
 #include "renderer/OGL_frame_stats.h"
+#include "renderer/OGL_group_costs.h"
 #include "renderer/OGL_main.h"
 #include "renderer/OGL_mesh.h"
 #include "renderer/OGL_mesh_instance.h"
@@ -147,6 +150,21 @@ int main(int argc, char **argv)
     std::printf("  minimal program frame time    %8.2f ms (median; one state, %zu batches)\n", minimal_s * 1000.0,
                 drawn.size());
     std::printf("  ratio engine / minimal        %8.2f\n", engine_s / minimal_s);
+
+    // With VORN_BENCH_GROUPS set: the fill of each render state group,
+    // over a few more frames.
+    if (getenv("VORN_BENCH_GROUPS")) {
+        const int GROUP_FRAMES = 20;
+        if (OGL_group_costs_enable(true)) {
+            OGL_group_costs_reset();
+            run_engine(GROUP_FRAMES, nullptr, nullptr);
+            OGL_group_costs_enable(false);
+            std::printf("  fill by render state group per frame (%d more frames):\n", GROUP_FRAMES);
+            OGL_group_costs_print(stdout, GROUP_FRAMES, 800, 600);
+        } else {
+            std::printf("  fill by render state group: the board has no occlusion queries\n");
+        }
+    }
 
     view_free(v);
     scene_deinit(sc);

@@ -12,6 +12,10 @@
 // one state.
 //
 // Usage: level_bench [frames]   (run under xvfb-run, after building 'data')
+// With VORN_BENCH_CULLING set in the environment the renderer's frustum
+// culling option is switched on (the game starts with it off); with
+// VORN_BENCH_GROUPS set, a table of each render state group's fill (batches
+// and samples that passed the depth test) follows the figures.
 
 #include <cstdio>
 #include <cstdlib>
@@ -27,13 +31,16 @@
 #include "corelib/files.h"
 #include "corelib/gfxloader.h"
 #include "corelib/parser.h"
+#include "frontend/fonts.h"
 #include "game/gameplay_core.h"
 #include "game/resource_folder.h"
 #include "game/the_vorn.h"
 #include "game/the_vorn_game.h"
 #include "game/the_vorn_shots.h"
 #include "renderer/OGL_frame_stats.h"
+#include "renderer/OGL_group_costs.h"
 #include "renderer/OGL_main.h"
+#include "renderer/OGL_settings.h"
 #include "renderer/OGL_window.h"
 #include "scene/scene.h"
 
@@ -102,12 +109,14 @@ int main(int argc, char **argv)
         return 1;
     }
     setenv("ALSOFT_DRIVERS", "null", 0);
-    if (!parser_init() || !drand_init() || !gfxloader_init()) return 1;
+    if (!parser_init() || !drand_init() || !gfxloader_init() || !fonts_init()) return 1;
     vorn_set_headless(false);
     if (!vorn_init(0)) {
         std::fprintf(stderr, "level_bench: the game does not start\n");
         return 1;
     }
+    bool culling = getenv("VORN_BENCH_CULLING") != nullptr;
+    if (culling) OGL_render_options_set(OGL_RENDER_OPTION_FRUSTUM_CULLING);
     drand_seed(19);
     vorn_game_set_state(VORN_GAME_LEVEL);
     game_actor_system *gas = vorn_get_gas();
@@ -165,8 +174,10 @@ int main(int argc, char **argv)
     bench_minimal_run(drawn, v, frames, &minimal_times);
 
     double engine_s = bench_median(engine_times), minimal_s = bench_median(minimal_times);
-    std::printf("level_bench: level %d through the fighter's chase camera, %d frames of %.4f s at 800 x 600 (%s)\n",
-                vorn_get_current_level(), frames, dt, reinterpret_cast<const char *>(glGetString(GL_RENDERER)));
+    std::printf("level_bench: level %d through the fighter's chase camera, %d frames of %.4f s at 800 x 600 (%s), "
+                "frustum culling %s\n",
+                vorn_get_current_level(), frames, dt, reinterpret_cast<const char *>(glGetString(GL_RENDERER)),
+                culling ? "on" : "off");
     std::printf("  frames per second             %8.1f (from the median frame)\n", 1.0 / engine_s);
     std::printf("  frame time (median)           %8.2f ms\n", engine_s * 1000.0);
     std::printf("  engine CPU time per frame     %8.2f ms (main thread)\n", (logic_cpu + pass_cpu) * 1000.0 / frames);
@@ -183,7 +194,23 @@ int main(int argc, char **argv)
                 attackers_sum / frames, shots_sum / frames, relaunched,
                 still_level ? "" : " (the level ended during the run)");
 
+    // With VORN_BENCH_GROUPS set: the fill of each render state group,
+    // over a few more frames.
+    if (getenv("VORN_BENCH_GROUPS")) {
+        const int GROUP_FRAMES = 20;
+        if (OGL_group_costs_enable(true)) {
+            OGL_group_costs_reset();
+            if (!run(GROUP_FRAMES, nullptr)) return 1;
+            OGL_group_costs_enable(false);
+            std::printf("  fill by render state group per frame (%d more frames):\n", GROUP_FRAMES);
+            OGL_group_costs_print(stdout, GROUP_FRAMES, 800, 600);
+        } else {
+            std::printf("  fill by render state group: the board has no occlusion queries\n");
+        }
+    }
+
     vorn_deinit();
+    fonts_deinit();
     gfxloader_deinit();
     parser_deinit();
     drand_deinit();

@@ -7,6 +7,7 @@
 
 #include "OGL_features.h"
 #include "OGL_frame_stats.h"
+#include "OGL_group_costs.h"
 #include "OGL_input.h"
 #include "OGL_render_profiles.h"
 #include "OGL_render_queue.h"
@@ -179,6 +180,7 @@ void OGL_deinit()
     if (!initialised && !window) return;
     OGL_render_profiles_deinit();
     OGL_render_queues_deinit();
+    OGL_group_costs_deinit();
     __close_window();
     initialised = false;
 }

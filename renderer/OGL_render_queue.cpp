@@ -11,6 +11,7 @@
 #include "corelib/mem.h"
 #include "corelib/view.h"
 #include "renderer/OGL_frame_stats.h"
+#include "renderer/OGL_group_costs.h"
 #include "renderer/OGL_main.h"
 #include "renderer/OGL_mesh.h"
 #include "renderer/OGL_mesh_instance.h"
@@ -656,8 +657,17 @@ static void __setup_local_lights(const OGL_mesh_instance *mi)
     }
 }
 
+// The queue's place in the drawing order (-1 for a queue of the caller's own).
+static int __queue_index(const OGL_render_queue *q)
+{
+    for (int i = 0; i < OGL_RQ_COUNT; i++)
+        if (q == &g_queues[i]) return i;
+    return -1;
+}
+
 void OGL_render_queue_draw(OGL_render_queue *q, const view *camera)
 {
+    const int queue_index = OGL_group_costs_enabled() ? __queue_index(q) : -1;
     dlist_for_each(gpos, &q->groups)
     {
         OGL_render_state_group *g = dlist_entry<OGL_render_state_group>(gpos);
@@ -676,12 +686,14 @@ void OGL_render_queue_draw(OGL_render_queue *q, const view *camera)
             __init_render_pass_data(pd);
             const OGL_mesh *m = mi->mesh;
             uint32_t ranges = mi->range_counts->get_size();
+            OGL_group_costs_begin_batch();
             if (ranges > 0) {
                 for (uint32_t r = 0; r < ranges; r++)
                     OGL_mesh_draw_range(m, GLsizei(mi->range_counts->data[r]), mi->range_offsets->data[r]);
             } else {
                 OGL_mesh_draw(m);
             }
+            OGL_group_costs_end_batch(queue_index, ps);
             OGL_frame_stats_add_batch(m->trisno);
             glPopMatrix();
         }

@@ -6,6 +6,7 @@
 #include <cstring>
 
 #include "renderer/OGL_frame_stats.h"
+#include "renderer/OGL_group_costs.h"
 #include "renderer/OGL_main.h"
 #include "renderer/OGL_window.h"
 #include "rq_helpers.h"
@@ -290,5 +291,56 @@ TEST_F(RenderQueueTest, AliasedArraysAreRefused)
     OGL_render_pass_data_set_activate(s, true);
     EXPECT_DEATH(rq_draw(cam), "vnormals_array_enabled");
     rq_release(q);
+    view_free(cam);
+}
+
+// The fill measure counts each group's batches and the samples that passed the
+// depth test (a quad of half-size 1 covers 60 x 60 pixels; a hidden one none),
+// only while it is switched on.
+TEST_F(RenderQueueTest, FillByGroupCountsBatchesAndVisibleSamples)
+{
+    view *cam = rq_camera();
+    OGL_texture *glass = rq_texture(0, 0, 255, 128, 32);
+    rq_quad *a = rq_quad_make(-3, 0, 0, 1), *b = rq_quad_make(3, 0, 0, 1);
+    rq_quad *hidden = rq_quad_make(3, 0, -2, 0.5f), *pane = rq_quad_make(0, 3, 0, 1);
+    prepare_solid(a, {1, 0, 0, 1});
+    prepare_solid(b, {1, 0, 0, 1});
+    prepare_solid(hidden, {0, 1, 0, 1});
+    prepare_blended(pane, glass, 2);
+    // A group draws its latest activated pass first: the far quad, activated
+    // first, comes last, behind b, so that none of it passes.
+    for (rq_quad *q : {hidden, a, b, pane}) OGL_mesh_instance_activate(q->mi, true);
+    rq_draw(cam);
+    ASSERT_TRUE(OGL_group_costs_enable(true));
+    OGL_group_costs_reset();
+    rq_draw(cam);
+    rq_draw(cam);
+    ASSERT_TRUE(OGL_group_costs_enable(false));
+    rq_draw(cam); // not counted
+    uint64_t opaque_batches = 0, opaque_samples = 0, layer_batches = 0, layer_samples = 0;
+    for (uint32_t i = 0; i < OGL_group_costs_no(); i++) {
+        const OGL_group_cost *c = OGL_group_costs_get(i);
+        ASSERT_NE(c, nullptr);
+        if (c->queue == OGL_RQ_OPAQUE) {
+            opaque_batches += c->batches;
+            opaque_samples += c->samples;
+        } else if (c->queue == OGL_RQ_LAYER0 - 2) {
+            layer_batches += c->batches;
+            layer_samples += c->samples;
+        } else {
+            ADD_FAILURE() << "a group in queue " << c->queue;
+        }
+    }
+    EXPECT_EQ(opaque_batches, 6u);
+    EXPECT_EQ(layer_batches, 2u);
+    // Two visible quads in two frames; the hidden one adds nothing. The
+    // rasteriser's edge rule may take or leave a row or column.
+    EXPECT_NEAR(double(opaque_samples), 4 * 3600.0, 4 * 130.0);
+    EXPECT_NEAR(double(layer_samples), 2 * 3600.0, 2 * 130.0);
+    EXPECT_EQ(OGL_group_costs_get(OGL_group_costs_no()), nullptr);
+    OGL_group_costs_deinit();
+    EXPECT_EQ(OGL_group_costs_no(), 0u);
+    for (rq_quad *q : {a, b, hidden, pane}) rq_release(q);
+    OGL_texture_free(glass);
     view_free(cam);
 }
