@@ -56,7 +56,7 @@ bool data_build(data_ctx &ctx, const std::vector<std::string> &only)
     return ok;
 }
 
-bool data_prepare_out_dir(const std::string &dir)
+bool data_prepare_out_dir(const std::string &dir, bool empty)
 {
     namespace fs = std::filesystem;
     std::error_code ec;
@@ -67,7 +67,7 @@ bool data_prepare_out_dir(const std::string &dir)
                    dir.c_str());
             return false;
         }
-        if (ours) fs::remove_all(dir, ec);
+        if (ours && empty) fs::remove_all(dir, ec);
     }
     fs::create_directories(dir, ec);
     FILE *f = std::fopen((fs::path(dir) / DATA_MARKER).c_str(), "wb");

@@ -48,10 +48,12 @@ struct data_step {
 const std::vector<data_step> &data_steps();
 
 // Makes the resource folder ready for a build: an earlier build's folder
-// (it holds the marker file DATA_MARKER) is emptied, a missing one made; a
-// folder with other files is refused (false), so nothing else is ever deleted.
+// (it holds the marker file DATA_MARKER) is emptied when `empty` is set (a
+// whole build) and kept otherwise (a build of some steps rewrites only their
+// files), a missing one made; a folder with other files is refused (false),
+// so nothing else is ever deleted.
 #define DATA_MARKER ".vorn-data"
-bool data_prepare_out_dir(const std::string &dir);
+bool data_prepare_out_dir(const std::string &dir, bool empty = true);
 
 // Runs the steps whose name is in `only` (all when empty). Prints progress
 // unless quiet. Returns false when a step failed.

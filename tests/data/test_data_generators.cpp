@@ -201,4 +201,12 @@ TEST_F(DataBuild, OnlyItsOwnFolderIsEverEmptied)
     EXPECT_FALSE(test_file_exists(out + "/stale.tga"));
     EXPECT_TRUE(test_file_exists(out + "/" DATA_MARKER));
     EXPECT_TRUE(test_file_exists(path("keep.txt")));
+
+    // A build of some steps keeps the other steps' files; a foreign folder
+    // is still refused.
+    test_write_file(out + "/font.ttf", "built");
+    ASSERT_TRUE(data_prepare_out_dir(out, false));
+    EXPECT_EQ(test_read_file(out + "/font.ttf"), "built");
+    EXPECT_FALSE(data_prepare_out_dir(other, false));
+    EXPECT_EQ(test_read_file(other + "/precious.txt"), "y");
 }

@@ -3,7 +3,7 @@
 //   vorn-data --out DIR [--ini FILE] [--preview DIR] [--icons DIR] [--only STEP,STEP] [--quiet]
 //
 // Writes every data file the game opens into DIR (replacing an earlier build
-// there), app.ini naming DIR when --ini is given, the contact sheets into
+// there; with --only, the other steps' files stay), app.ini naming DIR when --ini is given, the contact sheets into
 // the preview folder and the desktop icons into the icon folder.
 
 #include <cstdio>
@@ -21,7 +21,8 @@ static void __usage(FILE *out)
     std::fprintf(out,
                  "usage: vorn-data --out DIR [--ini FILE] [--preview DIR] [--icons DIR] [--only STEP,...] [--quiet]\n"
                  "Writes the default game data into DIR.\n"
-                 "  --out DIR       the resource folder to write (an earlier build there is replaced)\n"
+                 "  --out DIR       the resource folder to write (an earlier build there is replaced;\n"
+                 "                  with --only, only those steps' files are rewritten)\n"
                  "  --ini FILE      also write an app.ini naming DIR\n"
                  "  --preview DIR   write contact sheets of the pictures, sounds and scene views\n"
                  "  --icons DIR     write the desktop icon at each size (DIR/<size>x<size>/apps/)\n"
@@ -91,7 +92,8 @@ int main(int argc, char **argv)
     ctx.out_dir = __with_slash(std::filesystem::absolute(ctx.out_dir, ec).lexically_normal().string());
     if (!ctx.preview_dir.empty()) ctx.preview_dir = __with_slash(ctx.preview_dir);
     if (!ctx.icon_dir.empty()) ctx.icon_dir = __with_slash(ctx.icon_dir);
-    if (!data_prepare_out_dir(ctx.out_dir)) return 1;
+    // A build of some steps keeps the rest of an earlier build.
+    if (!data_prepare_out_dir(ctx.out_dir, only.empty())) return 1;
     if (!data_build(ctx, only)) return 1;
     if (!ini.empty() && !data_write_app_ini(ini, ctx.out_dir)) return 1;
     return 0;
