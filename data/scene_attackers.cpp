@@ -97,12 +97,13 @@ struct pool_kind {
 
 bool scene_build_attackers(scene_kit &k)
 {
-    // Two shapes per kind, alternated through the pool.
+    // Two shapes per kind, alternated through the pool. A triangle budget by
+    // size (320, 500, 500 and 720): eighty of them fly at once in a level.
     rock_style a, b, c, d;
-    a.level = 2, a.radius = 1.5f, a.roughness = 0.3f, a.craters = 3, a.tile = 2.0f;
-    b.radius = 2.3f, b.axes = {1.1f, 0.85f, 1.0f}, b.craters = 6;
-    c.radius = 2.4f, c.axes = {1.6f, 0.8f, 0.9f}, c.craters = 5, c.roughness = 0.26f;
-    d.radius = 3.8f, d.axes = {1.15f, 0.9f, 1.0f}, d.craters = 9, d.tile = 4.0f;
+    a.divisions = 4, a.radius = 1.5f, a.roughness = 0.3f, a.craters = 3, a.tile = 2.0f;
+    b.divisions = 5, b.radius = 2.3f, b.axes = {1.1f, 0.85f, 1.0f}, b.craters = 6;
+    c.divisions = 5, c.radius = 2.4f, c.axes = {1.6f, 0.8f, 0.9f}, c.craters = 5, c.roughness = 0.26f;
+    d.divisions = 6, d.radius = 3.8f, d.axes = {1.15f, 0.9f, 1.0f}, d.craters = 9, d.tile = 4.0f;
     const rock_style styles[4] = {a, b, c, d};
     const char *letters = "abcd";
     for (int i = 0; i < 4; i++)

@@ -50,13 +50,14 @@ bool scene_build_field(scene_kit &k)
     if (!kit_oi(k, "launch_pad", "launch_pad_ring", MAT_PAD, "", pose_at(LAYOUT_PAD_POS, quat_from_axes(side, axis))))
         return false;
 
-    // Field rocks, placed with their own scale and turn: shapes 1-4 finely
-    // divided for the big rocks near the pad, 5-6 for the far belt, 7-10
-    // plainer ones for the many small rocks.
+    // Field rocks, placed with their own scale and turn: shapes 1-4 more
+    // finely divided (720 triangles) for the big rocks near the pad, 5-6 for
+    // the far belt, 7-10 for the many small rocks (320 each). The normal maps
+    // carry the detail; the triangles only make the outline.
     const int SHAPES = 10;
     for (int s = 0; s < SHAPES; s++) {
         rock_style st;
-        st.level = s < 4 ? 3 : 2;
+        st.divisions = s < 4 ? 6 : 4;
         st.radius = 1.0f;
         st.axes = {1.0f + 0.15f * (s % 3), 0.8f + 0.1f * (s % 2), 1.0f};
         st.craters = 4 + s % 5;

@@ -4,6 +4,7 @@
 #include "scene_shapes.h"
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <map>
 
@@ -219,31 +220,51 @@ scene_mesh shape_slab(const std::vector<tacka2> &outline, float thickness, float
     return m;
 }
 
-// Icosphere with shared vertices.
-static void __icosphere(int level, std::vector<tacka3> &v, std::vector<uint32_t> &f)
+// Geodesic sphere with shared vertices: each face of an icosahedron divided
+// into divisions x divisions triangles (20 divisions^2 in all), the points
+// pushed out onto the unit sphere. Any count of divisions gives a triangle
+// budget between the powers of two.
+static void __geodesic_sphere(int divisions, std::vector<tacka3> &v, std::vector<uint32_t> &f)
 {
     const float t = (1.0f + std::sqrt(5.0f)) / 2.0f;
-    v = {{-1, t, 0},  {1, t, 0},  {-1, -t, 0}, {1, -t, 0}, {0, -1, t},  {0, 1, t},
-         {0, -1, -t}, {0, 1, -t}, {t, 0, -1},  {t, 0, 1},  {-t, 0, -1}, {-t, 0, 1}};
-    for (auto &p : v) p = tacka3_normalize(p);
-    f = {0, 11, 5, 0, 5, 1, 0, 1, 7, 0, 7, 10, 0, 10, 11, 1, 5, 9, 5, 11, 4,  11, 10, 2,  10, 7, 6, 7, 1, 8,
-         3, 9,  4, 3, 4, 2, 3, 2, 6, 3, 6, 8,  3, 8,  9,  4, 9, 5, 2, 4,  11, 6,  2,  10, 8,  6, 7, 9, 8, 1};
-    for (int l = 0; l < level; l++) {
-        std::map<uint64_t, uint32_t> mid;
-        auto midpoint = [&](uint32_t a, uint32_t b) {
-            uint64_t key = (uint64_t(std::min(a, b)) << 32) | std::max(a, b);
-            auto it = mid.find(key);
-            if (it != mid.end()) return it->second;
-            v.push_back(tacka3_normalize(tacka3_add(v[a], v[b])));
-            return mid[key] = uint32_t(v.size() - 1);
+    std::vector<tacka3> corner = {{-1, t, 0},  {1, t, 0},  {-1, -t, 0}, {1, -t, 0}, {0, -1, t},  {0, 1, t},
+                                  {0, -1, -t}, {0, 1, -t}, {t, 0, -1},  {t, 0, 1},  {-t, 0, -1}, {-t, 0, 1}};
+    for (auto &p : corner) p = tacka3_normalize(p);
+    const uint32_t faces[60] = {0, 11, 5,  0, 5,  1, 0, 1, 7, 0, 7,  10, 0, 10, 11, 1, 5, 9, 5, 11,
+                                4, 11, 10, 2, 10, 7, 6, 7, 1, 8, 3,  9,  4, 3,  4,  2, 3, 2, 6, 3,
+                                6, 8,  3,  8, 9,  4, 9, 5, 2, 4, 11, 6,  2, 10, 8,  6, 7, 9, 8, 1};
+    const int n = std::max(1, divisions);
+    v.clear();
+    f.clear();
+    // A point is its corners' weights (which sum to n), so that points on a
+    // shared edge or corner are made once: the key lists (corner, weight)
+    // pairs by corner, with zero weights left out.
+    std::map<std::array<uint32_t, 6>, uint32_t> made;
+    auto point = [&](const uint32_t c[3], const int w[3]) {
+        std::array<std::pair<uint32_t, uint32_t>, 3> pw;
+        for (int i = 0; i < 3; i++) pw[i] = {w[i] ? c[i] : UINT32_MAX, uint32_t(w[i])};
+        std::sort(pw.begin(), pw.end());
+        std::array<uint32_t, 6> key;
+        for (int i = 0; i < 3; i++) key[2 * i] = pw[i].first, key[2 * i + 1] = pw[i].second;
+        auto it = made.find(key);
+        if (it != made.end()) return it->second;
+        tacka3 p = {0, 0, 0};
+        for (int i = 0; i < 3; i++) p = tacka3_add(p, tacka3_scale(corner[c[i]], float(w[i])));
+        v.push_back(tacka3_normalize(p));
+        return made[key] = uint32_t(v.size() - 1);
+    };
+    for (int face = 0; face < 20; face++) {
+        const uint32_t *c = faces + 3 * face;
+        // P(i, j): weights (n - i - j, i, j) on the face's corners a, b, c.
+        auto at = [&](int i, int j) {
+            const int w[3] = {n - i - j, i, j};
+            return point(c, w);
         };
-        std::vector<uint32_t> nf;
-        for (size_t i = 0; i < f.size(); i += 3) {
-            uint32_t a = f[i], b = f[i + 1], c = f[i + 2];
-            uint32_t ab = midpoint(a, b), bc = midpoint(b, c), ca = midpoint(c, a);
-            nf.insert(nf.end(), {a, ab, ca, b, bc, ab, c, ca, bc, ab, bc, ca});
-        }
-        f.swap(nf);
+        for (int i = 0; i < n; i++)
+            for (int j = 0; i + j < n; j++) {
+                f.insert(f.end(), {at(i, j), at(i + 1, j), at(i, j + 1)});
+                if (i + j + 2 <= n) f.insert(f.end(), {at(i + 1, j), at(i + 1, j + 1), at(i, j + 1)});
+            }
     }
 }
 
@@ -251,7 +272,7 @@ scene_mesh shape_rock(const rock_style &st, uint32_t seed)
 {
     std::vector<tacka3> dir;
     std::vector<uint32_t> f;
-    __icosphere(st.level, dir, f);
+    __geodesic_sphere(st.divisions, dir, f);
     noise_rng rng = noise_rng_make(seed * 7919u + 17u);
     struct crater {
         tacka3 c;

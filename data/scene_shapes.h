@@ -31,11 +31,12 @@ scene_mesh shape_loft(const std::vector<loft_section> &sections, int around, flo
 // by thickness along y, centred; hard edges.
 scene_mesh shape_slab(const std::vector<tacka2> &outline, float thickness, float tile = 4.0f);
 
-// An asteroid: an icosphere of `level` subdivisions displaced by fractal
-// noise and craters, stretched by `axes`, with box-projected texture
+// An asteroid: a geodesic sphere whose icosahedron edges are cut into
+// `divisions` (20 divisions^2 triangles: 4 gives 320, 8 gives 1,280)
+// displaced by fractal noise and craters, stretched by `axes`, with box-projected texture
 // coordinates (one texture tile per `tile` units). Deterministic in `seed`.
 struct rock_style {
-    int level = 3;
+    int divisions = 8;
     float radius = 2.0f;
     tacka3 axes{1, 1, 1};
     float roughness = 0.22f; // fractal displacement, fraction of the radius

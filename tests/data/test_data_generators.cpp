@@ -7,11 +7,14 @@
 #include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <map>
+#include <tuple>
 
 #include "data/data_audio.h"
 #include "data/data_build.h"
 #include "data/data_image.h"
 #include "data/data_text.h"
+#include "data/scene_shapes.h"
 #include "data_test_util.h"
 #include "test_support.h"
 
@@ -76,6 +79,33 @@ TEST(DataText, LettersLandAroundTheBaseline)
     EXPECT_GE(top, 30 - 20); // and are no taller than the em
     EXPECT_NEAR((left + right) / 2.0, 60, 2.0);
     text_deinit();
+}
+
+// A rock has 20 d^2 triangles for d divisions and is one closed surface:
+// welded by position, every edge is met once in each direction (no crack
+// where the icosahedron's faces meet, no triangle turned over) and
+// V - E + F = 2.
+TEST(SceneShapes, RocksAreClosedWithinTheirTriangleBudget)
+{
+    for (int d : {1, 2, 3, 4, 5, 6, 8}) {
+        rock_style st;
+        st.divisions = d;
+        scene_mesh m = shape_rock(st, 40u + uint32_t(d));
+        ASSERT_EQ(m.tri.size(), size_t(60 * d * d)) << d;
+        std::map<std::tuple<float, float, float>, uint32_t> weld;
+        std::vector<uint32_t> id(m.pos.size());
+        for (size_t i = 0; i < m.pos.size(); i++)
+            id[i] =
+                weld.emplace(std::make_tuple(m.pos[i].x, m.pos[i].y, m.pos[i].z), uint32_t(weld.size())).first->second;
+        std::map<std::pair<uint32_t, uint32_t>, int> edges;
+        for (size_t t = 0; t < m.tri.size(); t += 3)
+            for (int k = 0; k < 3; k++) edges[{id[m.tri[t + k]], id[m.tri[t + (k + 1) % 3]]}]++;
+        int bad = 0;
+        for (const auto &[e, n] : edges)
+            if (n != 1 || !edges.count({e.second, e.first})) bad++;
+        EXPECT_EQ(bad, 0) << d << " divisions";
+        EXPECT_EQ(long(weld.size()) - long(edges.size() / 2) + long(m.tri.size() / 3), 2L) << d;
+    }
 }
 
 TEST(DataAudio, MadeLoopsJoinSmoothly)
