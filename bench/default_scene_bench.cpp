@@ -13,7 +13,9 @@
 // With VORN_BENCH_CULLING set in the environment the renderer's frustum
 // culling option is switched on (the game starts with it off); with
 // VORN_BENCH_GROUPS set, a table of each render state group's fill (batches
-// and samples that passed the depth test) follows the figures.
+// and samples that passed the depth test) follows the figures; with
+// VORN_BENCH_RECORD=DIR, a frame of every second of the cinematic is written
+// into DIR as title_01.bmp, title_02.bmp ...
 // The folder defaults to the data built beside this program (../data/).
 
 #include <time.h>
@@ -50,6 +52,8 @@
 #include "scene/oi_fk_mixer.h"
 #include "scene/quox2_loader.h"
 #include "scene/scene.h"
+
+#define RECORD_SECONDS 16
 
 struct frame_cpu {
     double update, visibility, drawing;
@@ -90,7 +94,9 @@ int main(int argc, char **argv)
     const float dt = 1.0f / 25.0f;
 
     // Engine frames: the camera-and-scene pass of the game.
-    auto run_engine = [&](int n, frame_cpu *cpu, std::vector<double> *times) {
+    // `grab`: the last frame's pixels are read before it is shown (bottom row
+    // first, as the picture writer takes them).
+    auto run_engine = [&](int n, frame_cpu *cpu, std::vector<double> *times, std::vector<uint8_t> *grab = nullptr) {
         for (int f = 0; f < n; f++) {
             auto w0 = bench_clock::now();
             OGL_clear();
@@ -105,6 +111,11 @@ int main(int argc, char **argv)
             double t2 = bench_thread_cpu_seconds();
             OGL_render_frame(v);
             double t3 = bench_thread_cpu_seconds();
+            if (grab && f == n - 1) {
+                grab->resize(size_t(800) * 600 * 3);
+                glPixelStorei(GL_PACK_ALIGNMENT, 1);
+                glReadPixels(0, 0, 800, 600, GL_RGB, GL_UNSIGNED_BYTE, grab->data());
+            }
             OGL_swap_buffers();
             if (cpu) {
                 cpu->update += t1 - t0;
@@ -164,6 +175,25 @@ int main(int argc, char **argv)
         } else {
             std::printf("  fill by render state group: the board has no occlusion queries\n");
         }
+    }
+
+    // With VORN_BENCH_RECORD=DIR: one frame a second of the cinematic from
+    // its start, at the same fixed step, as DIR/title_NN.bmp (to compare
+    // pictures before and after a change to the data or the renderer).
+    if (const char *dir = getenv("VORN_BENCH_RECORD")) {
+        motion_instance_set_current_time(mi, 0.0f);
+        std::vector<uint8_t> px;
+        for (int second = 0; second < RECORD_SECONDS; second++) {
+            run_engine(25, nullptr, nullptr, &px);
+            char name[32];
+            std::snprintf(name, sizeof name, "/title_%02d.bmp", second + 1);
+            std::string path = std::string(dir) + name;
+            if (!gfxloader_save(path.c_str(), 800, 600, 24, px.data())) {
+                std::fprintf(stderr, "default_scene_bench: cannot write %s\n", path.c_str());
+                return 1;
+            }
+        }
+        std::printf("  recorded %d frames into %s\n", RECORD_SECONDS, dir);
     }
 
     view_free(v);
