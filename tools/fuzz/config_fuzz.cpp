@@ -9,7 +9,6 @@
 #include <cstring>
 #include <string>
 
-#include <sys/stat.h>
 #include <unistd.h>
 
 #include "frontend/configuration.h"
@@ -37,22 +36,11 @@ static void check_applied(const game_config *c)
 
 // Saving syncs the file to disk: in memory when the system has a tmpfs, so
 // that a run is not spent waiting on the disk.
-static std::string __config_path()
-{
-    struct stat st;
-    if (stat("/dev/shm", &st) == 0 && S_ISDIR(st.st_mode))
-        return "/dev/shm/vorn_fuzz_" + std::to_string(getpid()) + "_game_config.ini";
-    return fuzz_temp_path("game_config.ini");
-}
-
 static std::string file_path;
-
-static void __remove_file() { unlink(file_path.c_str()); }
 
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
-    file_path = __config_path();
-    atexit(__remove_file);
+    file_path = fuzz_temp_path("game_config.ini");
     return 0;
 }
 

@@ -4,14 +4,27 @@
 #include <cstddef>
 #include <cstdint>
 #include <cstdio>
+#include <cstdlib>
 #include <string>
+#include <vector>
 
 #include <unistd.h>
 
-// A file of this process in /tmp for readers that take a path.
+// The folder for the targets' files: in memory (/dev/shm) where the system
+// has it, since every input is written and read back, else /tmp.
+inline std::string fuzz_temp_dir() { return access("/dev/shm", W_OK | X_OK) == 0 ? "/dev/shm" : "/tmp"; }
+
+// A file of this process there, for readers that take a path; removed when
+// the process exits normally.
 inline std::string fuzz_temp_path(const char *name)
 {
-    return "/tmp/vorn_fuzz_" + std::to_string(getpid()) + "_" + name;
+    static std::vector<std::string> made;
+    if (made.empty())
+        atexit([] {
+            for (const std::string &p : made) unlink(p.c_str());
+        });
+    made.push_back(fuzz_temp_dir() + "/vorn_fuzz_" + std::to_string(getpid()) + "_" + name);
+    return made.back();
 }
 
 inline bool fuzz_write(const std::string &path, const void *data, size_t size)

@@ -8,6 +8,7 @@
 
 #include "corelib/gfxloader.h"
 #include "corelib/parser.h"
+#include "fuzz_util.h"
 #include "scene/quox2_loader.h"
 #include "scene/scene.h"
 #include "scene/scene_dump.h"
@@ -20,16 +21,13 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
     // to keep them out of the fuzzer's output (sanitizer reports still show).
     parser_init();
     gfxloader_init();
-    g_path = "/tmp/quox2_fuzz_" + std::to_string(getpid()) + ".quox2";
+    g_path = fuzz_temp_path("scene.quox2");
     return 0;
 }
 
 extern "C" int LLVMFuzzerTestOneInput(const uint8_t *data, size_t size)
 {
-    FILE *f = fopen(g_path.c_str(), "wb");
-    if (!f) return 0;
-    fwrite(data, 1, size, f);
-    fclose(f);
+    if (!fuzz_write(g_path, data, size)) return 0;
     scene *sc = scene_init();
     quox2_file *qf = quox2_open_file(g_path.c_str());
     bool loaded = false, terrain = false;

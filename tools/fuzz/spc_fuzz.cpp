@@ -33,7 +33,7 @@ extern "C" int LLVMFuzzerInitialize(int *, char ***)
         k.size = {1, 1};
         spsquox2_add_keyframe(d, &k);
     }
-    spsquox2_save_system_to_file("/tmp/vorn_fuzz_spark.spsquox2", d);
+    spsquox2_save_system_to_file((fuzz_temp_dir() + "/vorn_fuzz_spark.spsquox2").c_str(), d);
     spsquox2_deinit(d);
     return 0;
 }

@@ -19,12 +19,9 @@
 
 static std::string file_path;
 
-static void __remove_file() { unlink(file_path.c_str()); }
-
 extern "C" int LLVMFuzzerInitialize(int *, char ***)
 {
     file_path = fuzz_temp_path("video.avi");
-    atexit(__remove_file);
     return 0;
 }
 
