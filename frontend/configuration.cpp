@@ -11,30 +11,21 @@
 #include "scene/scene.h"
 #include "sound/auren.h"
 
-static game_config config_record = {0,
-                                    0,
-                                    {0, 0},
-                                    CONFIG_DEFAULT_TEX_QUALITY,
-                                    CONFIG_DEFAULT_TEX_SIZE,
-                                    CONFIG_DEFAULT_SPS_QUANTITY,
-                                    CONFIG_DEFAULT_TERRA_HORIZON,
-                                    CONFIG_DEFAULT_VOLUME};
+static const game_config CONFIG_DEFAULTS = {0,
+                                            0,
+                                            {0, 0},
+                                            CONFIG_DEFAULT_TEX_QUALITY,
+                                            CONFIG_DEFAULT_TEX_SIZE,
+                                            CONFIG_DEFAULT_SPS_QUANTITY,
+                                            CONFIG_DEFAULT_TERRA_HORIZON,
+                                            CONFIG_DEFAULT_VOLUME};
+static game_config config_record = CONFIG_DEFAULTS;
 static std::string config_file = CONFIG_FILE_NAME;
 static uint32_t config_change_word;
 
 game_config *config_get() { return &config_record; }
 
-void config_set_defaults()
-{
-    config_record = game_config{0,
-                                0,
-                                {0, 0},
-                                CONFIG_DEFAULT_TEX_QUALITY,
-                                CONFIG_DEFAULT_TEX_SIZE,
-                                CONFIG_DEFAULT_SPS_QUANTITY,
-                                CONFIG_DEFAULT_TERRA_HORIZON,
-                                CONFIG_DEFAULT_VOLUME};
-}
+void config_set_defaults() { config_record = CONFIG_DEFAULTS; }
 
 void config_set_file(const char *path) { config_file = path && *path ? path : CONFIG_FILE_NAME; }
 
