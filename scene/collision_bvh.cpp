@@ -8,7 +8,7 @@
 #include "corelib/mem.h"
 #include "scene/collision_core.h"
 
-// Deep enough for any tree __build makes (it halves at every level).
+// Deep enough for any tree __build makes (see BVH_SAH_DEPTH).
 #define BVH_STACK 64
 
 namespace {
@@ -74,9 +74,93 @@ static void __grow(collision_bvh_node *n, const aabox *box)
     }
 }
 
-// Fills node index ni with refs[first .. first + count), splitting at the
+// Bins of the surface-area split.
+#define BVH_BINS 12
+// Below this depth the surface-area split chooses; deeper, the median split
+// takes over, which halves: every tree stays shallow enough for BVH_STACK.
+#define BVH_SAH_DEPTH 24
+
+static float __half_area(const aabox *b)
+{
+    float dx = b->max[0] - b->min[0], dy = b->max[1] - b->min[1], dz = b->max[2] - b->min[2];
+    return dx * dy + dy * dz + dz * dx;
+}
+
+static void __box_grow(aabox *a, const aabox *b)
+{
+    for (int k = 0; k < 3; k++) {
+        a->min[k] = std::min(a->min[k], b->min[k]);
+        a->max[k] = std::max(a->max[k], b->max[k]);
+    }
+}
+
+static const aabox EMPTY_BOX = {{INFINITY, INFINITY, INFINITY}, {-INFINITY, -INFINITY, -INFINITY}};
+
+// The bin of centroid c along an axis starting at lo, scale bins per unit.
+static int __bin_of(float c, float lo, float scale)
+{
+    float x = (c - lo) * scale;
+    if (!(x > 0.0f)) return 0;
+    if (x >= float(BVH_BINS - 1)) return BVH_BINS - 1;
+    return int(x);
+}
+
+// The surface-area split of refs[first .. first + count): the number of
+// references it puts on the left (moved there), or 0 when no split into two
+// non-empty sides is found (every centroid in one bin, or sizes that do not
+// fit in a float).
+static uint32_t __sah_split(builder *bd, uint32_t first, uint32_t count, const float *cmin, const float *cmax)
+{
+    float best_cost = INFINITY;
+    int best_axis = -1, best_bin = 0;
+    for (int k = 0; k < 3; k++) {
+        float extent = cmax[k] - cmin[k];
+        float scale = float(BVH_BINS) / extent;
+        if (!(extent > 0.0f) || !is_finite(scale)) continue;
+        aabox boxes[BVH_BINS];
+        uint32_t counts[BVH_BINS] = {};
+        for (aabox &b : boxes) b = EMPTY_BOX;
+        for (uint32_t i = first; i < first + count; i++) {
+            int bin = __bin_of(bd->refs[i].centroid[k], cmin[k], scale);
+            counts[bin]++;
+            __box_grow(&boxes[bin], &bd->refs[i].box);
+        }
+        // Cost of the right side of each split, then sweep from the left.
+        float right_cost[BVH_BINS];
+        aabox acc = EMPTY_BOX;
+        uint32_t n = 0;
+        for (int bin = BVH_BINS - 1; bin > 0; bin--) {
+            __box_grow(&acc, &boxes[bin]);
+            n += counts[bin];
+            right_cost[bin] = n ? __half_area(&acc) * float(n) : INFINITY;
+        }
+        acc = EMPTY_BOX;
+        n = 0;
+        for (int bin = 0; bin < BVH_BINS - 1; bin++) {
+            __box_grow(&acc, &boxes[bin]);
+            n += counts[bin];
+            if (n == 0 || n == count) continue;
+            float cost = __half_area(&acc) * float(n) + right_cost[bin + 1];
+            if (cost < best_cost) {
+                best_cost = cost;
+                best_axis = k;
+                best_bin = bin;
+            }
+        }
+    }
+    if (best_axis < 0) return 0;
+    const int axis = best_axis;
+    const float lo = cmin[axis], scale = float(BVH_BINS) / (cmax[axis] - cmin[axis]);
+    face_ref *mid = std::partition(bd->refs + first, bd->refs + first + count, [&](const face_ref &r) {
+        return __bin_of(r.centroid[axis], lo, scale) <= best_bin;
+    });
+    return uint32_t(mid - (bd->refs + first));
+}
+
+// Fills node index ni with refs[first .. first + count): splitting where the
+// children's surface areas weighted by their triangles are least, else at the
 // median centroid along the axis where the centroids spread most.
-static void __build(builder *bd, uint32_t ni, uint32_t first, uint32_t count)
+static void __build(builder *bd, uint32_t ni, uint32_t first, uint32_t count, int depth)
 {
     collision_bvh_node *n = &bd->b->nodes[ni];
     for (int k = 0; k < 3; k++) {
@@ -97,21 +181,24 @@ static void __build(builder *bd, uint32_t ni, uint32_t first, uint32_t count)
         for (uint32_t i = first; i < first + count; i++) bd->b->faces[i] = bd->refs[i].face;
         return;
     }
-    int axis = 0;
-    for (int k = 1; k < 3; k++)
-        if (cmax[k] - cmin[k] > cmax[axis] - cmin[axis]) axis = k;
-    uint32_t half = count / 2;
-    std::nth_element(bd->refs + first, bd->refs + first + half, bd->refs + first + count,
-                     [axis](const face_ref &x, const face_ref &y) {
-                         return x.centroid[axis] < y.centroid[axis] ||
-                                (x.centroid[axis] == y.centroid[axis] && x.face < y.face);
-                     });
+    uint32_t left_count = depth < BVH_SAH_DEPTH ? __sah_split(bd, first, count, cmin, cmax) : 0;
+    if (left_count == 0) {
+        int axis = 0;
+        for (int k = 1; k < 3; k++)
+            if (cmax[k] - cmin[k] > cmax[axis] - cmin[axis]) axis = k;
+        left_count = count / 2;
+        std::nth_element(bd->refs + first, bd->refs + first + left_count, bd->refs + first + count,
+                         [axis](const face_ref &x, const face_ref &y) {
+                             return x.centroid[axis] < y.centroid[axis] ||
+                                    (x.centroid[axis] == y.centroid[axis] && x.face < y.face);
+                         });
+    }
     uint32_t left = bd->b->node_count;
     bd->b->node_count += 2;
     n->first = left;
     n->count = 0;
-    __build(bd, left, first, half);
-    __build(bd, left + 1, first + half, count - half);
+    __build(bd, left, first, left_count, depth + 1);
+    __build(bd, left + 1, first + left_count, count - left_count, depth + 1);
 }
 
 // Room for n items in b and n references; false (b freed) when memory runs out.
@@ -137,7 +224,7 @@ static void __finish(collision_bvh *b, face_ref *refs, uint32_t boxed)
     if (boxed > 0) {
         builder bd{b, refs};
         b->node_count = 1;
-        __build(&bd, 0, 0, boxed);
+        __build(&bd, 0, 0, boxed, 0);
     }
     mem_free(refs);
 }
@@ -283,7 +370,9 @@ uint32_t collision_bvh_faces_in_box(const collision_bvh *b, const aabox *box, ui
 }
 
 // One triangle, tested exactly as the brute-force loop tests it (after the
-// generous box test, which turns most away for less).
+// generous box test, which turns most away for less). Both exact tests must
+// pass; the triangle's own test goes first, as it turns away most of what the
+// generous one lets through, and the box's is needed only for a new best.
 static void __ray_face(const collision_bvh *b, const collision_slab_ray *r, uint32_t f, tacka3 origin, tacka3 dir,
                        float *best_t, uint32_t *best_f, uint64_t *tested)
 {
@@ -294,13 +383,12 @@ static void __ray_face(const collision_bvh *b, const collision_slab_ray *r, uint
     aabox_of_triangle(&tri_box, a, c1, c2);
     float t_enter;
     if (!collision_slab_ray_enter(r, tri_box.min, tri_box.max, &t_enter)) return;
-    if (!is_intersecting(&tri_box, origin, dir)) return;
     float t;
     if (!ray_triangle_intersect(&t, origin, dir, a, c1, c2)) return;
-    if (t < *best_t || (t == *best_t && f < *best_f)) {
-        *best_t = t;
-        *best_f = f;
-    }
+    if (!(t < *best_t || (t == *best_t && f < *best_f))) return;
+    if (!is_intersecting(&tri_box, origin, dir)) return;
+    *best_t = t;
+    *best_f = f;
 }
 
 bool collision_bvh_ray(const collision_bvh *b, tacka3 origin, tacka3 dir, float *t, uint32_t *face, uint64_t *tested)
