@@ -9,6 +9,7 @@
 //   collision_bench [Google Benchmark options, e.g. --benchmark_format=json]
 
 #include <algorithm>
+#include <array>
 #include <cmath>
 #include <cstdio>
 #include <cstdlib>
@@ -98,6 +99,7 @@ void set_quantiles(benchmark::State &state, std::vector<double> *times)
 struct field_data {
     rock_shape rock;
     std::vector<float> worlds;
+    std::vector<float> inverses;              // kept beside the placements, as the scene keeps them
     std::vector<collision_mesh> meshes;       // with the rock's triangle hierarchy
     std::vector<collision_mesh> plain_meshes; // the same without: every triangle tested
     collision_bvh *bvh;
@@ -112,6 +114,7 @@ bool field_make()
     drand_seed(2026);
     make_rock(&field.rock);
     field.worlds.resize(size_t(FIELD_ASTEROIDS) * 16);
+    field.inverses.resize(size_t(FIELD_ASTEROIDS) * 16);
     field.meshes.resize(FIELD_ASTEROIDS);
     for (int k = 0; k < FIELD_ASTEROIDS; k++) {
         float *w = &field.worlds[size_t(k) * 16];
@@ -128,6 +131,8 @@ bool field_make()
         m->face_normals = field.rock.normals.data();
         m->face_normal_count = uint32_t(field.rock.normals.size());
         m->world = w;
+        if (!matrix_inverse(&field.inverses[size_t(k) * 16], w)) return false;
+        m->world_inverse = &field.inverses[size_t(k) * 16];
         m->bound_center = {w[12], w[13], w[14]};
         m->bound_radius = size * 1.15f;
         collision_mesh_box_from_sphere(m);
@@ -148,7 +153,8 @@ bool field_make()
 void collision_ray_bench(benchmark::State &state, const std::vector<collision_mesh> &meshes, const collision_bvh *index)
 {
     std::vector<double> times;
-    uint64_t hits = 0;
+    uint64_t hits = 0, boxes = 0;
+    std::vector<std::array<tacka3, 2>> rays;
     for (auto _ : state) {
         tacka3 origin = random_point(FIELD_SIZE * 0.6f);
         const collision_mesh *target = &field.meshes[size_t(drand_range(0, FIELD_ASTEROIDS - 1))];
@@ -163,9 +169,14 @@ void collision_ray_bench(benchmark::State &state, const std::vector<collision_me
         double t = double(t1 - t0) * 1e-9;
         state.SetIterationTime(t);
         times.push_back(t);
+        if (rays.size() < 10000) rays.push_back({origin, dir});
     }
     set_quantiles(state, &times);
+    // After the timing: how many asteroid boxes the rays meet (each is searched).
+    for (const auto &ray : rays)
+        for (const collision_mesh &m : field.meshes) boxes += is_intersecting(&m.bound_box, ray[0], ray[1]) ? 1 : 0;
     state.counters["hits_per_ray"] = benchmark::Counter(double(hits), benchmark::Counter::kAvgIterations);
+    state.counters["boxes_per_ray"] = rays.empty() ? 0.0 : double(boxes) / double(rays.size());
 }
 void BM_CollisionRay(benchmark::State &state) { collision_ray_bench(state, field.meshes, nullptr); }
 void BM_CollisionRayIndexed(benchmark::State &state) { collision_ray_bench(state, field.meshes, field.index); }

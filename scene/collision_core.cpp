@@ -39,6 +39,15 @@ static const float *__placement(const collision_mesh *m)
     return m->world;
 }
 
+// The inverse of the placement xf (the mesh's own or one made in scratch), or
+// null when it has none.
+static const float *__inverse(const collision_mesh *m, const float *xf, float *scratch)
+{
+    if (!xf) return nullptr;
+    if (m->world_inverse) return m->world_inverse;
+    return matrix_inverse(scratch, xf) ? scratch : nullptr;
+}
+
 static float __det3(const float *m)
 {
     return m[0] * (m[5] * m[10] - m[6] * m[9]) - m[1] * (m[4] * m[10] - m[6] * m[8]) +
@@ -421,15 +430,16 @@ static void __check_solid(const mesh_set *ms, const void *mover, tacka3 center, 
         // For a placed mesh, a box in its own space around the broad sphere
         // turns most triangles away before their corners are placed.
         aabox local_broad;
-        float inv[16];
-        const bool have_inv = xf && matrix_inverse(inv, xf);
+        float scratch[16];
+        const float *inv = __inverse(m, xf, scratch);
+        const bool have_inv = inv != nullptr;
         bool have_local = have_inv && __local_box(&local_broad, inv, center, radius + len + COLLISION_BROAD_MARGIN);
 
         // The triangles to test: those the hierarchy finds near the swept
         // sphere (every contact lies within its radius of the path), else all.
         aabox swept;
-        bool have_swept = (!xf || have_inv) && __capsule_box(&swept, have_inv ? inv : nullptr, center,
-                                                             tacka3_add(center, move), radius + COLLISION_BROAD_MARGIN);
+        bool have_swept = (!xf || have_inv) &&
+                          __capsule_box(&swept, inv, center, tacka3_add(center, move), radius + COLLISION_BROAD_MARGIN);
         uint32_t near_faces[COLLISION_CANDIDATES];
         const uint32_t cand_count = __candidates(m, have_swept ? &swept : nullptr, near_faces);
         const uint32_t count = cand_count == UINT32_MAX ? m->face_count : cand_count;
@@ -554,11 +564,11 @@ static void __check_non_solid(const mesh_set *ms, const void *mover, tacka3 cent
         // can make a record: those the hierarchy finds near it.
         // A moving sphere's contacts are taken up to a move's length either way.
         aabox near_box;
-        float inv[16];
-        const bool have_inv = xf && matrix_inverse(inv, xf);
-        bool have_near = (!xf || have_inv) &&
-                         __capsule_box(&near_box, have_inv ? inv : nullptr, moving ? tacka3_sub(center, move) : center,
-                                       moving ? tacka3_add(center, move) : center, radius + COLLISION_BROAD_MARGIN);
+        float scratch[16];
+        const float *inv = __inverse(m, xf, scratch);
+        bool have_near =
+            (!xf || inv) && __capsule_box(&near_box, inv, moving ? tacka3_sub(center, move) : center,
+                                          moving ? tacka3_add(center, move) : center, radius + COLLISION_BROAD_MARGIN);
         uint32_t near_faces[COLLISION_CANDIDATES];
         const uint32_t cand_count = __candidates(m, have_near ? &near_box : nullptr, near_faces);
         const uint32_t count = cand_count == UINT32_MAX ? m->face_count : cand_count;
@@ -733,6 +743,23 @@ static void __ray_every_triangle(const collision_mesh *m, tacka3 lo, tacka3 ld, 
     }
 }
 
+// Whether the ray origin + t dir (t >= 0) passes the sphere (center, radius)
+// by, with room for rounding: then it meets nothing inside it. A box around a
+// sphere lets through many rays that pass the sphere itself. A radius that is
+// not positive (no sphere given) or not finite lets every ray through.
+static bool __ray_passes_sphere(tacka3 origin, tacka3 dir, tacka3 center, float radius)
+{
+    if (!(radius > 0.0f) || !is_finite(radius)) return false;
+    const double wx = double(center.x) - origin.x, wy = double(center.y) - origin.y, wz = double(center.z) - origin.z;
+    const double dx = dir.x, dy = dir.y, dz = dir.z;
+    const double ww = wx * wx + wy * wy + wz * wz, wd = wx * dx + wy * dy + wz * dz, dd = dx * dx + dy * dy + dz * dz;
+    // Generous by far more than float rounding of the corners and the ray.
+    const double limit = 1.0001 * double(radius) + 2e-4 * (std::fabs(wx) + std::fabs(wy) + std::fabs(wz));
+    // The nearest point of the ray: its origin when the center lies behind it.
+    if (wd <= 0.0) return ww > limit * limit;
+    return ww * dd - wd * wd > limit * limit * dd;
+}
+
 // The ray against mesh i (its box already met by the generous test): its
 // record appended when it hits within max_distance.
 static bool __ray_mesh(const collision_mesh *meshes, uint32_t i, tacka3 origin, tacka3 direction, float dir_len,
@@ -741,14 +768,16 @@ static bool __ray_mesh(const collision_mesh *meshes, uint32_t i, tacka3 origin, 
     const collision_mesh *m = &meshes[i];
     if (m->flags & COLLISION_MESH_INVISIBLE) return false;
     if (!m->vertices || m->vertex_count == 0 || m->face_count == 0 || (!m->tris_32 && !m->tris_16)) return false;
+    if (__ray_passes_sphere(origin, direction, m->bound_center, m->bound_radius)) return false;
     if (!is_intersecting(&m->bound_box, origin, direction)) return false;
 
     // The ray in the mesh's own space.
     const float *xf = __placement(m);
     tacka3 lo = origin, ld = direction;
     if (xf) {
-        float inv[16];
-        if (!matrix_inverse(inv, xf)) return false;
+        float scratch[16];
+        const float *inv = __inverse(m, xf, scratch);
+        if (!inv) return false;
         lo = matrix_transform_point(inv, origin);
         ld = matrix_transform_direction(inv, direction);
         if (is_zero(ld) || !tacka3_is_finite(ld)) return false;
@@ -810,8 +839,15 @@ uint32_t collision_ray_indexed(const collision_bvh *index, const collision_mesh 
                      : UINT32_MAX;
     if (n == UINT32_MAX) return collision_ray(meshes, mesh_count, origin, direction, max_distance, results);
     const float dir_len = tacka3_length(direction);
+    collision_slab_ray slabs;
+    collision_slab_ray_init(&slabs, origin, direction);
     uint32_t hits = 0;
-    for (uint32_t k = 0; k < n; k++)
+    for (uint32_t k = 0; k < n; k++) {
+        // The index hands over whole leaves: each body's own box first.
+        const collision_mesh *m = &meshes[near[k]];
+        float t_enter;
+        if (!collision_slab_ray_enter(&slabs, m->bound_box.min, m->bound_box.max, &t_enter)) continue;
         if (__ray_mesh(meshes, near[k], origin, direction, dir_len, max_distance, results)) hits++;
+    }
     return hits;
 }

@@ -11,6 +11,7 @@
 //   m.face_count = object->facesno;     // triangles (3 indices each)
 //   m.face_normals = object->fnormals;  m.face_normal_count = object->fnormalsno;  // optional
 //   m.world = oi->world_matrix;         // null: vertices already in world space (skinned)
+//   m.world_inverse = ...;              // optional: its inverse, when the caller keeps one
 //   m.bound_center = ...; m.bound_radius = ...; m.bound_box = ...;   // world space
 //   m.flags = COLLISION_MESH_SOLID | ...;
 //   m.owner = oi;                       // opaque, copied into the records
@@ -72,7 +73,10 @@ struct collision_mesh {
     uint32_t face_count;
     const tacka3 *face_normals; // optional, one per triangle in object space (fixes the front side)
     uint32_t face_normal_count;
-    const float *world;  // 16 floats; null or identity: vertices are in world space
+    const float *world; // 16 floats; null or identity: vertices are in world space
+    // Optional: the inverse of world (matrix_inverse's answer), for a caller
+    // that keeps it between queries; null: each query inverts world itself.
+    const float *world_inverse;
     tacka3 bound_center; // world-space bounding sphere
     float bound_radius;
     aabox bound_box; // world-space bounding box (ray queries)

@@ -48,7 +48,10 @@ static bool __mesh_of(object_instance *oi, collision_mesh *m)
     } else {
         m->vertices = o->vertexs;
         m->vertex_count = o->vertexsno;
-        m->world = object_vertexs_are_in_world_space(o) ? nullptr : oi->world_matrix;
+        if (!object_vertexs_are_in_world_space(o)) {
+            m->world = oi->world_matrix;
+            m->world_inverse = OI_get_inverse_matrix_ws(oi);
+        }
         m->bvh = o->bvh;
     }
     m->tris_32 = o->tris_ints;

@@ -188,6 +188,7 @@ static void __calc_one(object_instance *oi)
         oi->world_scale = oi->scale;
     }
     matrix_from_pose(oi->world_matrix, oi->world_pos, oi->world_rot, oi->world_scale);
+    oi->world_inverse_state = OI_INVERSE_STALE;
     oi->world_valid = true;
     if (oi->flags & OI_OBJECT) __update_bounds(oi);
 }
@@ -305,6 +306,14 @@ const float *OI_get_matrix_ws(object_instance *oi)
 {
     OI_calc_world_transform(oi);
     return oi->world_matrix;
+}
+const float *OI_get_inverse_matrix_ws(object_instance *oi)
+{
+    OI_calc_world_transform(oi);
+    if (oi->world_inverse_state == OI_INVERSE_STALE)
+        oi->world_inverse_state =
+            matrix_inverse(oi->world_inverse, oi->world_matrix) ? OI_INVERSE_VALID : OI_INVERSE_SINGULAR;
+    return oi->world_inverse_state == OI_INVERSE_VALID ? oi->world_inverse : nullptr;
 }
 
 // ---- hierarchy ----

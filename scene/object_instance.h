@@ -33,6 +33,13 @@ enum : uint32_t {
     OI_BOUNDS = 1u << 18,
 };
 
+// State of an instance's kept inverse world matrix.
+enum : uint8_t {
+    OI_INVERSE_STALE = 0, // not made since the world matrix last changed
+    OI_INVERSE_VALID = 1,
+    OI_INVERSE_SINGULAR = 2, // the world matrix has no inverse
+};
+
 // The description block: rendering and behaviour switches.
 struct oi_desc {
     uint8_t dynamic;
@@ -99,6 +106,10 @@ struct object_instance {
     tacka3 world_pos, world_scale;
     quaternion world_rot;
     float world_matrix[16];
+    // The inverse of world_matrix, made when first asked for after the matrix
+    // changed (OI_get_inverse_matrix_ws).
+    float world_inverse[16];
+    uint8_t world_inverse_state; // OI_INVERSE_*
 
     tacka3 bound_center;
     float bound_radius;
@@ -189,6 +200,9 @@ tacka3 OI_get_position_ws(object_instance *oi);
 quaternion OI_get_rotation_ws(object_instance *oi);
 tacka3 OI_get_scale_ws(object_instance *oi);
 const float *OI_get_matrix_ws(object_instance *oi);
+// The inverse of the world matrix (matrix_inverse's answer), kept until the
+// instance moves; null when the matrix has none.
+const float *OI_get_inverse_matrix_ws(object_instance *oi);
 void OI_calc_world_transform(object_instance *oi);
 void OI_invalidate_world_transform(object_instance *oi);
 

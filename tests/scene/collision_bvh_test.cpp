@@ -26,6 +26,7 @@ struct body {
     std::vector<uint16_t> tris16;
     std::vector<tacka3> normals;
     float world[16];
+    float inverse[16];
 };
 
 struct bvh_deleter {
@@ -171,6 +172,8 @@ void make_field(field *fd, std::mt19937 *rng, int count, float extent)
         collision_bvh *bvh = collision_bvh_create(&m);
         ASSERT_NE(bvh, nullptr);
         m.bvh = bvh;
+        // Some fast bodies carry their inverse placement, as the scene's do.
+        if (placed && k % 2 == 0 && matrix_inverse(b->inverse, b->world)) m.world_inverse = b->inverse;
         fd->fast.push_back(m);
         fd->bvhs.emplace_back(bvh);
         fd->bodies.push_back(std::move(b));
