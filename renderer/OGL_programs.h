@@ -12,8 +12,9 @@
 // (w = 1 / far^2), 3 world-space scale. Out: set 0 UV, 1 tangent-space light
 // vector, 2 tangent-space half-angle vector, 3 attenuation (x).
 extern const char *const OGL_PROGRAM_BUMP_VP;
-// Units 0 diffuse (set 0), 1 normal map (set 0), 2 normalisation cube (set 1).
-// Local 0 specular RGB with shininess in w, 1 diffuse x light colour.
+// Units 0 diffuse (set 0), 1 normal map (set 0); the light vector (set 1) is
+// normalised in the program (the normalisation cube on unit 2 is bound but not
+// read). Local 0 specular RGB with shininess in w, 1 diffuse x light colour.
 extern const char *const OGL_PROGRAM_BUMP_FP;
 // As above with the specular term scaled by the diffuse map's alpha.
 extern const char *const OGL_PROGRAM_BUMP_GLOSS_FP;
@@ -26,7 +27,8 @@ extern const char *const OGL_PROGRAM_BUMP_NOSPEC_FP;
 // 3 world-space scale. Out: set 0 UV, 1 normalised light vector, 2 normal,
 // 3 normalised half-angle vector, 4 attenuation (x).
 extern const char *const OGL_PROGRAM_PPL_VP;
-// Units 0 diffuse, 1 normalisation cube (set 1). Local 0 specular with
+// Unit 0 diffuse; the light vector (set 1) is normalised in the program (the
+// normalisation cube on unit 1 is bound but not read). Local 0 specular with
 // shininess in w, 1 diffuse x light colour. Exponential-squared fog.
 extern const char *const OGL_PROGRAM_PPL_FP;
 extern const char *const OGL_PROGRAM_PPL_GLOSS_FP;

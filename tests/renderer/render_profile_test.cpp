@@ -68,8 +68,9 @@ gltest_rgba draw_bump(uint32_t bpp, float specular, float lod, int *mode)
     return c;
 }
 
-// Colours at the quad centre by the formulas: d = N.L = 0.992 (normal map and
-// cube map encodings), the interpolated half-angle H.N = 0.978, exponent 1.
+// Colours at the quad centre by the formulas: d = N.L = 0.992 (the normal
+// map's encoding; the light vector is normalised per pixel), the interpolated
+// half-angle H.N = 0.978, exponent 1.
 const gltest_rgba SPECULAR = {255, 199, 149, 255}; // D d + 0.4 H.N
 const gltest_rgba GLOSS = {248, 149, 100, 255};    // D d + 0.4 H.N x diffuse alpha 0.5
 const gltest_rgba DIFFUSE = {198, 99, 49, 255};    // D d
