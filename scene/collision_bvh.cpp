@@ -409,7 +409,11 @@ bool collision_bvh_ray(const collision_bvh *b, tacka3 origin, tacka3 dir, float 
         if (collision_slab_ray_enter(&r, b->nodes[0].min, b->nodes[0].max, &t0)) stack[sp++] = entry{0, t0};
         while (sp > 0) {
             entry e = stack[--sp];
-            if (e.t > best_t) continue;
+            // A node met later than the nearest hit so far holds no nearer one.
+            // Generous by as much as the slab test, whose entry may round past
+            // the exact hit of a triangle inside the box: a triangle at the
+            // same distance with a lower index must still be found.
+            if (e.t - best_t > 1e-5f * (std::fabs(e.t) + std::fabs(best_t))) continue;
             const collision_bvh_node *n = &b->nodes[e.node];
             if (n->count > 0) {
                 for (uint32_t i = 0; i < n->count; i++)

@@ -440,4 +440,61 @@ TEST(CollisionBvh, BoxQueryFindsEveryOverlappingTriangleInOrder)
     collision_bvh_free(bvh);
 }
 
+// The deepest leaf below node i.
+int tree_depth(const collision_bvh *b, uint32_t i)
+{
+    const collision_bvh_node *n = &b->nodes[i];
+    if (n->count > 0) return 0;
+    return 1 + std::max(tree_depth(b, n->first), tree_depth(b, n->first + 1));
+}
+
+// Triangles crowded ever closer to one end (centroids at 0.8^i, the last few
+// hundred all at 0) and a few huge ones: the split by surface area would peel
+// off a handful at every level. The tree stays shallow enough for the queries,
+// which still give the brute-force loop's answers.
+TEST(CollisionBvh, LopsidedTrianglesKeepTheTreeShallow)
+{
+    body b;
+    const int N = 3000;
+    for (int i = 0; i < N; i++) {
+        float x = std::pow(0.8f, float(i));
+        float s = i % 500 == 0 ? 1e6f : 1e-3f;
+        uint32_t base = uint32_t(b.vertices.size());
+        b.vertices.insert(b.vertices.end(), {{x, -s, -s}, {x, s, -s}, {x, 0, s}});
+        b.tris.insert(b.tris.end(), {base, base + 1, base + 2});
+    }
+    collision_mesh m;
+    collision_mesh_init(&m);
+    m.vertices = b.vertices.data();
+    m.vertex_count = uint32_t(b.vertices.size());
+    m.tris_32 = b.tris.data();
+    m.face_count = uint32_t(b.tris.size() / 3);
+    m.bound_radius = 2e6f;
+    collision_mesh_box_from_sphere(&m);
+    m.flags = COLLISION_MESH_SOLID;
+    m.owner = &b;
+    collision_mesh plain = m;
+    std::unique_ptr<collision_bvh, bvh_deleter> bvh(collision_bvh_create(&m));
+    ASSERT_NE(bvh, nullptr);
+    ASSERT_GT(bvh->node_count, 0u);
+    EXPECT_LT(tree_depth(bvh.get(), 0), 63);
+    m.bvh = bvh.get();
+
+    result_arrays ref, fast;
+    std::mt19937 rng(5);
+    for (int k = 0; k < 200; k++) {
+        tacka3 origin = {uni(&rng, -2.0f, 3.0f), uni(&rng, -1e-3f, 1e-3f), uni(&rng, -1e-3f, 1e-3f)};
+        tacka3 dir = k % 2 ? tacka3{1, 0, 0} : tacka3{-1, uni(&rng, -1e-4f, 1e-4f), uni(&rng, -1e-4f, 1e-4f)};
+        ref.clear();
+        fast.clear();
+        uint32_t n0 = collision_reference::collision_ray(&plain, 1, origin, dir, INFINITY, ref.a);
+        uint32_t n1 = collision_ray(&m, 1, origin, dir, INFINITY, fast.a);
+        ASSERT_EQ(n0, n1);
+        expect_same_records(ref.a, fast.a);
+    }
+    std::vector<uint32_t> out(m.face_count);
+    aabox all = {{-1, -2e6f, -2e6f}, {2, 2e6f, 2e6f}};
+    EXPECT_EQ(collision_bvh_faces_in_box(bvh.get(), &all, out.data(), uint32_t(out.size())), m.face_count);
+}
+
 } // namespace
