@@ -210,8 +210,17 @@ MATERIAL_SLOT_DEF(detail, MAT_SLOT_DETAIL)
 MATERIAL_SLOT_DEF(reflection, MAT_SLOT_REFLECTION)
 #undef MATERIAL_SLOT_DEF
 
-void material_set_submat1(material *m, material *sub) { m->submat1 = sub; }
-void material_set_submat2(material *m, material *sub) { m->submat2 = sub; }
+// The material owns its sub-materials: one that is replaced is freed.
+void material_set_submat1(material *m, material *sub)
+{
+    if (m->submat1 != sub) material_deinit(m->submat1);
+    m->submat1 = sub;
+}
+void material_set_submat2(material *m, material *sub)
+{
+    if (m->submat2 != sub) material_deinit(m->submat2);
+    m->submat2 = sub;
+}
 material *material_get_submat1(const material *m) { return m->submat1; }
 material *material_get_submat2(const material *m) { return m->submat2; }
 

@@ -112,6 +112,7 @@ MATERIAL_SLOT_DECL(reflection)
 #undef MATERIAL_SLOT_DECL
 
 // Sub-materials.
+// The material takes the sub-material; one it replaces is freed.
 void material_set_submat1(material *m, material *sub);
 void material_set_submat2(material *m, material *sub);
 material *material_get_submat1(const material *m);

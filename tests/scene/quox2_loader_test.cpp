@@ -254,6 +254,17 @@ TEST_F(Quox2Loader, MaterialPathsNestingAndComposites)
                                                  chunk("#MNAM", z("four")))));
     EXPECT_NE(scene_get_material(sc, "four"), nullptr);
 
+    // A nested material whose data chunk comes twice takes the later pair of
+    // sub-materials; the earlier pair is freed, not leaked (a fuzzed file).
+    auto sub = [&](const char *name) { return chunk("#MATE", chunk("#MNAM", z(name)) + chunk("#MDAT", mdat_std)); };
+    std::string mdat_nested = u32(2) + std::string(148, '\0');
+    EXPECT_TRUE(load(HEADER + chunk("#MATE", chunk("#MNAM", z("twice")) + chunk("#MDAT", mdat_nested) + sub("a") +
+                                                 sub("b") + chunk("#MDAT", mdat_nested) + sub("c") + sub("d"))));
+    m = scene_get_material(sc, "twice");
+    ASSERT_NE(m, nullptr);
+    EXPECT_STREQ(material_get_name(material_get_submat1(m)), "c");
+    EXPECT_STREQ(material_get_name(material_get_submat2(m)), "d");
+
     // Nested materials nested without end are refused, not followed to the bottom.
     std::string inner = chunk("#MATE", chunk("#MDAT", mdat_std));
     for (int i = 0; i < 40; i++)
