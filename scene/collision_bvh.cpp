@@ -66,11 +66,12 @@ static bool __corners(const collision_bvh *b, uint32_t f, tacka3 *a, tacka3 *c1,
     return true;
 }
 
-static void __grow(collision_bvh_node *n, const aabox *box)
+// Widens the box min..max (a node's or an aabox's) to take in box.
+static void __grow(float *min, float *max, const aabox *box)
 {
     for (int k = 0; k < 3; k++) {
-        n->min[k] = std::min(n->min[k], box->min[k]);
-        n->max[k] = std::max(n->max[k], box->max[k]);
+        min[k] = std::min(min[k], box->min[k]);
+        max[k] = std::max(max[k], box->max[k]);
     }
 }
 
@@ -84,14 +85,6 @@ static float __half_area(const aabox *b)
 {
     float dx = b->max[0] - b->min[0], dy = b->max[1] - b->min[1], dz = b->max[2] - b->min[2];
     return dx * dy + dy * dz + dz * dx;
-}
-
-static void __box_grow(aabox *a, const aabox *b)
-{
-    for (int k = 0; k < 3; k++) {
-        a->min[k] = std::min(a->min[k], b->min[k]);
-        a->max[k] = std::max(a->max[k], b->max[k]);
-    }
 }
 
 static const aabox EMPTY_BOX = {{INFINITY, INFINITY, INFINITY}, {-INFINITY, -INFINITY, -INFINITY}};
@@ -123,21 +116,21 @@ static uint32_t __sah_split(builder *bd, uint32_t first, uint32_t count, const f
         for (uint32_t i = first; i < first + count; i++) {
             int bin = __bin_of(bd->refs[i].centroid[k], cmin[k], scale);
             counts[bin]++;
-            __box_grow(&boxes[bin], &bd->refs[i].box);
+            __grow(boxes[bin].min, boxes[bin].max, &bd->refs[i].box);
         }
         // Cost of the right side of each split, then sweep from the left.
         float right_cost[BVH_BINS];
         aabox acc = EMPTY_BOX;
         uint32_t n = 0;
         for (int bin = BVH_BINS - 1; bin > 0; bin--) {
-            __box_grow(&acc, &boxes[bin]);
+            __grow(acc.min, acc.max, &boxes[bin]);
             n += counts[bin];
             right_cost[bin] = n ? __half_area(&acc) * float(n) : INFINITY;
         }
         acc = EMPTY_BOX;
         n = 0;
         for (int bin = 0; bin < BVH_BINS - 1; bin++) {
-            __box_grow(&acc, &boxes[bin]);
+            __grow(acc.min, acc.max, &boxes[bin]);
             n += counts[bin];
             if (n == 0 || n == count) continue;
             float cost = __half_area(&acc) * float(n) + right_cost[bin + 1];
@@ -169,7 +162,7 @@ static void __build(builder *bd, uint32_t ni, uint32_t first, uint32_t count, in
     }
     float cmin[3] = {INFINITY, INFINITY, INFINITY}, cmax[3] = {-INFINITY, -INFINITY, -INFINITY};
     for (uint32_t i = first; i < first + count; i++) {
-        __grow(n, &bd->refs[i].box);
+        __grow(n->min, n->max, &bd->refs[i].box);
         for (int k = 0; k < 3; k++) {
             cmin[k] = std::min(cmin[k], bd->refs[i].centroid[k]);
             cmax[k] = std::max(cmax[k], bd->refs[i].centroid[k]);
