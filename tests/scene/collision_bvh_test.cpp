@@ -180,6 +180,18 @@ void make_field(field *fd, std::mt19937 *rng, int count, float extent)
     }
 }
 
+// The body's triangles as an unplaced mesh (32-bit indices, no normals).
+collision_mesh mesh_of(const body &b)
+{
+    collision_mesh m;
+    collision_mesh_init(&m);
+    m.vertices = b.vertices.data();
+    m.vertex_count = uint32_t(b.vertices.size());
+    m.tris_32 = b.tris.data();
+    m.face_count = uint32_t(b.tris.size() / 3);
+    return m;
+}
+
 void expect_same_vector(tacka3 a, tacka3 b)
 {
     EXPECT_EQ(a.x, b.x);
@@ -403,12 +415,7 @@ TEST(CollisionBvh, BoxQueryFindsEveryOverlappingTriangleInOrder)
     make_soup(&b, &rng, 0); // appends the coplanar pair, a degenerate and a broken triangle
     b.vertices.push_back({NAN, 0, 0});
     b.tris.insert(b.tris.end(), {0, 1, uint32_t(b.vertices.size() - 1)}); // a corner that is not a number
-    collision_mesh m;
-    collision_mesh_init(&m);
-    m.vertices = b.vertices.data();
-    m.vertex_count = uint32_t(b.vertices.size());
-    m.tris_32 = b.tris.data();
-    m.face_count = uint32_t(b.tris.size() / 3);
+    collision_mesh m = mesh_of(b);
     collision_bvh *bvh = collision_bvh_create(&m);
     ASSERT_NE(bvh, nullptr);
     EXPECT_TRUE(collision_bvh_fits(bvh, &m));
@@ -463,12 +470,7 @@ TEST(CollisionBvh, LopsidedTrianglesKeepTheTreeShallow)
         b.vertices.insert(b.vertices.end(), {{x, -s, -s}, {x, s, -s}, {x, 0, s}});
         b.tris.insert(b.tris.end(), {base, base + 1, base + 2});
     }
-    collision_mesh m;
-    collision_mesh_init(&m);
-    m.vertices = b.vertices.data();
-    m.vertex_count = uint32_t(b.vertices.size());
-    m.tris_32 = b.tris.data();
-    m.face_count = uint32_t(b.tris.size() / 3);
+    collision_mesh m = mesh_of(b);
     m.bound_radius = 2e6f;
     collision_mesh_box_from_sphere(&m);
     m.flags = COLLISION_MESH_SOLID;
